@@ -9,8 +9,8 @@
 inline constexpr std::uint8_t firstChineseCode = 0x80;
 inline constexpr std::uint8_t lastProvinceCode = 0x9E;
 inline constexpr std::uint8_t lastChineseCode = 0xA5;
-inline constexpr std::uint8_t learnerCode = 0xA3; // 学
-inline constexpr std::uint8_t policeCode = 0xA4;  // 警
+inline constexpr std::uint8_t learnerCode = 0xA3;   // 学
+inline constexpr std::uint8_t policeCode = 0xA4;    // 警
 inline constexpr std::uint8_t dumpTruckCode = 0xA5; // 渣
 
 // The 38 Chinese characters in code order, then two zero entries.

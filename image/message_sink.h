@@ -1,0 +1,15 @@
+#pragma once
+// Where the readers send their messages ("Not a BMP file!" ...). Each thread has
+// its own sink; the default writes the text to standard error.
+
+#include <functional>
+#include <string_view>
+
+using MessageSink = std::function<void(std::string_view)>;
+
+// Installs `sink` for the calling thread and returns the previous one. An empty
+// sink restores the default.
+MessageSink setMessageSink(MessageSink sink);
+
+// Hands `text` to the calling thread's sink.
+void showMessage(std::string_view text);

@@ -1,0 +1,36 @@
+#pragma once
+// Files made in memory for the reader tests: bitmaps of every kind the reader
+// meets, and JPEG files encoded with libjpeg.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A bitmap of the given depth whose pixel (x, y), y counted from the top, has
+// the colour pixelColour(x, y). Fields can be bent afterwards for bad files.
+struct BitmapSpec {
+    int width = 4;
+    int height = 3;
+    int bitCount = 24;
+    bool topDown = false;
+    std::uint32_t compression = 0;
+};
+Bytes makeBitmap(const BitmapSpec& spec);
+
+// Blue, green, red of the test pattern at (x, y), y from the top.
+struct Bgr {
+    std::uint8_t b, g, r;
+    bool operator==(const Bgr&) const = default;
+};
+Bgr pixelColour(int x, int y);
+
+void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value);
+
+enum class JpegKind { colour, grey, cmyk };
+// A JPEG file of the test pattern (quality 100, no subsampling).
+Bytes makeJpeg(int width, int height, JpegKind kind = JpegKind::colour);
+
+// A unique scratch path for a test; the file is removed by the caller.
+std::string writeTempFile(const std::string& name, const Bytes& bytes);
