@@ -1,0 +1,32 @@
+#pragma once
+// One picture's road through the engine, without any user interface: read the
+// file, prepare the working planes and the edge plane, recognise the plates.
+// The desktop program and the command-line tool both go through it.
+
+#include "engine/context/recognition_context.h"
+#include "engine/recognise/recognition_result.h"
+#include "image/dib.h"
+
+#include <filesystem>
+
+// Which reader takes a file. The desktop program decides by the extension
+// (and reads nothing for other extensions); the command-line tool by content.
+enum class PictureReader { none, bitmap, jpeg, byContent };
+
+// The reader for a path by its exact, case-sensitive extension: the text after
+// the last "." ("bmp" or "jpg"), or the whole path when it has no ".".
+PictureReader readerForExtension(const std::filesystem::path& path);
+
+struct PictureSession {
+    CDib picture;
+    RecognitionContext context;
+    RecognitionResult result{};
+};
+
+// Reads `path` with `reader` into the session's picture; on success prepares
+// the context, computes the edge plane and clears the result. A failed read
+// (its message already shown) leaves everything as it was.
+bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader);
+
+// Recognises the prepared picture again, if there is one; true when it ran.
+bool recogniseCurrent(PictureSession& session);

@@ -1,0 +1,44 @@
+#include "app/driver/plate_text.h"
+
+#include "data/character_codes.h"
+
+#include <algorithm>
+
+namespace {
+
+std::size_t textLength(const RecognitionResult& result, int plate) {
+    const auto& text = result.text[plate];
+    return static_cast<std::size_t>(std::find(text.begin(), text.end(), 0) - text.begin());
+}
+
+} // namespace
+
+std::string plateNumberText(const RecognitionResult& result, int plate) {
+    std::string number;
+    const std::size_t length = textLength(result, plate);
+    for (std::size_t i = 0; i < length; ++i) {
+        number += displayCharacter(result.text[plate][i]);
+    }
+    return number;
+}
+
+std::string plateTypeText(const RecognitionResult& result, int plate) {
+    switch (result.formatIndex[plate]) {
+    case 1:
+        return "小型汽车 - 蓝底白字";
+    case 2:
+    case 3: {
+        const std::size_t length = textLength(result, plate);
+        const bool learner = length > 0 && result.text[plate][length - 1] == learnerCode;
+        return learner ? "教练车 - 黄底黑字" : "大型汽车 - 黄底黑字";
+    }
+    case 4:
+        return "渣土车 - 黄底黑字";
+    case 5:
+        return "新能源汽车 - 绿底黑字";
+    case 7:
+        return "警车 - 白底黑字";
+    default:
+        return {};
+    }
+}

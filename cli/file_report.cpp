@@ -1,0 +1,100 @@
+#include "file_report.h"
+
+#include "app/driver/plate_text.h"
+#include "image/message_sink.h"
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cmath>
+#include <new>
+
+namespace {
+
+std::vector<PlateReport> platesOf(const RecognitionResult& result) {
+    std::vector<PlateReport> plates;
+    for (int i = result.count - 1; i >= 0; --i) {
+        PlateReport plate;
+        plate.text = plateNumberText(result, i);
+        plate.format = result.formatIndex[i];
+        plate.type = plateTypeText(result, i);
+        plate.confidence = result.confidence[i];
+        for (int p = 0; p < plateTextLength && result.text[i][p] != 0; ++p) {
+            plate.scores.push_back(result.charScore[i][p]);
+        }
+        plates.push_back(std::move(plate));
+    }
+    return plates;
+}
+
+// Keeps the last message shown on this thread while it lives.
+class LastMessage {
+public:
+    LastMessage() : m_previous(setMessageSink([this](std::string_view text) { m_text = text; })) {}
+    ~LastMessage() { setMessageSink(std::move(m_previous)); }
+    LastMessage(const LastMessage&) = delete;
+    LastMessage& operator=(const LastMessage&) = delete;
+    std::string take() { return m_text.empty() ? "the file could not be read" : std::move(m_text); }
+
+private:
+    std::string m_text;
+    MessageSink m_previous;
+};
+
+} // namespace
+
+FileReport reportFile(PictureSession& session, const std::string& path) {
+    const auto start = std::chrono::steady_clock::now();
+    FileReport report{.file = path};
+    LastMessage message;
+    try {
+        if (readPicture(session, path, PictureReader::byContent)) {
+            recogniseCurrent(session);
+            report.plates = platesOf(session.result);
+        } else {
+            report.error = message.take();
+        }
+    } catch (const std::bad_alloc&) {
+        report.error = "Out of memory!";
+    } catch (const std::exception& e) {
+        report.error = e.what();
+    }
+    report.elapsedMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    return report;
+}
+
+std::string plainLine(const FileReport& report) {
+    std::string line = report.file + ": ";
+    if (report.error) {
+        return line + "error: " + *report.error;
+    }
+    if (report.plates.empty()) {
+        return line + "无法识别车牌！";
+    }
+    for (std::size_t i = 0; i < report.plates.size(); ++i) {
+        const PlateReport& plate = report.plates[i];
+        line += (i > 0 ? "; " : "") + plate.text + " " + plate.type + " (" +
+                std::to_string(plate.confidence) + ")";
+    }
+    return line;
+}
+
+std::string jsonLine(const FileReport& report) {
+    nlohmann::ordered_json object;
+    object["file"] = report.file;
+    if (report.error) {
+        object["error"] = *report.error;
+        return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    }
+    object["plates"] = nlohmann::ordered_json::array();
+    for (const PlateReport& plate : report.plates) {
+        object["plates"].push_back({{"text", plate.text},
+                                    {"format", plate.format},
+                                    {"type", plate.type},
+                                    {"confidence", plate.confidence},
+                                    {"scores", plate.scores}});
+    }
+    object["elapsed_ms"] = std::round(report.elapsedMs * 1000) / 1000;
+    return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}

@@ -1,0 +1,34 @@
+#pragma once
+// What kavro-cli reports for one file, and its two output forms.
+
+#include "app/driver/picture_session.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct PlateReport {
+    std::string text; // display characters
+    int format = 0;
+    std::string type;
+    int confidence = 0;
+    std::vector<int> scores;
+};
+
+struct FileReport {
+    std::string file;
+    std::optional<std::string> error; // set when the file could not be read
+    std::vector<PlateReport> plates;   // last stored plate first, as the desktop lists them
+    double elapsedMs = 0;              // reading, decoding and recognition
+};
+
+// Reads and recognises one file (format by content) in `session`, which the
+// caller reuses from file to file. Never throws.
+FileReport reportFile(PictureSession& session, const std::string& path);
+
+// "FILE: 浙B12345 小型汽车 - 蓝底白字 (93)", plates joined by "; ",
+// "FILE: 无法识别车牌！" or "FILE: error: MESSAGE".
+std::string plainLine(const FileReport& report);
+
+// One JSON object on one line.
+std::string jsonLine(const FileReport& report);

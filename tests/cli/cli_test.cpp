@@ -1,0 +1,125 @@
+#include "image/test_pictures.h"
+#include "ordered_runner.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+namespace {
+
+struct Run {
+    int status;
+    std::vector<std::string> lines;
+};
+
+Run runCli(const std::string& arguments) {
+    const std::string command = std::string(KAVRO_CLI) + " " + arguments + " 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), "r");
+    Run run{};
+    std::string line;
+    std::array<char, 4096> buffer;
+    while (fgets(buffer.data(), buffer.size(), pipe)) {
+        line += buffer.data();
+        if (!line.empty() && line.back() == '\n') {
+            line.pop_back();
+            run.lines.push_back(line);
+            line.clear();
+        }
+    }
+    run.status = WEXITSTATUS(pclose(pipe));
+    return run;
+}
+
+class CliFiles : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("kavro-cli-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::string write(const std::string& name, const Bytes& bytes) {
+        const auto path = m_dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+
+    std::filesystem::path m_dir;
+};
+
+TEST(Cli, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(runCli("").status, 2);
+    EXPECT_EQ(runCli("--no-such-flag x.jpg").status, 2);
+    EXPECT_EQ(runCli("-j 0 x.jpg").status, 2);
+    EXPECT_EQ(runCli("--help").status, 0);
+}
+
+TEST_F(CliFiles, UnreadableFilesGiveTheirErrorAndExitOne) {
+    const std::string good = write("plain.bmp", makeBitmap({.width = 64, .height = 48}));
+    const std::string corrupt = write("corrupt.jpg", Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x12});
+    const std::string missing = (m_dir / "missing.jpg").string();
+    const Run run = runCli(good + " " + corrupt + " " + missing);
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), 3u);
+    EXPECT_EQ(run.lines[0], good + ": 无法识别车牌！");
+    EXPECT_EQ(run.lines[1].rfind(corrupt + ": error: ", 0), 0u) << run.lines[1];
+    EXPECT_EQ(run.lines[2], missing + ": error: Can not open the file!");
+}
+
+TEST_F(CliFiles, FormatIsToldByContent) {
+    const std::string bitmapNamedJpeg = write("bitmap.jpg", makeBitmap({.width = 64, .height = 48}));
+    const std::string jpegNamedBitmap = write("jpeg.bmp", makeJpeg(64, 48));
+    const Run run = runCli(bitmapNamedJpeg + " " + jpegNamedBitmap);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{bitmapNamedJpeg + ": 无法识别车牌！",
+                                                   jpegNamedBitmap + ": 无法识别车牌！"}));
+}
+
+TEST_F(CliFiles, JsonLinesKeepTheContract) {
+    const std::string good = write("good.jpg", makeJpeg(64, 48));
+    const std::string bad = write("bad.bmp", Bytes{'B', 'X'});
+    const Run run = runCli("--json " + good + " " + bad);
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), 2u);
+    const auto first = nlohmann::json::parse(run.lines[0]);
+    EXPECT_EQ(first["file"], good);
+    EXPECT_TRUE(first["plates"].is_array());
+    EXPECT_TRUE(first["plates"].empty());
+    EXPECT_TRUE(first["elapsed_ms"].is_number());
+    const auto second = nlohmann::json::parse(run.lines[1]);
+    EXPECT_EQ(second, (nlohmann::json{{"file", bad}, {"error", "Not a JPEG file: starts with 0x42 0x58"}}));
+}
+
+TEST_F(CliFiles, WorkersKeepTheInputOrder) {
+    std::string arguments = "-j 2";
+    std::vector<std::string> expected;
+    for (int i = 0; i < 12; ++i) {
+        const std::string path = write("p" + std::to_string(i) + ".bmp",
+                                       makeBitmap({.width = 40 + 37 * i, .height = 30 + 20 * i}));
+        arguments += " " + path;
+        expected.push_back(path + ": 无法识别车牌！");
+    }
+    EXPECT_EQ(runCli(arguments).lines, expected);
+}
+
+TEST(OrderedRunner, DeliversInInputOrderWhateverFinishesFirst) {
+    std::vector<std::size_t> delivered;
+    runInOrder(
+        50, 4, [](std::size_t i) { return std::to_string(i); },
+        [&](std::size_t i, const std::string& output) {
+            EXPECT_EQ(output, std::to_string(i));
+            delivered.push_back(i);
+        });
+    ASSERT_EQ(delivered.size(), 50u);
+    EXPECT_TRUE(std::is_sorted(delivered.begin(), delivered.end()));
+}
+
+} // namespace
