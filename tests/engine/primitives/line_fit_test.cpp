@@ -56,14 +56,6 @@ TEST(LineFit, RowAndColumnFitsAreExactWithTruncatingDivision) {
     }
 }
 
-TEST(LineFit, SpareValueIsIgnored) {
-    auto marked = points({{0, 10}, {10, 20}, {20, 30}});
-    for (EdgePoint& p : marked) {
-        p.spare = 12345;
-    }
-    EXPECT_EQ(fitRowLine(marked), (FixedLine{65536, 655360}));
-}
-
 struct RefineCase {
     const char* name;
     std::vector<EdgePoint> points;
@@ -98,16 +90,6 @@ TEST(LineFit, RefinementPassesWithTolerancesFourThreeTwo) {
         const RefinedLine column = refineColumnLine(transposed(c.points));
         EXPECT_EQ(column.keptCount, c.kept);
         EXPECT_EQ(column.line, c.line);
-    }
-}
-
-TEST(LineFit, RefinementLeavesInputUnchanged) {
-    const auto input = levelLineWith({{45, 55}});
-    auto copy = input;
-    refineRowLine(copy);
-    for (std::size_t i = 0; i < input.size(); ++i) {
-        EXPECT_EQ(copy[i].x, input[i].x);
-        EXPECT_EQ(copy[i].y, input[i].y);
     }
 }
 
