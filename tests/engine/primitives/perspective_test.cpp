@@ -1,0 +1,208 @@
+#include "engine/primitives/perspective.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr std::int32_t one = 262144; // 1.0 in warp coefficients
+constexpr std::int32_t int32Min = std::numeric_limits<std::int32_t>::min();
+constexpr std::uint8_t untouched = 0xAB;
+constexpr double lastU = warpWidth - 1;
+constexpr double lastV = warpHeight - 1;
+
+struct Image {
+    int width;
+    int height;
+    std::vector<std::uint8_t> bytes;
+
+    Image(int w, int h, std::uint8_t fill = 0)
+        : width(w), height(h), bytes(static_cast<std::size_t>(w) * h * 3, fill) {}
+    std::uint8_t* at(int x, int y) { return &bytes[(static_cast<std::size_t>(y) * width + x) * 3]; }
+    int warp(std::vector<std::uint8_t>& plate, const WarpCoefficients& k) {
+        return warpPlate(plate.data(), k, bytes.data(), width, height);
+    }
+    int warpCorners(std::vector<std::uint8_t>& plate, const PlateCorners& corners) {
+        return warpPlateFromCorners(plate.data(), corners, bytes.data(), width, height);
+    }
+};
+
+// Every channel of every pixel differs from its right and lower neighbours.
+Image patterned(int width, int height) {
+    Image image(width, height);
+    for (std::size_t i = 0; i < image.bytes.size(); ++i) {
+        const int x = static_cast<int>(i / 3) % width;
+        const int y = static_cast<int>(i / 3) / width;
+        image.bytes[i] = static_cast<std::uint8_t>(x * 7 + y * 29 + (i % 3) * 50);
+    }
+    return image;
+}
+
+std::vector<std::uint8_t> blankPlate() {
+    return std::vector<std::uint8_t>(warpImageBytes, untouched);
+}
+
+const std::uint8_t* platePixel(const std::vector<std::uint8_t>& plate, int u, int v) {
+    return &plate[(static_cast<std::size_t>(v) * warpWidth + u) * 3];
+}
+
+TEST(Perspective, IdentityCornersWeightEachPixelWithItsRightAndLowerNeighbours) {
+    const PlateCorners corners{{0, 0}, {lastU, 0}, {0, lastV}, {lastU, lastV}};
+    const auto k = toWarpCoefficients(solveLinearSystem(buildPlateSystem(corners)));
+    ASSERT_TRUE(k.has_value());
+    ASSERT_EQ(*k, (WarpCoefficients{one, 0, 0, 0, one, 0, 0, 0}));
+
+    Image source = patterned(warpWidth + 3, warpHeight + 3);
+    auto plate = blankPlate();
+    ASSERT_EQ(source.warp(plate, *k), 1);
+    for (int v = 0; v < warpHeight; ++v) {
+        for (int u = 0; u < warpWidth; ++u) {
+            for (int c = 0; c < 3; ++c) {
+                const int expected =
+                    (2 * source.at(u, v)[c] + source.at(u + 1, v)[c] + source.at(u, v + 1)[c]) >> 2;
+                ASSERT_EQ(platePixel(plate, u, v)[c], expected) << u << "," << v << "," << c;
+            }
+        }
+    }
+}
+
+TEST(Perspective, CoefficientsKeepOrderTruncateTowardZeroAndRejectNonFinite) {
+    const PlateSolution solution{1.5 / one,  -1.5 / one, 0.9999999,
+                                 -0.9999999, -8192.0,    (int32Min - 0.5) / one,
+                                 8191.999,   2.0};
+    EXPECT_EQ(toWarpCoefficients(solution),
+              (WarpCoefficients{1, -1, 262143, -262143, int32Min, int32Min, 2147483385, 2 * one}));
+    for (const double value : std::initializer_list<double>{std::nan(""), INFINITY, -INFINITY,
+                                                            8192.0, -8192.00001, 1e30}) {
+        for (int i = 0; i < plateSystemSize; ++i) {
+            PlateSolution bad{};
+            bad[i] = value;
+            EXPECT_FALSE(toWarpCoefficients(bad).has_value()) << value << " at " << i;
+        }
+    }
+}
+
+TEST(Perspective, NeighboursStopThreePixelsFromTheBorder) {
+    struct Case {
+        int ix, iy, rightX, belowY;
+    };
+    constexpr int fx = 0x4000;
+    constexpr int fy = 0x2000;
+    Image source = patterned(10, 8);
+    // Inside, the last three columns, the last three rows and the last pixel.
+    for (const Case& c : {Case{6, 4, 7, 5},
+                          {9, 0, 9, 1},
+                          {8, 0, 8, 1},
+                          {7, 0, 7, 1},
+                          {0, 7, 1, 7},
+                          {0, 6, 1, 6},
+                          {0, 5, 1, 5},
+                          {9, 7, 9, 7}}) {
+        auto plate = blankPlate();
+        const std::int64_t sx = (c.ix << 16) + fx, sy = (c.iy << 16) + fy;
+        ASSERT_EQ(source.warp(plate, {0, 0, 0, 0, 0, 0, static_cast<std::int32_t>(4 * sx),
+                                      static_cast<std::int32_t>(4 * sy)}),
+                  1);
+        for (int ch = 0; ch < 3; ++ch) {
+            const int sum = source.at(c.ix, c.iy)[ch] * (131072 - fx - fy) +
+                            source.at(c.rightX, c.iy)[ch] * (65536 + fx - fy) +
+                            source.at(c.ix, c.belowY)[ch] * (65536 - fx + fy) +
+                            source.at(c.rightX, c.belowY)[ch] * (fx + fy);
+            EXPECT_EQ(platePixel(plate, warpWidth - 1, warpHeight - 1)[ch], sum >> 18)
+                << c.ix << "," << c.iy;
+        }
+    }
+    // c = 4 * sx: -3 gives sx = -0.75, which truncates to 0; -4 gives -1.
+    auto plate = blankPlate();
+    EXPECT_EQ(source.warp(plate, {0, 0, 0, 0, 0, 0, -3, 0}), 1);
+    EXPECT_EQ(source.warp(plate, {0, 0, 0, 0, 0, 0, -4, 0}), 0);
+    EXPECT_EQ(source.warp(plate, {0, 0, 0, 0, 0, 0, 4 * (10 << 16), 0}), 0);
+    EXPECT_EQ(source.warp(plate, {0, 0, 0, 0, 0, 0, 0, 4 * (8 << 16)}), 0);
+}
+
+TEST(Perspective, CornerLeftOfThePictureStopsAtTheFirstPixelOutside) {
+    Image source(400, 130, 10);
+    auto plate = blankPlate();
+    EXPECT_EQ(
+        source.warpCorners(plate, PlateCorners{{0, 0}, {lastU, 0}, {-1, lastV}, {lastU, lastV}}),
+        0);
+    // Row 0 maps inside; (0, 1) is the first pixel left of column 0.
+    for (int u = 0; u < warpWidth; ++u) {
+        EXPECT_EQ(platePixel(plate, u, 0)[0], 10) << u;
+    }
+    for (std::size_t i = warpWidth * 3; i < plate.size(); ++i) {
+        ASSERT_EQ(plate[i], untouched) << i;
+    }
+}
+
+TEST(Perspective, SingularCornersReadNoPlate) {
+    Image source(600, 300, 10);
+    for (const PlateCorners& corners : {PlateCorners{{10, 10}, {110, 60}, {210, 110}, {310, 160}},
+                                        PlateCorners{{50, 50}, {50, 50}, {50, 50}, {50, 50}},
+                                        PlateCorners{{10, 99}, {200, 99}, {10, 99}, {200, 99}}}) {
+        auto plate = blankPlate();
+        EXPECT_EQ(source.warpCorners(plate, corners), 0);
+    }
+}
+
+TEST(Perspective, PerspectiveQuadMapsCornersOntoCorners) {
+    const PlateCorners corners{{100.25, 50.5}, {480, 80}, {110, 200}, {470, 190}};
+    const Corner sourceCorners[] = {corners.topLeft, corners.topRight, corners.bottomLeft,
+                                    corners.bottomRight};
+    const double plateCorners[][2] = {{0, 0}, {lastU, 0}, {0, lastV}, {lastU, lastV}};
+    const auto [a, d, g, b, e, h, c, f] = solveLinearSystem(buildPlateSystem(corners));
+    Image source(600, 300); // black, with bright squares around the corners
+    for (int i = 0; i < 4; ++i) {
+        const auto [u, v] = plateCorners[i];
+        const double w = g * u + h * v + 1;
+        EXPECT_NEAR((a * u + b * v + c) / w, sourceCorners[i].x, 1e-9);
+        EXPECT_NEAR((d * u + e * v + f) / w, sourceCorners[i].y, 1e-9);
+        for (int y = -3; y <= 3; ++y) {
+            for (int x = -3; x <= 3; ++x) {
+                std::fill_n(source.at(static_cast<int>(sourceCorners[i].x) + x,
+                                      static_cast<int>(sourceCorners[i].y) + y),
+                            3, 200);
+            }
+        }
+    }
+    auto plate = blankPlate();
+    ASSERT_EQ(source.warpCorners(plate, corners), 1);
+    for (const auto& [u, v] : plateCorners) {
+        EXPECT_EQ(platePixel(plate, static_cast<int>(u), static_cast<int>(v))[1], 200) << u << v;
+    }
+    EXPECT_EQ(platePixel(plate, warpWidth / 2, warpHeight / 2)[1], 0);
+}
+
+TEST(Perspective, NonPositiveDenominatorStopsTheWarp) {
+    struct Case {
+        std::int32_t g, h;
+        int firstRejected; // index of the first plate pixel left untouched
+    };
+    Image source(4, 4, 10);
+    // Zero at u = 1; negative from u = 2 while sx stays 0; zero at the start of row 1.
+    for (const Case& c : {Case{-one, 0, 1}, {-200000, 0, 2}, {int32Min, 0, 1}, {0, -one, 384}}) {
+        auto plate = blankPlate();
+        EXPECT_EQ(source.warp(plate, {0, 0, c.g, 0, 0, c.h, 0, 0}), 0);
+        EXPECT_EQ(plate[(c.firstRejected - 1) * 3], 10) << c.g;
+        EXPECT_EQ(plate[c.firstRejected * 3], untouched) << c.g;
+    }
+}
+
+TEST(Perspective, ProductsBeyondThirtyTwoBitsUseTheirTrueValue) {
+    // 383 * a exceeds 2^32 (wrapped, the last column would map to x = 0): its true
+    // position is x = 16384 + 112 / 65536, which holds green 64.
+    Image source(16400, 1);
+    for (int x = 0; x < source.width; ++x) {
+        source.at(x, 0)[1] = static_cast<std::uint8_t>(x >> 8);
+    }
+    auto plate = blankPlate();
+    ASSERT_EQ(source.warp(plate, {11214015, 0, 0, 0, 0, 0, 0, 0}), 1);
+    EXPECT_EQ(platePixel(plate, warpWidth - 1, 0)[1], 64);
+    // Numerators and denominators pass 2^31 from u = 128 on; every pixel maps below x = 2.
+    EXPECT_EQ(patterned(8, 8).warp(plate, {2 << 24, 0, 1 << 24, 0, 0, 0, 0, 0}), 1);
+}
+
+} // namespace
