@@ -51,7 +51,7 @@ bool leaves(const TraceRect& rect, const TraceRect& window) {
 }
 
 std::int16_t clampedCoordinate(int value, int size) {
-    return static_cast<std::int16_t>(std::clamp(value, 0, size - 1));
+    return static_cast<std::int16_t>(std::max(0, std::min(value, size - 1)));
 }
 
 // The transitions of one probe column with short end runs dropped, and a

@@ -46,9 +46,9 @@ struct CharacterBand {
 int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow, ColumnTransitions& values);
 
 // Finds and reads the character at `position` of `plane` (0 background, 255
-// stroke). `box` receives the union of the blobs found; `band` is narrowed
-// after a confident reading (score 80 or more). Returns the best reading,
-// code 0 and score 0 when nothing character-sized was found.
+// stroke). `box` is cleared and receives the union of the blobs found;
+// `band` is narrowed after a confident reading (score 80 or more). Returns
+// the best reading, code 0 and score 0 when nothing character-sized was found.
 CharMatch segmentPosition(const BytePlane& plane, const PlateFormat& format, int position,
                           CharacterBand& band, OutlinePoints& points, CharBox& box,
                           std::span<const GlyphTemplate* const> candidates);
