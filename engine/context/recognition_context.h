@@ -3,6 +3,8 @@
 // 512-wide working planes derived from it, the rectified plate slots and the label
 // plane that localisation works in.
 
+#include "image/picture_limits.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -12,7 +14,6 @@ inline constexpr int workingWidth = 512;                  // planeWidth of every
 inline constexpr int plateWidth = 384, plateHeight = 116; // rectified plate slots
 inline constexpr int plateSlotCount = 2;
 inline constexpr int binaryPlaneCount = 8;
-inline constexpr int maxPictureSide = 32'767;
 
 // Per working row: five counters owned by localisation, then the row's first entry
 // in labelPlane.
