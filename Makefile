@@ -27,7 +27,7 @@ demo: build
 # Regenerates the glyph template tables and their sheet picture.
 templates: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen
-	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/glyphgen/kavro-glyphgen \
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/glyphgen/kavro-glyphgen tools/glyphgen/plates \
 		data/glyph_templates.cpp docs/glyph-sheet.png
 
 clean:
