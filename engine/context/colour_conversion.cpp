@@ -19,7 +19,7 @@ constexpr std::int32_t rowRemainderMask = 63;
 constexpr int sampleShift = 18;
 constexpr std::int32_t diagonalWeight = 2 * fixedOne;
 
-// Hue: a sixth of the circle is 85, the byte is rotated by 16 so that red lands near 15.
+// Hue: a sixth of the circle is 85; the byte is rotated by 16, so pure red lands on 15.
 constexpr int hueSextant = 85;
 constexpr int blueHueBase = 340;
 constexpr int greenHueBase = 170;
