@@ -75,6 +75,32 @@ void addNoise(QImage& image, double sigma, SceneRandom& random) {
     }
 }
 
+void addTexture(QImage& image, double amplitude, int cellSize, SceneRandom& random) {
+    constexpr int neutral = 128;
+    constexpr double levelsPerDeviation = 40; // keeps the coarse grid within a byte
+    QImage coarse(image.width() / cellSize + 2, image.height() / cellSize + 2,
+                  QImage::Format_Grayscale8);
+    for (int y = 0; y < coarse.height(); ++y) {
+        std::uint8_t* row = coarse.scanLine(y);
+        for (int x = 0; x < coarse.width(); ++x) {
+            row[x] = clampToByte(neutral + levelsPerDeviation * random.gaussian());
+        }
+    }
+    const QImage smooth = coarse.scaled(coarse.width() * cellSize, coarse.height() * cellSize,
+                                        Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const double gain = amplitude / levelsPerDeviation;
+    for (int y = 0; y < image.height(); ++y) {
+        std::uint8_t* row = image.scanLine(y);
+        const std::uint8_t* offsets = smooth.constScanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            const double offset = gain * (offsets[x] - neutral);
+            for (int c = 0; c < channels; ++c) {
+                row[x * channels + c] = clampToByte(row[x * channels + c] + offset);
+            }
+        }
+    }
+}
+
 void applyLighting(QImage& image, QPointF from, QPointF to, double gainFrom, double gainTo) {
     const QPointF direction = to - from;
     const double lengthSquared = QPointF::dotProduct(direction, direction);

@@ -1,5 +1,6 @@
 // kavro-scenegen: writes synthetic pictures with known plates and a truth.tsv
-// listing each plate's text, format and corners.
+// listing each plate's text, format and corners. Picture i of a run is drawn
+// from seed + i, so any one picture can be drawn again on its own.
 
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
@@ -22,9 +23,10 @@ struct Settings {
     std::filesystem::path out;
     SceneOptions scene;
     bool bmp = false;
-    bool trailer = true;
+    bool noTrailer = false;
     bool preview = false;
     std::string size;
+    std::string prefix = "scene";
 };
 
 // "WIDTHxHEIGHT" to a size; an empty text gives an empty size.
@@ -42,13 +44,18 @@ QSize parseSize(const std::string& text) {
     return {width, height};
 }
 
+constexpr int usageError = 2;
+
+const std::map<std::string, Difficulty> difficultyNames{
+    {"easy", Difficulty::easy}, {"normal", Difficulty::normal}, {"hard", Difficulty::hard}};
+
 enum class FileKind { jpegWithTrailer, jpeg, bmp };
 
 FileKind fileKind(const Settings& settings) {
     if (settings.bmp) {
         return FileKind::bmp;
     }
-    return settings.trailer ? FileKind::jpegWithTrailer : FileKind::jpeg;
+    return settings.noTrailer ? FileKind::jpeg : FileKind::jpegWithTrailer;
 }
 
 std::vector<std::uint8_t> encode(const Scene& scene, FileKind kind) {
@@ -109,7 +116,7 @@ void generate(const Settings& settings) {
     for (int i = 0; i < settings.count; ++i) {
         const std::uint32_t seed = settings.seed + static_cast<std::uint32_t>(i);
         const Scene scene = drawScene(seed, settings.scene);
-        const std::string stem = "scene-" + std::to_string(seed);
+        const std::string stem = settings.prefix + "-" + std::to_string(seed);
         const std::string name = stem + (kind == FileKind::bmp ? ".bmp" : ".jpg");
         writeFile(settings.out / name, encode(scene, kind));
         if (settings.preview) {
@@ -135,21 +142,26 @@ int main(int argc, char** argv) {
         ->check(CLI::IsMember({1, 2, 4, 5, 7}));
     app.add_option("--plates", settings.scene.plateCount, "plates per picture")
         ->check(CLI::Range(1, 2));
-    app.add_option("--difficulty", settings.scene.difficulty, "easy, normal or hard")
-        ->transform(CLI::CheckedTransformer(
-            std::map<std::string, Difficulty>{{"easy", Difficulty::easy},
-                                              {"normal", Difficulty::normal},
-                                              {"hard", Difficulty::hard}},
-            CLI::ignore_case));
+    app.add_option("--difficulty", settings.scene.difficulty, "easy, normal (default) or hard")
+        ->transform(CLI::CheckedTransformer(difficultyNames).description(""));
     app.add_option("--size", settings.size,
                    "picture size WIDTHxHEIGHT (default: chosen by the seed)");
+    app.add_option("--prefix", settings.prefix, "file names are PREFIX-SEED.jpg (or .bmp)");
     app.add_flag("--bmp", settings.bmp, "write 24-bit BMP files instead of JPEG");
-    app.add_flag("--no-trailer{false}", settings.trailer, "JPEG files without the corner trailer");
+    app.add_flag("--no-trailer", settings.noTrailer, "JPEG files without the corner trailer");
     app.add_flag("--png", settings.preview, "also write a PNG of each picture");
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+        settings.scene.pictureSize = parseSize(settings.size);
+        validateSceneOptions(settings.scene);
+    } catch (const CLI::ParseError& error) {
+        return app.exit(error) == 0 ? 0 : usageError;
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "kavro-scenegen: " << error.what() << '\n';
+        return usageError;
+    }
 
     try {
-        settings.scene.pictureSize = parseSize(settings.size);
         generate(settings);
     } catch (const std::exception& error) {
         std::cerr << "kavro-scenegen: " << error.what() << '\n';

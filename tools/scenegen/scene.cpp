@@ -46,6 +46,9 @@ constexpr int maxPlacementTries = 40;
 constexpr double plateWidthSpread = 0.1; // the second plate differs in size by up to this
 constexpr double minLightGain = 0.75;
 constexpr double maxLightGain = 1.15;
+constexpr double textureAmplitude = 6;
+constexpr int minTextureCell = 12;
+constexpr int maxTextureCell = 40;
 constexpr int minJpegQuality = 80;
 constexpr int maxJpegQuality = 95;
 
@@ -65,21 +68,6 @@ const DifficultyParameters& parameters(Difficulty difficulty) {
         break;
     }
     return normalScene;
-}
-
-void validate(const SceneOptions& options) {
-    if (options.formats.empty() || !std::ranges::all_of(options.formats, isDrawableFormat)) {
-        throw std::invalid_argument("plate formats must be among 1, 2, 4, 5 and 7");
-    }
-    if (options.plateCount < 1 || options.plateCount > maxPlates) {
-        throw std::invalid_argument("a scene holds one or two plates");
-    }
-    const QSize size = options.pictureSize;
-    if (!size.isEmpty() &&
-        (size.width() < minPictureSize.width() || size.height() < minPictureSize.height() ||
-         size.width() > maxPictureSize.width() || size.height() > maxPictureSize.height())) {
-        throw std::invalid_argument("pictures are 160 x 120 to 4000 x 4000 pixels");
-    }
 }
 
 struct PictureLayout {
@@ -188,6 +176,7 @@ void degrade(QImage& image, const DifficultyParameters& difficulty, SceneRandom&
     const QPointF to(random.real(0, image.width()), random.real(0, image.height()));
     applyLighting(image, from, to, random.real(minLightGain, maxLightGain),
                   random.real(minLightGain, maxLightGain));
+    addTexture(image, textureAmplitude, random.integer(minTextureCell, maxTextureCell), random);
     blurImage(image, random.real(difficulty.minBlur, difficulty.maxBlur));
     addNoise(image, random.real(difficulty.minNoise, difficulty.maxNoise), random);
 }
@@ -204,6 +193,21 @@ PlateTruth makeTruth(int formatIndex, std::vector<std::uint8_t> codes,
 
 } // namespace
 
+void validateSceneOptions(const SceneOptions& options) {
+    if (options.formats.empty() || !std::ranges::all_of(options.formats, isDrawableFormat)) {
+        throw std::invalid_argument("plate formats must be among 1, 2, 4, 5 and 7");
+    }
+    if (options.plateCount < 1 || options.plateCount > maxPlates) {
+        throw std::invalid_argument("a scene holds one or two plates");
+    }
+    const QSize size = options.pictureSize;
+    if (!size.isEmpty() &&
+        (size.width() < minPictureSize.width() || size.height() < minPictureSize.height() ||
+         size.width() > maxPictureSize.width() || size.height() > maxPictureSize.height())) {
+        throw std::invalid_argument("pictures are 160 x 120 to 4000 x 4000 pixels");
+    }
+}
+
 FramePoint toFrame(const QPointF& point, int pictureWidth) {
     const auto scale = [pictureWidth](double value) {
         return static_cast<std::int16_t>(std::lround(value * frameWidth / pictureWidth));
@@ -212,7 +216,7 @@ FramePoint toFrame(const QPointF& point, int pictureWidth) {
 }
 
 Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
-    validate(options);
+    validateSceneOptions(options);
     ensureGuiApplication();
     SceneRandom random(seed);
     const DifficultyParameters& difficulty = parameters(options.difficulty);

@@ -51,6 +51,9 @@ struct Scene {
 };
 
 // Throws std::invalid_argument for options outside the ranges above.
+void validateSceneOptions(const SceneOptions& options);
+
+// The scene of this seed; throws as validateSceneOptions does.
 Scene drawScene(std::uint32_t seed, const SceneOptions& options);
 
 // The picture point scaled to the 512-wide frame, rounded.

@@ -8,8 +8,17 @@
 
 namespace {
 
+constexpr int mutedSaturation = 90; // streets are mostly greys, browns and faded paint
+
+// A colour of any hue, weakly saturated, with its value (brightness) in [low, high].
 QColor randomColour(SceneRandom& random, int low, int high) {
-    return {random.integer(low, high), random.integer(low, high), random.integer(low, high)};
+    return QColor::fromHsv(random.integer(0, 359), random.integer(0, mutedSaturation),
+                           random.integer(low, high));
+}
+
+// Signs are painted in strong colours.
+QColor signColour(SceneRandom& random) {
+    return QColor::fromHsv(random.integer(0, 359), random.integer(0, 255), random.integer(40, 255));
 }
 
 QColor shaded(const QColor& colour, int factor) {
@@ -64,7 +73,7 @@ void paintSign(QPainter& painter, QSize size, SceneRandom& random) {
     const double pitch = height * random.real(0.5, 0.9);
     const QRectF board(random.real(0, 0.85) * size.width(), random.real(0, 0.9) * size.height(),
                        pitch * (marks + 1), height);
-    const QColor background = randomColour(random, 0, 255);
+    const QColor background = signColour(random);
     const QColor ink = background.lightness() > 128 ? QColor(20, 20, 30) : QColor(235, 235, 235);
     painter.fillRect(board, background);
     QFont font(QStringLiteral("DejaVu Sans"));
