@@ -36,7 +36,11 @@ constexpr int pictureWidths[] = {640, 800, 1024, 1280, 1600};
 constexpr QSize minPictureSize{160, 120};
 constexpr QSize maxPictureSize{4000, 4000};
 constexpr double wideAspectShare = 0.25; // pictures 16:9 instead of 4:3
-constexpr double twoPlateMaxWidthShare = 0.38;
+// Two cars side by side: plates below a fifth of the picture width leave room
+// for both car bodies.
+constexpr double twoPlateMaxWidthShare = 0.18;
+// Distance between two plate centres at which neither car covers the other plate.
+constexpr double carClearanceMm = vehicleHalfWidthMm + 240;
 constexpr int maxPlates = 2;
 // The reader looks for plates only below the top third of the picture.
 constexpr double searchedTopShare = 1.0 / 3;
@@ -137,24 +141,46 @@ QPolygonF clockwise(const std::array<QPointF, 4>& corners) {
         {corners[topLeft], corners[topRight], corners[bottomRight], corners[bottomLeft]});
 }
 
+// The range of plate centres that keeps the plate and a margin inside the slot;
+// empty when the plate is too large for it.
+QRectF centreRange(const std::array<QPointF, 4>& corners, double height, const QRectF& slot) {
+    const double margin = height * plateMarginShare;
+    const QRectF bounds = boundsOf(corners);
+    return slot.adjusted(margin - bounds.left(), margin - bounds.top(), -margin - bounds.right(),
+                         -margin - bounds.bottom());
+}
+
+// Side by side, each car keeps near the middle of its slot so that neither
+// car body reaches the other car's plate.
+QRectF keepCarsApart(const QRectF& centres, const QRectF& slot, double pixelsPerMm) {
+    const double jitter = std::max(0.0, slot.width() / 2 - carClearanceMm / 2 * pixelsPerMm);
+    const double left = std::max(centres.left(), slot.center().x() - jitter);
+    const double right = std::min(centres.right(), slot.center().x() + jitter);
+    if (left > right) {
+        const double x = std::clamp(slot.center().x(), centres.left(), centres.right());
+        return {QPointF(x, centres.top()), QPointF(x, centres.bottom())};
+    }
+    return {QPointF(left, centres.top()), QPointF(right, centres.bottom())};
+}
+
 PlatePlacement placePlate(const PlateStyle& style, double width, const QRectF& slot,
-                          const DifficultyParameters& difficulty, SceneRandom& random) {
+                          bool sideBySide, const DifficultyParameters& difficulty,
+                          SceneRandom& random) {
     const double degrees = random.real(-difficulty.maxAngleDegrees, difficulty.maxAngleDegrees);
     const double turn = random.real(-difficulty.maxPerspective, difficulty.maxPerspective);
     const double tip = random.real(-difficulty.maxPerspective, difficulty.maxPerspective);
     const double radians = qDegreesToRadians(degrees);
-    std::array<QPointF, 4> corners{};
-    QRectF centres;
-    for (int attempt = 0; attempt < maxPlacementTries; ++attempt, width *= plateShrink) {
-        const double height = width * style.heightMm / style.widthMm;
-        corners = localCorners(width, height, turn, tip, radians);
-        const double margin = height * plateMarginShare;
-        centres = slot.adjusted(margin, margin, -margin, -margin);
-        const QRectF bounds = boundsOf(corners);
-        centres.adjust(-bounds.left(), -bounds.top(), -bounds.right(), -bounds.bottom());
-        if (centres.width() >= 0 && centres.height() >= 0) {
-            break;
-        }
+    const double aspect = style.heightMm / style.widthMm;
+    auto corners = localCorners(width, width * aspect, turn, tip, radians);
+    QRectF centres = centreRange(corners, width * aspect, slot);
+    for (int attempt = 1; attempt < maxPlacementTries && centres.isEmpty(); ++attempt) {
+        width *= plateShrink;
+        corners = localCorners(width, width * aspect, turn, tip, radians);
+        centres = centreRange(corners, width * aspect, slot);
+    }
+    const double pixelsPerMm = width / style.widthMm;
+    if (sideBySide) {
+        centres = keepCarsApart(centres, slot, pixelsPerMm);
     }
     const QPointF centre(random.real(centres.left(), centres.right()),
                          random.real(centres.top(), centres.bottom()));
@@ -167,7 +193,7 @@ PlatePlacement placePlate(const PlateStyle& style, double width, const QRectF& s
                            placement.plateToPicture);
     placement.vehicleToPicture.translate(centre.x(), centre.y());
     placement.vehicleToPicture.rotate(degrees);
-    placement.vehicleToPicture.scale(width / style.widthMm, width / style.widthMm);
+    placement.vehicleToPicture.scale(pixelsPerMm, pixelsPerMm);
     return placement;
 }
 
@@ -232,8 +258,8 @@ Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
             layout.plateWidth * random.real(1 - plateWidthSpread, 1 + plateWidthSpread);
         formats.push_back(format);
         placements.push_back(placePlate(plateStyle(format), width,
-                                        plateSlot(layout.size, i, options.plateCount), difficulty,
-                                        random));
+                                        plateSlot(layout.size, i, options.plateCount),
+                                        options.plateCount > 1, difficulty, random));
     }
 
     QImage canvas(layout.size, QImage::Format_RGB32);

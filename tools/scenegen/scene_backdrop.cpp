@@ -107,7 +107,7 @@ void paintFoliage(QPainter& painter, QSize size, SceneRandom& random) {
 }
 
 // Car fronts, in millimetres from the plate centre.
-constexpr double bodyHalfWidth = 880;
+constexpr double bodyHalfWidth = vehicleHalfWidthMm;
 constexpr double bodyTop = -560;
 constexpr double bodyBottom = 330;
 constexpr double bodyRadius = 160;

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QSize>
 
+// Half the width of a car front, in millimetres.
+inline constexpr double vehicleHalfWidthMm = 880;
+
 // Fills the whole picture: sky and road, buildings with windows, poles and
 // road lines, and signs with text-like marks that resemble plate characters.
 void paintClutter(QPainter& painter, QSize size, SceneRandom& random);
