@@ -7,6 +7,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -30,9 +31,14 @@ QFont faceFont(const QString& family, QFont::Weight weight, QFont::Stretch stret
     return font;
 }
 
+// Throws when no installed font has the character (fonts-dejavu-extra and
+// fonts-noto-cjk provide them all).
 QPainterPath glyphOutline(const QFont& font, const QString& text) {
     QPainterPath path;
     path.addText(0, 0, font, text);
+    if (path.boundingRect().isEmpty()) {
+        throw std::runtime_error("no font draws the plate character " + text.toStdString());
+    }
     return path;
 }
 

@@ -39,8 +39,9 @@ constexpr double wideAspectShare = 0.25; // pictures 16:9 instead of 4:3
 // Two cars side by side: plates below a fifth of the picture width leave room
 // for both car bodies.
 constexpr double twoPlateMaxWidthShare = 0.18;
+constexpr double widestPlateHalfWidthMm = 240; // new-energy plates are 480 mm wide
 // Distance between two plate centres at which neither car covers the other plate.
-constexpr double carClearanceMm = vehicleHalfWidthMm + 240;
+constexpr double carClearanceMm = vehicleHalfWidthMm + widestPlateHalfWidthMm;
 constexpr int maxPlates = 2;
 // The reader looks for plates only below the top third of the picture.
 constexpr double searchedTopShare = 1.0 / 3;

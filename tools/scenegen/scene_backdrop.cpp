@@ -21,10 +21,6 @@ QColor signColour(SceneRandom& random) {
     return QColor::fromHsv(random.integer(0, 359), random.integer(0, 255), random.integer(40, 255));
 }
 
-QColor shaded(const QColor& colour, int factor) {
-    return colour.darker(factor);
-}
-
 void paintSkyAndRoad(QPainter& painter, QSize size, SceneRandom& random) {
     QLinearGradient gradient(0, 0, 0, size.height());
     gradient.setColorAt(0, randomColour(random, 120, 230));
@@ -116,7 +112,11 @@ const std::array<QColor, 8> carPaints{
     QColor(235, 235, 235), QColor(180, 182, 186), QColor(40, 40, 44),    QColor(150, 24, 30),
     QColor(30, 60, 120),   QColor(95, 98, 104),   QColor(210, 200, 170), QColor(40, 90, 60)};
 
-void paintWindscreen(QPainter& painter, SceneRandom& random) {
+// Roof and windscreen above the body.
+void paintCabin(QPainter& painter, const QColor& paint, SceneRandom& random) {
+    painter.setBrush(paint);
+    painter.drawRoundedRect(QRectF(-bodyHalfWidth + 60, -1280, 2 * bodyHalfWidth - 120, 700), 200,
+                            200);
     QPainterPath glass;
     glass.moveTo(-640, -1180);
     glass.lineTo(640, -1180);
@@ -144,9 +144,9 @@ void paintLamps(QPainter& painter, SceneRandom& random) {
 
 void paintGrille(QPainter& painter, const QColor& paint, SceneRandom& random) {
     const QRectF grille(-420, -430, 840, random.real(180, 260));
-    painter.setBrush(shaded(paint, 260));
+    painter.setBrush(paint.darker(260));
     painter.drawRoundedRect(grille, 30, 30);
-    painter.setPen(QPen(shaded(paint, 140), random.real(10, 24)));
+    painter.setPen(QPen(paint.darker(140), random.real(10, 24)));
     const double spacing = random.real(30, 60);
     for (double y = grille.top() + spacing; y < grille.bottom(); y += spacing) {
         painter.drawLine(QPointF(grille.left() + 20, y), QPointF(grille.right() - 20, y));
@@ -159,12 +159,12 @@ void paintBumperAndTyres(QPainter& painter, const QColor& paint, SceneRandom& ra
     for (const int side : {-1, 1}) {
         painter.drawRoundedRect(QRectF(side * 760 - 110, 200, 220, 260), 40, 40);
     }
-    painter.setBrush(shaded(paint, 125));
+    painter.setBrush(paint.darker(125));
     painter.drawRect(QRectF(-bodyHalfWidth, 60, 2 * bodyHalfWidth, 40));
-    painter.setBrush(shaded(paint, random.integer(200, 320)));
+    painter.setBrush(paint.darker(random.integer(200, 320)));
     painter.drawRoundedRect(QRectF(-520, 170, 1040, 120), 30, 30);
     // The recess the plate is mounted in.
-    painter.setBrush(shaded(paint, 150));
+    painter.setBrush(paint.darker(150));
     painter.drawRoundedRect(QRectF(-280, -95, 560, 190), 20, 20);
 }
 
@@ -189,13 +189,10 @@ void paintVehicle(QPainter& painter, SceneRandom& random) {
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     const QColor paint = random.pick(std::span<const QColor>(carPaints));
-    painter.setBrush(paint);
-    painter.drawRoundedRect(QRectF(-bodyHalfWidth + 60, -1280, 2 * bodyHalfWidth - 120, 700), 200,
-                            200);
-    paintWindscreen(painter, random);
+    paintCabin(painter, paint, random);
     QLinearGradient body(0, bodyTop, 0, bodyBottom);
     body.setColorAt(0, paint.lighter(115));
-    body.setColorAt(1, shaded(paint, 130));
+    body.setColorAt(1, paint.darker(130));
     painter.setBrush(body);
     painter.drawRoundedRect(
         QRectF(-bodyHalfWidth, bodyTop, 2 * bodyHalfWidth, bodyBottom - bodyTop), bodyRadius,
