@@ -37,42 +37,44 @@ std::vector<double> centresInMm(const std::array<int, N>& frameCentres, double p
     return centres;
 }
 
+// A 440 mm plate with seven characters in one colour on a plain background.
 PlateStyle singleRow(int formatIndex, int separatorIndex, const std::vector<double>& centres,
                      QColor background, QColor ink) {
-    return PlateStyle{formatIndex,
-                      plateWidthMm,
-                      plateHeightMm,
-                      charWidthMm,
-                      charHeightMm,
-                      separatorIndex,
-                      centres,
-                      background,
-                      background,
-                      ink,
-                      ink,
-                      ink,
-                      LatinFace::standard};
+    return {.formatIndex = formatIndex,
+            .widthMm = plateWidthMm,
+            .heightMm = plateHeightMm,
+            .charWidthMm = charWidthMm,
+            .charHeightMm = charHeightMm,
+            .separatorIndex = separatorIndex,
+            .charCentreXMm = centres,
+            .backgroundTop = background,
+            .backgroundBottom = background,
+            .ink = ink,
+            .lastInk = ink,
+            .border = ink,
+            .latinFace = LatinFace::standard};
 }
 
 std::array<PlateStyle, 5> makeStyles() {
+    const auto ordinary = centresInMm(ordinaryCentres, plateWidthMm);
     PlateStyle police =
         singleRow(7, 1, centresInMm(policeCentres, plateWidthMm), policeWhite, black);
     police.lastInk = red;
-    const PlateStyle newEnergy{5,
-                               newEnergyPlateWidthMm,
-                               plateHeightMm,
-                               newEnergyCharWidthMm,
-                               charHeightMm,
-                               2,
-                               centresInMm(newEnergyCentres, newEnergyPlateWidthMm),
-                               paleGreen,
-                               green,
-                               black,
-                               black,
-                               black,
-                               LatinFace::newEnergy};
-    return {singleRow(1, 2, centresInMm(ordinaryCentres, plateWidthMm), blue, white),
-            singleRow(2, 2, centresInMm(ordinaryCentres, plateWidthMm), yellow, black),
+    const PlateStyle newEnergy{.formatIndex = 5,
+                               .widthMm = newEnergyPlateWidthMm,
+                               .heightMm = plateHeightMm,
+                               .charWidthMm = newEnergyCharWidthMm,
+                               .charHeightMm = charHeightMm,
+                               .separatorIndex = 2,
+                               .charCentreXMm =
+                                   centresInMm(newEnergyCentres, newEnergyPlateWidthMm),
+                               .backgroundTop = paleGreen,
+                               .backgroundBottom = green,
+                               .ink = black,
+                               .lastInk = black,
+                               .border = black,
+                               .latinFace = LatinFace::newEnergy};
+    return {singleRow(1, 2, ordinary, blue, white), singleRow(2, 2, ordinary, yellow, black),
             singleRow(4, 3, centresInMm(dumpTruckCentres, plateWidthMm), yellow, black), newEnergy,
             police};
 }
