@@ -118,6 +118,8 @@ GeneratedTable newEnergyTable(const SamplesByCode& samples) {
     return table;
 }
 
+} // namespace
+
 GeneratedTable provinceTable(const SamplesByCode& samples, const std::vector<FontFace>& faces) {
     const TableLayout layout = provinceLayout();
     GeneratedTable table{layout.name, {}};
@@ -126,6 +128,8 @@ GeneratedTable provinceTable(const SamplesByCode& samples, const std::vector<Fon
     }
     return table;
 }
+
+namespace {
 
 void checkSize(const GeneratedTable& table, const TableLayout& layout) {
     if (static_cast<int>(table.glyphs.size()) != layout.recordCount()) {
@@ -137,9 +141,9 @@ void checkSize(const GeneratedTable& table, const TableLayout& layout) {
 
 std::vector<FontFace> chineseFaces() {
     return {
-        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 4},
-        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 8},
-        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 6},
+        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 2},
+        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 3},
+        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 1},
     };
 }
 
