@@ -1,10 +1,11 @@
-# Kavro: `make demo` reads the bundled sample pictures, `make test` runs every test.
-# Both install the Debian packages the project needs first.
+# Kavro: `make demo` reads the bundled sample pictures, `make test` runs every test,
+# `make templates` regenerates the built-in glyph templates.
+# All three install the Debian packages the project needs first.
 BUILD ?= build
 JOBS  ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo templates clean
 
 all: build
 
@@ -22,6 +23,12 @@ test: build
 
 demo: build
 	@$(BUILD)/cli/kavro-cli samples/*
+
+# Regenerates the glyph template tables and their sheet picture.
+templates: configure
+	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen
+	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/glyphgen/kavro-glyphgen \
+		data/glyph_templates.cpp docs/glyph-sheet.png
 
 clean:
 	rm -rf $(BUILD)

@@ -45,7 +45,8 @@ private:
 
 FileReport reportFile(PictureSession& session, const std::string& path) {
     const auto start = std::chrono::steady_clock::now();
-    FileReport report{.file = path};
+    FileReport report;
+    report.file = path;
     LastMessage message;
     try {
         if (readPicture(session, path, PictureReader::byContent)) {

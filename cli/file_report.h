@@ -18,8 +18,8 @@ struct PlateReport {
 struct FileReport {
     std::string file;
     std::optional<std::string> error; // set when the file could not be read
-    std::vector<PlateReport> plates;   // last stored plate first, as the desktop lists them
-    double elapsedMs = 0;              // reading, decoding and recognition
+    std::vector<PlateReport> plates;  // last stored plate first, as the desktop lists them
+    double elapsedMs = 0;             // reading, decoding and recognition
 };
 
 // Reads and recognises one file (format by content) in `session`, which the

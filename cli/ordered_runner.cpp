@@ -23,7 +23,8 @@ void runInOrder(std::size_t count, unsigned workers, const JobFunction& job,
             ready.notify_one();
         }
     };
-    const unsigned threadCount = std::max(1u, std::min<unsigned>(workers, static_cast<unsigned>(count)));
+    const unsigned threadCount =
+        std::max(1u, std::min<unsigned>(workers, static_cast<unsigned>(count)));
     std::vector<std::jthread> threads;
     for (unsigned t = 0; t < threadCount; ++t) {
         threads.emplace_back(work);

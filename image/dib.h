@@ -3,6 +3,8 @@
 // rows without padding. Bitmap files give the rows bottom row first, JPEG files
 // top row first. A failed read leaves the previous picture untouched.
 
+#include "image/picture_limits.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -10,8 +12,6 @@
 #include <optional>
 #include <span>
 #include <vector>
-
-inline constexpr int maxPictureSide = 32767; // widths and heights of 32,768 and more are refused
 
 class CDib {
 public:

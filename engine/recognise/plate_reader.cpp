@@ -9,12 +9,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int platePixels = plateWidth * plateHeight;
-constexpr int binaryPlaneCount = 8;
 constexpr int planesPerGrey = 4;
 constexpr int maxPositions = 8;
 constexpr std::uint8_t on = 255;
@@ -33,7 +33,9 @@ struct Bgr {
     int b, g, r;
 };
 
-int luma(Bgr c) { return (c.b * 7209 + c.g * 38666 + c.r * 19661) >> 16; }
+int luma(Bgr c) {
+    return (c.b * 7209 + c.g * 38666 + c.r * 19661) >> 16;
+}
 
 int invertedBlueDominance(Bgr c) {
     int sum = c.b + c.g + c.r;
@@ -46,7 +48,9 @@ int invertedBlueDominance(Bgr c) {
     return 255 - std::clamp(v, 0, 255);
 }
 
-int halfGreen(Bgr c) { return c.b + c.g + c.r < 3 ? 255 : 255 - (c.g >> 1); }
+int halfGreen(Bgr c) {
+    return c.b + c.g + c.r < 3 ? 255 : 255 - (c.g >> 1);
+}
 
 int invertedYellowDominance(Bgr c) {
     if (c.b + c.g + c.r < 3) {
@@ -63,7 +67,9 @@ struct GreyPair {
     GreyFunction second;
 };
 
-int invertedLuma(Bgr c) { return 255 - luma(c); }
+int invertedLuma(Bgr c) {
+    return 255 - luma(c);
+}
 
 GreyPair greyPairFor(int planeMode) {
     switch (planeMode) {
@@ -248,7 +254,8 @@ bool isAccepted(const PlateScore& score, bool trailer) {
 
 void storePlate(RecognitionResult& result, int formatIndex, const PlateScore& score,
                 const std::array<CharMatch, maxPositions>& chars, int charCount) {
-    const bool room = result.count == 0 || (result.count == 1 && result.formatIndex[0] != formatIndex);
+    const bool room =
+        result.count == 0 || (result.count == 1 && result.formatIndex[0] != formatIndex);
     if (!room) {
         return;
     }
@@ -281,7 +288,8 @@ constexpr std::array<WholePlateFix, 4> wholePlateFixes = {{
 }};
 
 // strncmp over the test's length: a text shorter than the test never matches.
-bool startsWithFix(const std::array<std::uint8_t, plateTextLength>& text, const WholePlateFix& fix) {
+bool startsWithFix(const std::array<std::uint8_t, plateTextLength>& text,
+                   const WholePlateFix& fix) {
     for (std::size_t i = 0; i < fix.test.size() && fix.test[i] != 0; ++i) {
         if (text[i] != fix.test[i]) {
             return false;
@@ -324,8 +332,8 @@ int recogniseCharacters(RecognitionContext& context, int formatIndex, Recognitio
     }
 
     std::uint8_t* grey[2] = {context.platePlanes[0].get(), context.platePlanes[1].get()};
-    deriveGreyPlanes(context.plateImages[result.count].get(), greyPairFor(format.planeMode), grey[0],
-                     grey[1]);
+    deriveGreyPlanes(context.plateImages[result.count].get(), greyPairFor(format.planeMode),
+                     grey[0], grey[1]);
     std::array<std::array<int, planesPerGrey>, 2> levels;
     for (int p = 0; p < 2; ++p) {
         const PlaneLevels measured = measureLevels(grey[p]);
@@ -333,7 +341,7 @@ int recogniseCharacters(RecognitionContext& context, int formatIndex, Recognitio
         clearBorder(grey[p]);
     }
 
-    SegmentationRoom room;
+    const auto points = std::make_unique<OutlinePoints>();
     std::array<std::array<CharBox, maxPositions>, binaryPlaneCount> boxes{};
     VoteTable votes{};
     const int charCount = format.charCount;
@@ -345,11 +353,11 @@ int recogniseCharacters(RecognitionContext& context, int formatIndex, Recognitio
     for (int k = 0; k < binaryPlaneCount; ++k) {
         std::uint8_t* binary = context.binaryPlanes[k].get();
         clearFrameRows(binary);
-        int top = 1;
-        int bottom = plateHeight - 2;
+        const BytePlane plane{{binary, platePixels}, plateWidth, plateHeight};
+        CharacterBand band{firstBandRow, lastBandRow};
         for (int i = 0; i < charCount; ++i) {
             const int p = positionOrder[i];
-            votes[k][p] = segmentPosition(binary, format, p, top, bottom, room, boxes[k][p],
+            votes[k][p] = segmentPosition(plane, format, p, band, *points, boxes[k][p],
                                           candidates[format.charList[p]]);
         }
     }

@@ -9,9 +9,9 @@ inline constexpr int maxPlates = 2;
 inline constexpr int plateTextLength = 12;
 
 struct RecognitionResult {
-    std::int32_t count;                                 // plates stored: 0, 1 or 2
-    std::array<std::int32_t, maxPlates> formatIndex;    // PlateFormat index of each plate
-    std::array<std::uint8_t, maxPlates> confidence;     // mean character score, 0..100
+    std::int32_t count;                              // plates stored: 0, 1 or 2
+    std::array<std::int32_t, maxPlates> formatIndex; // PlateFormat index of each plate
+    std::array<std::uint8_t, maxPlates> confidence;  // mean character score, 0..100
     std::array<std::array<std::uint8_t, plateTextLength>, maxPlates> text; // codes, NUL-padded
     std::array<std::array<std::uint8_t, plateTextLength>, maxPlates> charScore;
     std::array<std::uint8_t, 2> unused;

@@ -13,15 +13,15 @@
 
 namespace {
 
-struct Run {
+struct CliRun {
     int status;
     std::vector<std::string> lines;
 };
 
-Run runCli(const std::string& arguments) {
+CliRun runCli(const std::string& arguments) {
     const std::string command = std::string(KAVRO_CLI) + " " + arguments + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
-    Run run{};
+    CliRun run{};
     std::string line;
     std::array<char, 4096> buffer;
     while (fgets(buffer.data(), buffer.size(), pipe)) {
@@ -40,7 +40,8 @@ class CliFiles : public testing::Test {
 protected:
     void SetUp() override {
         m_dir = std::filesystem::temp_directory_path() /
-                ("kavro-cli-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+                ("kavro-cli-" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(m_dir);
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
@@ -48,7 +49,8 @@ protected:
     std::string write(const std::string& name, const Bytes& bytes) {
         const auto path = m_dir / name;
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
 
@@ -66,7 +68,7 @@ TEST_F(CliFiles, UnreadableFilesGiveTheirErrorAndExitOne) {
     const std::string good = write("plain.bmp", makeBitmap({.width = 64, .height = 48}));
     const std::string corrupt = write("corrupt.jpg", Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x12});
     const std::string missing = (m_dir / "missing.jpg").string();
-    const Run run = runCli(good + " " + corrupt + " " + missing);
+    const CliRun run = runCli(good + " " + corrupt + " " + missing);
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(run.lines.size(), 3u);
     EXPECT_EQ(run.lines[0], good + ": 无法识别车牌！");
@@ -75,9 +77,10 @@ TEST_F(CliFiles, UnreadableFilesGiveTheirErrorAndExitOne) {
 }
 
 TEST_F(CliFiles, FormatIsToldByContent) {
-    const std::string bitmapNamedJpeg = write("bitmap.jpg", makeBitmap({.width = 64, .height = 48}));
+    const std::string bitmapNamedJpeg =
+        write("bitmap.jpg", makeBitmap({.width = 64, .height = 48}));
     const std::string jpegNamedBitmap = write("jpeg.bmp", makeJpeg(64, 48));
-    const Run run = runCli(bitmapNamedJpeg + " " + jpegNamedBitmap);
+    const CliRun run = runCli(bitmapNamedJpeg + " " + jpegNamedBitmap);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.lines, (std::vector<std::string>{bitmapNamedJpeg + ": 无法识别车牌！",
                                                    jpegNamedBitmap + ": 无法识别车牌！"}));
@@ -86,7 +89,7 @@ TEST_F(CliFiles, FormatIsToldByContent) {
 TEST_F(CliFiles, JsonLinesKeepTheContract) {
     const std::string good = write("good.jpg", makeJpeg(64, 48));
     const std::string bad = write("bad.bmp", Bytes{'B', 'X'});
-    const Run run = runCli("--json " + good + " " + bad);
+    const CliRun run = runCli("--json " + good + " " + bad);
     EXPECT_EQ(run.status, 1);
     ASSERT_EQ(run.lines.size(), 2u);
     const auto first = nlohmann::json::parse(run.lines[0]);
@@ -95,15 +98,17 @@ TEST_F(CliFiles, JsonLinesKeepTheContract) {
     EXPECT_TRUE(first["plates"].empty());
     EXPECT_TRUE(first["elapsed_ms"].is_number());
     const auto second = nlohmann::json::parse(run.lines[1]);
-    EXPECT_EQ(second, (nlohmann::json{{"file", bad}, {"error", "Not a JPEG file: starts with 0x42 0x58"}}));
+    EXPECT_EQ(second,
+              (nlohmann::json{{"file", bad}, {"error", "Not a JPEG file: starts with 0x42 0x58"}}));
 }
 
 TEST_F(CliFiles, WorkersKeepTheInputOrder) {
     std::string arguments = "-j 2";
     std::vector<std::string> expected;
     for (int i = 0; i < 12; ++i) {
-        const std::string path = write("p" + std::to_string(i) + ".bmp",
-                                       makeBitmap({.width = 40 + 37 * i, .height = 30 + 20 * i}));
+        const std::string name = std::to_string(i) + "-picture.bmp";
+        const std::string path =
+            write(name, makeBitmap({.width = 40 + 37 * i, .height = 30 + 20 * i}));
         arguments += " " + path;
         expected.push_back(path + ": 无法识别车牌！");
     }

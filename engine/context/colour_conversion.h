@@ -1,0 +1,42 @@
+#pragma once
+// Resampling of a 24-bit picture to the working width and its conversion into the
+// colour, hue/chroma, green, blue, yellow, grey and inverse-grey planes.
+
+#include <cstdint>
+#include <span>
+
+// Size of the working raster for a picture.
+struct PlaneGeometry {
+    std::int32_t step;         // source pixels per working pixel, 16.16 fixed point
+    std::int32_t scaledHeight; // picture height when scaled to the working width
+    std::int32_t planeHeight;  // scaledHeight rounded down to a multiple of 64
+    std::int32_t skipRows;     // scaled rows left out before the first working row
+};
+
+// Sides must be 1..32,767.
+PlaneGeometry planeGeometry(int width, int height);
+
+struct SourcePicture {
+    std::span<const std::uint8_t> pixels; // height rows of width*3 bytes, blue-green-red
+    int width;
+    int height;
+    bool bottomUp; // the first row in pixels is the picture's bottom row
+};
+
+// Destinations of the conversion, each planeHeight rows of 512 pixels.
+struct ColourPlanes {
+    std::uint8_t* colour; // blue, green, red
+    std::uint8_t* hsv;    // brightness, chroma, hue byte
+    std::uint8_t* green;
+    std::uint8_t* blue;
+    std::uint8_t* yellow;
+    std::uint8_t* gray;
+    std::uint8_t* inverseGray;
+};
+
+// Copies the picture into destination (width*height*3 bytes) with its rows top-down.
+void copySourceImage(const SourcePicture& picture, std::uint8_t* destination);
+
+// Fills every plane of planes with geometry.planeHeight top-down rows.
+void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geometry,
+                         const ColourPlanes& planes);

@@ -1,0 +1,106 @@
+#include "engine/context/recognition_context.h"
+
+#include "engine/context/colour_conversion.h"
+
+#include <cstddef>
+#include <limits>
+#include <stdexcept>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t bytesPerPixel = 3;
+constexpr std::size_t plateArea = std::size_t{plateWidth} * plateHeight;
+
+// Later stages index a three-channel working plane with signed 32-bit offsets.
+constexpr std::size_t maxPlaneBytes = std::numeric_limits<std::int32_t>::max();
+
+template <typename T>
+std::unique_ptr<T[]> allocate(std::size_t count) {
+    return std::make_unique_for_overwrite<T[]>(count);
+}
+
+// Every buffer that depends on the picture's size, allocated before any is replaced.
+struct PictureBuffers {
+    std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,
+        bluePlane, yellowPlane, grayPlane, inverseGrayPlane, edgePlane;
+    std::unique_ptr<std::int32_t[]> labelPlane;
+    std::unique_ptr<LabelRow[]> rowTable;
+
+    PictureBuffers(std::size_t sourceBytes, int planeHeight) {
+        const std::size_t planeSize = std::size_t{workingWidth} * planeHeight;
+        sourceImage = allocate<std::uint8_t>(sourceBytes);
+        colourPlane = allocate<std::uint8_t>(planeSize * bytesPerPixel);
+        hsvPlane = allocate<std::uint8_t>(planeSize * bytesPerPixel);
+        for (auto* plane : {&workPlane, &greenPlane, &bluePlane, &yellowPlane, &grayPlane,
+                            &inverseGrayPlane, &edgePlane}) {
+            *plane = allocate<std::uint8_t>(planeSize);
+        }
+        labelPlane = allocate<std::int32_t>(planeSize);
+        rowTable = allocate<LabelRow>(static_cast<std::size_t>(planeHeight));
+        for (int k = 0; k < planeHeight; ++k) {
+            rowTable[k].row = labelPlane.get() + static_cast<std::ptrdiff_t>(k) * workingWidth;
+        }
+    }
+
+    ColourPlanes colourPlanes() const {
+        return ColourPlanes{colourPlane.get(),     hsvPlane.get(),    greenPlane.get(),
+                            bluePlane.get(),       yellowPlane.get(), grayPlane.get(),
+                            inverseGrayPlane.get()};
+    }
+};
+
+void checkPicture(std::span<const std::uint8_t> pixels, int width, int height) {
+    if (width <= 0 || height <= 0 || width > maxPictureSide || height > maxPictureSide) {
+        throw std::invalid_argument("picture sides must lie between 1 and 32767");
+    }
+    const std::size_t needed = std::size_t{bytesPerPixel} * width * height;
+    if (pixels.size() < needed) {
+        throw std::invalid_argument("pixel buffer shorter than the picture");
+    }
+}
+
+} // namespace
+
+RecognitionContext::RecognitionContext() {
+    for (auto& image : plateImages) {
+        image = allocate<std::uint8_t>(plateArea * bytesPerPixel);
+    }
+    for (auto& plane : platePlanes) {
+        plane = allocate<std::uint8_t>(plateArea);
+    }
+    for (auto& plane : binaryPlanes) {
+        plane = allocate<std::uint8_t>(plateArea);
+    }
+}
+
+void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int width, int height,
+                                      bool bottomUp) {
+    checkPicture(pixels, width, height);
+    const PlaneGeometry geometry = planeGeometry(width, height);
+    if (std::size_t{workingWidth} * geometry.planeHeight * bytesPerPixel > maxPlaneBytes) {
+        throw std::invalid_argument("picture too narrow for its height");
+    }
+
+    PictureBuffers buffers(std::size_t{bytesPerPixel} * width * height, geometry.planeHeight);
+    const SourcePicture picture{pixels, width, height, bottomUp};
+    copySourceImage(picture, buffers.sourceImage.get());
+    convertColourPlanes(picture, geometry, buffers.colourPlanes());
+
+    sourceImage = std::move(buffers.sourceImage);
+    colourPlane = std::move(buffers.colourPlane);
+    hsvPlane = std::move(buffers.hsvPlane);
+    workPlane = std::move(buffers.workPlane);
+    greenPlane = std::move(buffers.greenPlane);
+    bluePlane = std::move(buffers.bluePlane);
+    yellowPlane = std::move(buffers.yellowPlane);
+    grayPlane = std::move(buffers.grayPlane);
+    inverseGrayPlane = std::move(buffers.inverseGrayPlane);
+    edgePlane = std::move(buffers.edgePlane);
+    labelPlane = std::move(buffers.labelPlane);
+    rowTable = std::move(buffers.rowTable);
+    planeHeight = geometry.planeHeight;
+    planeWidth = workingWidth;
+    imageWidth = width;
+    imageHeight = height;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// The engine's working state for one picture: a top-down copy of the picture, the
+// 512-wide working planes derived from it, the rectified plate slots and the label
+// plane that localisation works in.
+
+#include "image/picture_limits.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+inline constexpr int workingWidth = 512;                  // planeWidth of every working plane
+inline constexpr int plateWidth = 384, plateHeight = 116; // rectified plate slots
+inline constexpr int plateSlotCount = 2;
+inline constexpr int binaryPlaneCount = 8;
+
+// Per working row: five counters owned by localisation, then the row's first entry
+// in labelPlane.
+struct LabelRow {
+    std::int32_t rowY, transitionCount, stretchRuns, stretchFirst, stretchLast;
+    std::int32_t* row;
+};
+
+struct RecognitionContext {
+    // Allocates the plate slots (not cleared); no picture is prepared yet.
+    RecognitionContext();
+
+    // Copies the picture (blue-green-red rows of width*3 bytes; bottomUp when the first
+    // row is the picture's bottom row) and derives every working plane except workPlane
+    // and edgePlane. Throws std::invalid_argument for sides outside 1..32,767, a pixel span
+    // shorter than width*height*3 or a picture too narrow for its height to be resampled.
+    // All allocation happens before anything is replaced: after std::bad_alloc the previous
+    // picture is still intact.
+    void prepareImage(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp);
+
+    std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,
+        bluePlane, yellowPlane, grayPlane, inverseGrayPlane, edgePlane;
+    std::array<std::unique_ptr<std::uint8_t[]>, plateSlotCount> plateImages, platePlanes;
+    std::array<std::unique_ptr<std::uint8_t[]>, binaryPlaneCount> binaryPlanes;
+    std::int32_t planeWidth = 0, planeHeight = 0, imageWidth = 0, imageHeight = 0;
+    std::unique_ptr<std::int32_t[]> labelPlane;
+    std::unique_ptr<LabelRow[]> rowTable;
+};

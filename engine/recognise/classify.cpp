@@ -1,0 +1,145 @@
+#include "engine/recognise/classify.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr int fractionBits = 16;
+constexpr std::int64_t fixedOne = std::int64_t{1} << fractionBits;
+constexpr int fractionMask = 0xFFFF;
+// The four corner weights of a cell sum to 2^18.
+constexpr int weightBits = 18;
+constexpr int weightHalf = 1 << (weightBits - 1);
+constexpr int twoUnits = 2 * (1 << fractionBits);
+constexpr int oneUnit = 1 << fractionBits;
+constexpr int strokeLevel = 128;
+constexpr int maxScore = 100;
+constexpr int marginBonus = 5;
+constexpr int marginFactor = 2;
+constexpr int narrowRatio = 4; // a box at most h / 4 wide is a "1"
+constexpr std::uint8_t digitOne = '1';
+
+using SampleGrid = std::array<std::uint32_t, glyphRows>;
+
+struct RankEntry {
+    std::uint8_t code;
+    int distance;
+};
+
+std::uint8_t clampedPixel(const BytePlane& plane, int x, int y) {
+    return plane.at(std::clamp(x, 0, plane.width - 1), std::clamp(y, 0, plane.height - 1));
+}
+
+// One cell: the mean of the linear interpolations along the four edges of the
+// pixel square at (x, y), rounded, compared with the stroke level. At the
+// right and bottom edge the square collapses onto its left column / top row.
+bool sampleCell(const BytePlane& plane, int x, int y, int fx, int fy) {
+    const int x1 = x >= plane.width - 1 ? x : x + 1;
+    const int y1 = y >= plane.height - 1 ? y : y + 1;
+    const int topLeft = clampedPixel(plane, x, y);
+    const int topRight = clampedPixel(plane, x1, y);
+    const int bottomLeft = clampedPixel(plane, x, y1);
+    const int bottomRight = clampedPixel(plane, x1, y1);
+    const int sum = topLeft * (twoUnits - fx - fy) + topRight * (oneUnit + fx - fy) +
+                    bottomLeft * (oneUnit - fx + fy) + bottomRight * (fx + fy);
+    return ((sum + weightHalf) >> weightBits) >= strokeLevel;
+}
+
+// Row masks of the box resampled to the template grid; bit 31 is column 0.
+SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
+    const std::int64_t stepX = (w * fixedOne) / glyphColumns;
+    const std::int64_t stepY = (h * fixedOne) / glyphRows;
+    SampleGrid grid{};
+    for (int r = 0; r < glyphRows; ++r) {
+        const std::int64_t posY = r * stepY;
+        const int cellY = y + static_cast<int>(posY >> fractionBits);
+        const int fy = static_cast<int>(posY & fractionMask);
+        for (int c = 0; c < glyphColumns; ++c) {
+            const std::int64_t posX = c * stepX;
+            const int cellX = x + static_cast<int>(posX >> fractionBits);
+            const int fx = static_cast<int>(posX & fractionMask);
+            if (sampleCell(plane, cellX, cellY, fx, fy)) {
+                grid[r] |= std::uint32_t{1} << (glyphColumns - 1 - c);
+            }
+        }
+    }
+    return grid;
+}
+
+int templateDistance(const SampleGrid& grid, const GlyphTemplate& glyph) {
+    int distance = 0;
+    for (int r = 0; r < glyphRows; ++r) {
+        distance += std::popcount(grid[r] ^ glyph.rows[r]);
+    }
+    return distance;
+}
+
+std::vector<RankEntry> rankCandidates(const SampleGrid& grid,
+                                      std::span<const GlyphTemplate* const> candidates) {
+    std::vector<RankEntry> ranking;
+    ranking.reserve(candidates.size());
+    for (const GlyphTemplate* glyph : candidates) {
+        ranking.push_back({static_cast<std::uint8_t>(glyph->code), templateDistance(grid, *glyph)});
+    }
+    std::stable_sort(ranking.begin(), ranking.end(), [](const RankEntry& a, const RankEntry& b) {
+        return a.distance < b.distance;
+    });
+    return ranking;
+}
+
+// Index of the winning entry under the rule for the digit one. A narrow box
+// turns the first entry into a "1" (halving its distance if it already was
+// one); a wide box skips entries that are "1".
+std::size_t chooseWinner(std::vector<RankEntry>& ranking, int w, int h, bool oneRule) {
+    if (!oneRule) {
+        return 0;
+    }
+    RankEntry& first = ranking.front();
+    if (w <= h / narrowRatio) {
+        if (first.code == digitOne) {
+            first.distance /= 2;
+        } else {
+            first.code = digitOne;
+        }
+        return 0;
+    }
+    if (first.code != digitOne) {
+        return 0;
+    }
+    const auto other = std::find_if(ranking.begin(), ranking.end(),
+                                    [](const RankEntry& e) { return e.code != digitOne; });
+    return other == ranking.end() ? 0 : static_cast<std::size_t>(other - ranking.begin());
+}
+
+// True when the nearest entry from `winner` on with a different code is more
+// than twice as far as the winner.
+bool clearMargin(const std::vector<RankEntry>& ranking, std::size_t winner) {
+    const RankEntry& chosen = ranking[winner];
+    const auto rival =
+        std::find_if(ranking.begin() + static_cast<std::ptrdiff_t>(winner), ranking.end(),
+                     [&](const RankEntry& e) { return e.code != chosen.code; });
+    return rival != ranking.end() && rival->distance > marginFactor * chosen.distance;
+}
+
+} // namespace
+
+CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
+                      std::span<const GlyphTemplate* const> candidates, bool oneRule) {
+    if (candidates.empty() || !plane.valid() || plane.width < 1 || plane.height < 1) {
+        return {};
+    }
+    std::vector<RankEntry> ranking = rankCandidates(sampleBox(plane, x, y, w, h), candidates);
+    const std::size_t winner = chooseWinner(ranking, w, h, oneRule);
+    const RankEntry& chosen = ranking[winner];
+    int score = ((glyphCells - chosen.distance) * maxScore) / glyphCells;
+    if (candidates.size() >= 2 && clearMargin(ranking, winner)) {
+        score += marginBonus;
+    }
+    return {chosen.code, static_cast<std::uint8_t>(std::min(score, maxScore)),
+            static_cast<std::int16_t>(chosen.distance)};
+}

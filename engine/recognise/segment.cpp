@@ -1,0 +1,256 @@
+#include "engine/recognise/segment.h"
+
+#include "engine/recognise/classify.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+
+constexpr std::array<int, 11> probeOffsets{0, -4, 4, -8, 8, -12, 12, -16, 16, -20, 20};
+constexpr int strokeThreshold = 128;
+constexpr int probeRowMargin = 2;  // probe columns reach this far beyond the band
+constexpr int windowRowMargin = 1; // the search window reaches this far beyond it
+constexpr int shortEndRun = 4;     // end runs spanning fewer rows are dropped
+constexpr int centreTolerance = 1; // boxes this close count as the same
+constexpr int sizeTolerance = 2;
+constexpr int confidentScore = 80;
+constexpr int tallNumerator = 4; // boxes below 4/5 of the character height are not read
+constexpr int tallDenominator = 5;
+constexpr int wideFraction = 4; // wider than a character by a quarter: slide windows
+constexpr int slideStep = 4;
+constexpr int slideLimit = -4;
+constexpr int slideGain = 3; // a window must beat the best score by more than this
+constexpr int misplacedOneFraction = 4;
+constexpr int misplacedOnePenalty = 10;
+constexpr std::uint8_t digitOne = '1';
+
+// The part of a box that decides whether it changed.
+struct BoxShape {
+    int centreX;
+    int centreY;
+    int width;
+    int height;
+};
+
+BoxShape shapeOf(const CharBox& box) {
+    return {box.centreX, box.centreY, box.width, box.height};
+}
+
+bool alike(const BoxShape& a, const BoxShape& b) {
+    return std::abs(a.centreX - b.centreX) <= centreTolerance &&
+           std::abs(a.centreY - b.centreY) <= centreTolerance &&
+           std::abs(a.width - b.width) <= sizeTolerance &&
+           std::abs(a.height - b.height) <= sizeTolerance;
+}
+
+bool leaves(const TraceRect& rect, const TraceRect& window) {
+    return rect.minX < window.minX || rect.maxX > window.maxX || rect.minY < window.minY ||
+           rect.maxY > window.maxY;
+}
+
+std::int16_t clampedCoordinate(int value, int size) {
+    return static_cast<std::int16_t>(std::max(0, std::min(value, size - 1)));
+}
+
+// The transitions of one probe column with short end runs dropped, and a
+// mark for those already covered by a traced blob.
+struct ProbeTransitions {
+    ColumnTransitions rows{};
+    int count = 0;
+    std::array<bool, maxColumnTransitions> used{};
+
+    void dropShortEndRuns() {
+        if (count > 2 && rows[count - 1] - rows[count - 2] < shortEndRun) {
+            count -= 2;
+        }
+        if (count > 2 && rows[1] - rows[0] < shortEndRun) {
+            std::copy(rows.begin() + 2, rows.begin() + count, rows.begin());
+            count -= 2;
+        }
+    }
+    void markCrossings(std::span<const std::int32_t> crossings) {
+        for (int i = 0; i < count; ++i) {
+            if (std::find(crossings.begin(), crossings.end(), rows[i]) != crossings.end()) {
+                used[i] = true;
+            }
+        }
+    }
+};
+
+class PositionReader {
+public:
+    PositionReader(const BytePlane& plane, const PlateFormat& format, int position,
+                   CharacterBand& band, OutlinePoints& points, CharBox& box,
+                   std::span<const GlyphTemplate* const> candidates)
+        : plane_(plane), format_(format), position_(position),
+          centreX_(format.charCentreX[position]), band_(band), points_(points), box_(box),
+          candidates_(candidates), oneRule_(format.fontSet == 0 && position > 0),
+          window_(searchWindow()) {}
+
+    CharMatch read() {
+        box_ = CharBox{};
+        for (const int offset : probeOffsets) {
+            if (done_) {
+                break;
+            }
+            probe(centreX_ + offset);
+        }
+        if (done_) {
+            narrowBand();
+        } else if (box_.width - format_.charWidth > format_.charWidth / wideFraction) {
+            slideWindows();
+        }
+        penaliseMisplacedOne();
+        return best_;
+    }
+
+private:
+    // Columns charWidth either side of the expected centre, rows just beyond
+    // the band, clipped to the plane.
+    TraceRect searchWindow() const {
+        return {clampedCoordinate(centreX_ - format_.charWidth, plane_.width),
+                clampedCoordinate(centreX_ + format_.charWidth, plane_.width),
+                clampedCoordinate(band_.top - windowRowMargin, plane_.height),
+                clampedCoordinate(band_.bottom + windowRowMargin, plane_.height)};
+    }
+
+    void probe(int x) {
+        ProbeTransitions transitions;
+        transitions.count = columnRuns(plane_, x, band_.top - probeRowMargin,
+                                       band_.bottom + probeRowMargin, transitions.rows);
+        transitions.dropShortEndRuns();
+        for (int i = 0; i < transitions.count && !done_; ++i) {
+            if (transitions.used[i]) {
+                continue;
+            }
+            ProbeColumn crossings{x};
+            TraceRect rect{};
+            const int count = traceBlob(x, transitions.rows[i], crossings, rect);
+            if (count == 0) {
+                // Nothing more to trace beside a "1" already read.
+                if (position_ > 0 && lastMatch_ && lastMatch_->code == digitOne) {
+                    done_ = true;
+                }
+                continue;
+            }
+            CharBox blob;
+            measureOutline(rect, blob, std::span(points_).first(count));
+            takeBlob(blob);
+            transitions.markCrossings(crossings.rows());
+        }
+    }
+
+    // Traces the blob through (x, y); an outline that fails or leaves the
+    // search window is traced again, keeping only its points inside.
+    int traceBlob(int x, int y, ProbeColumn& crossings, TraceRect& rect) {
+        int count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, false);
+        if (count == 0 || leaves(rect, window_)) {
+            rect = window_;
+            count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, true);
+        }
+        return count;
+    }
+
+    void takeBlob(const CharBox& blob) {
+        if (!haveBox_) {
+            box_ = blob;
+            haveBox_ = true;
+            classify();
+            return;
+        }
+        if (!alike(shapeOf(blob), shapeOf(box_))) {
+            mergeBoxes(blob, box_);
+        }
+        if (!alike(shapeOf(box_), lastClassified_)) {
+            classify();
+        }
+    }
+
+    void classify() {
+        lastClassified_ = shapeOf(box_);
+        if (box_.height < (format_.charHeight * tallNumerator) / tallDenominator) {
+            return;
+        }
+        const CharMatch match = classifyBox(plane_, box_.leftX, box_.topY, box_.width, box_.height,
+                                            candidates_, oneRule_);
+        lastMatch_ = match;
+        if (match.score > best_.score) {
+            best_ = match;
+        }
+        if (match.score >= confidentScore) {
+            done_ = true;
+        }
+    }
+
+    void narrowBand() {
+        if (box_.topY > band_.top) {
+            band_.top = box_.topY - 1;
+        }
+        if (box_.bottomY < band_.bottom) {
+            band_.bottom = box_.bottomY + 1;
+        }
+    }
+
+    // A box much wider than a character (neighbours joined together) is read
+    // again through windows of character width, right to left.
+    void slideWindows() {
+        const int excess = box_.width - format_.charWidth;
+        for (int d = excess + slideStep; d >= slideLimit; d -= slideStep) {
+            const CharMatch match =
+                classifyBox(plane_, box_.leftX + d, box_.topY, format_.charWidth, box_.height,
+                            candidates_, oneRule_);
+            if (match.score > best_.score + slideGain) {
+                best_ = match;
+            }
+        }
+    }
+
+    void penaliseMisplacedOne() {
+        if (best_.code == digitOne &&
+            std::abs(box_.centreX - centreX_) > format_.charWidth / misplacedOneFraction) {
+            best_.score = static_cast<std::uint8_t>(std::max(best_.score - misplacedOnePenalty, 0));
+        }
+    }
+
+    const BytePlane& plane_;
+    const PlateFormat& format_;
+    int position_;
+    int centreX_;
+    CharacterBand& band_;
+    OutlinePoints& points_;
+    CharBox& box_;
+    std::span<const GlyphTemplate* const> candidates_;
+    bool oneRule_;
+    TraceRect window_;
+    CharMatch best_{};
+    std::optional<CharMatch> lastMatch_;
+    BoxShape lastClassified_{};
+    bool haveBox_ = false;
+    bool done_ = false;
+};
+
+} // namespace
+
+int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow,
+               ColumnTransitions& values) {
+    const bool columnInside = plane.valid() && x >= 0 && x < plane.width;
+    int n = 0;
+    for (int y = firstRow; y <= lastRow && n < maxColumnTransitions; ++y) {
+        const bool on =
+            columnInside && y >= 0 && y < plane.height && plane.at(x, y) > strokeThreshold;
+        const bool insideRun = n % 2 == 1;
+        if (on != insideRun) {
+            values[n] = insideRun ? y - 1 : y;
+            ++n;
+        }
+    }
+    return n;
+}
+
+CharMatch segmentPosition(const BytePlane& plane, const PlateFormat& format, int position,
+                          CharacterBand& band, OutlinePoints& points, CharBox& box,
+                          std::span<const GlyphTemplate* const> candidates) {
+    return PositionReader(plane, format, position, band, points, box, candidates).read();
+}

@@ -1,0 +1,175 @@
+#include "engine/context/colour_conversion.h"
+#include "engine/context/recognition_context.h"
+#include "test_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr std::size_t plateArea = std::size_t{plateWidth} * plateHeight;
+
+TEST(RecognitionContext, StartsEmptyWithPlateSlots) {
+    const RecognitionContext context;
+    for (const auto& slot : context.plateImages) {
+        EXPECT_NE(slot, nullptr);
+    }
+    for (const auto& plane : context.platePlanes) {
+        EXPECT_NE(plane, nullptr);
+    }
+    for (const auto& plane : context.binaryPlanes) {
+        EXPECT_NE(plane, nullptr);
+    }
+    EXPECT_EQ(context.colourPlane, nullptr);
+    EXPECT_EQ(context.sourceImage, nullptr);
+    EXPECT_EQ(context.rowTable, nullptr);
+    EXPECT_EQ(context.planeHeight, 0);
+    EXPECT_EQ(context.planeWidth, 0);
+    EXPECT_EQ(plateArea, 44'544u);
+}
+
+struct DimensionCase {
+    int width, height;
+    PlaneGeometry expected;
+};
+
+void PrintTo(const DimensionCase& c, std::ostream* out) { *out << c.width << " x " << c.height; }
+
+class Dimensions : public testing::TestWithParam<DimensionCase> {};
+
+TEST_P(Dimensions, GeometryAndStoredSizes) {
+    const auto& [width, height, expected] = GetParam();
+    const PlaneGeometry geometry = planeGeometry(width, height);
+    EXPECT_EQ(geometry.step, expected.step);
+    EXPECT_EQ(geometry.scaledHeight, expected.scaledHeight);
+    EXPECT_EQ(geometry.planeHeight, expected.planeHeight);
+    EXPECT_EQ(geometry.skipRows, expected.skipRows);
+
+    RecognitionContext context;
+    const TestPicture picture = uniformPicture(width, height, {10, 20, 30});
+    context.prepareImage(picture.span(), width, height, false);
+    EXPECT_EQ(context.planeWidth, 512);
+    EXPECT_EQ(context.planeHeight, expected.planeHeight);
+    EXPECT_EQ(context.imageWidth, width);
+    EXPECT_EQ(context.imageHeight, height);
+    EXPECT_NE(context.colourPlane, nullptr);
+    EXPECT_NE(context.rowTable, nullptr);
+    if (expected.planeHeight > 0) { // a uniform picture resamples to itself, corners included
+        const std::size_t last = std::size_t{512} * expected.planeHeight * 3 - 3;
+        EXPECT_EQ(context.colourPlane[0], 10);
+        EXPECT_EQ(context.colourPlane[last + 1], 20);
+        EXPECT_EQ(context.colourPlane[last + 2], 30);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, Dimensions,
+                         testing::Values(DimensionCase{512, 384, {65'536, 384, 384, 0}},
+                                         DimensionCase{1024, 700, {131'072, 350, 320, 15}},
+                                         DimensionCase{640, 480, {81'920, 384, 384, 0}},
+                                         DimensionCase{512, 100, {65'536, 100, 64, 18}},
+                                         DimensionCase{2000, 200, {256'000, 51, 0, 25}},
+                                         DimensionCase{1, 1, {128, 512, 512, 0}}));
+
+// Grey level of the first pixel of each working row.
+std::vector<int> rowLevels(const RecognitionContext& context) {
+    std::vector<int> levels;
+    for (int k = 0; k < context.planeHeight; ++k) {
+        levels.push_back(context.grayPlane[static_cast<std::size_t>(k) * 512]);
+    }
+    return levels;
+}
+
+std::vector<int> levelRange(int first, int count, int direction) {
+    std::vector<int> levels;
+    for (int i = 0; i < count; ++i) {
+        levels.push_back(first + direction * i);
+    }
+    return levels;
+}
+
+TEST(RecognitionContext, KeepsTheCentreBandOfATopDownPicture) {
+    // 512 x 101: scaledHeight 101, 18 rows left out at the top and 19 at the bottom.
+    const TestPicture picture = rowNumberedPicture(512, 101);
+    RecognitionContext context;
+    context.prepareImage(picture.span(), 512, 101, false);
+    ASSERT_EQ(context.planeHeight, 64);
+    EXPECT_EQ(rowLevels(context), levelRange(18, 64, +1));
+    EXPECT_EQ(context.sourceImage[0], 0);
+}
+
+TEST(RecognitionContext, LeavesOutTheBottomRowsOfABottomUpPicture) {
+    // Stored rows 18..81 are converted; stored row 0 is the picture's bottom row, so the
+    // picture's top row (stored row 100) is the first one of the 19 left out at the top.
+    const TestPicture picture = rowNumberedPicture(512, 101);
+    RecognitionContext context;
+    context.prepareImage(picture.span(), 512, 101, true);
+    ASSERT_EQ(context.planeHeight, 64);
+    EXPECT_EQ(rowLevels(context), levelRange(81, 64, -1));
+    EXPECT_EQ(context.sourceImage[0], 100);
+    EXPECT_EQ(context.sourceImage[std::size_t{512} * 3 * 100], 0);
+}
+
+TEST(RecognitionContext, SecondPictureReplacesEveryWorkingPlane) {
+    RecognitionContext context;
+    const TestPicture first = uniformPicture(640, 480, {200, 200, 200});
+    context.prepareImage(first.span(), 640, 480, false);
+    const TestPicture second = rowNumberedPicture(512, 100);
+    context.prepareImage(second.span(), 512, 100, false);
+
+    ASSERT_EQ(context.planeHeight, 64);
+    EXPECT_EQ(context.imageWidth, 512);
+    EXPECT_EQ(context.imageHeight, 100);
+    EXPECT_EQ(rowLevels(context), levelRange(18, 64, +1));
+    for (int k = 0; k < context.planeHeight; ++k) {
+        EXPECT_EQ(context.rowTable[k].row, context.labelPlane.get() + 512 * k) << "row " << k;
+    }
+    context.rowTable[63].row[511] = 7; // the last entry of the label plane is writable
+    EXPECT_EQ(context.labelPlane[512 * 64 - 1], 7);
+}
+
+TEST(RecognitionContext, VeryWidePictureIsPreparedWithEmptyPlanes) {
+    RecognitionContext context;
+    const TestPicture picture = uniformPicture(2000, 200, {1, 2, 3});
+    context.prepareImage(picture.span(), 2000, 200, true);
+    EXPECT_EQ(context.planeHeight, 0);
+    EXPECT_NE(context.colourPlane, nullptr);
+    EXPECT_NE(context.labelPlane, nullptr);
+    EXPECT_EQ(context.sourceImage[std::size_t{2000} * 200 * 3 - 1], 3);
+}
+
+struct InvalidCase {
+    const char* name;
+    int width, height;
+    std::size_t pixelBytes;
+};
+
+TEST(RecognitionContext, RejectsInvalidPicturesAndKeepsThePreviousOne) {
+    RecognitionContext context;
+    const TestPicture picture = rowNumberedPicture(512, 100);
+    context.prepareImage(picture.span(), 512, 100, false);
+    const std::uint8_t* colour = context.colourPlane.get();
+
+    const std::vector<std::uint8_t> pixels(std::size_t{3} * 3 * 32'767);
+    const InvalidCase cases[] = {
+        {"zero width", 0, 10, pixels.size()},
+        {"zero height", 10, 0, pixels.size()},
+        {"negative width", -4, 10, pixels.size()},
+        {"negative height", 10, -4, pixels.size()},
+        {"width 32768", 32'768, 2, pixels.size()},
+        {"height 32768", 2, 32'768, pixels.size()},
+        {"short pixel buffer", 100, 10, 2999},
+        {"too narrow for its height", 3, 32'767, pixels.size()},
+    };
+    for (const auto& [name, width, height, bytes] : cases) {
+        const std::span<const std::uint8_t> span(pixels.data(), bytes);
+        EXPECT_THROW(context.prepareImage(span, width, height, false), std::invalid_argument)
+            << name;
+    }
+    EXPECT_EQ(context.colourPlane.get(), colour);
+    EXPECT_EQ(context.imageWidth, 512);
+    EXPECT_EQ(context.planeHeight, 64);
+    EXPECT_EQ(rowLevels(context), levelRange(18, 64, +1));
+}
+
+} // namespace

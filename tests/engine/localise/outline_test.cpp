@@ -1,0 +1,309 @@
+#include "engine/localise/outline.h"
+
+#include "support/test_plane.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int threshold = 128;
+using XY = std::pair<int, int>;
+
+struct Tracer {
+    std::unique_ptr<OutlinePoints> points = std::make_unique<OutlinePoints>();
+    TraceRect rect{};
+
+    int trace(const TestPlane& plane, int x, int y, ProbeColumn* probe = nullptr) {
+        return traceOutline(plane.view(), threshold, probe, x, y, *points, rect, false);
+    }
+    std::vector<XY> recorded(int count) const {
+        std::vector<XY> out;
+        for (int i = 0; i < count; ++i) {
+            out.emplace_back((*points)[i].x, (*points)[i].y);
+        }
+        return out;
+    }
+};
+
+struct ShapeCase {
+    const char* name;
+    TestPlane plane;
+    int startX;
+    int startY;
+    int expected;
+};
+
+TEST(TraceOutline, CountsClosedOutlinesOfMoreThanEightPoints) {
+    const ShapeCase cases[] = {
+        {"isolated pixel", TestPlane(12, 12, 5, 5, {"#"}), 5, 5, 0},
+        {"3x3 square, 8 points", TestPlane(12, 12, 4, 4, {"###", "###", "###"}), 5, 4, 0},
+        {"square with a spur, 9 points", TestPlane(12, 12, 4, 4, {"####", "###", "###"}), 5, 4, 9},
+        {"4x3 rectangle", TestPlane(12, 12, 4, 4, {"####", "####", "####"}), 4, 4, 10},
+        {"thin line, out and back", TestPlane(20, 12, 5, 5, {"##########"}), 5, 5, 12},
+        {"start on background", TestPlane(12, 12, 4, 4, {"###", "###", "###"}), 8, 8, 0},
+    };
+    for (const ShapeCase& c : cases) {
+        Tracer tracer;
+        EXPECT_EQ(tracer.trace(c.plane, c.startX, c.startY), c.expected) << c.name;
+    }
+}
+
+TEST(TraceOutline, FollowsTheOutlineClockwiseAndBoundsIt) {
+    const TestPlane plane(12, 12, 4, 4, {"####", "###", "###"});
+    Tracer tracer;
+    const int count = tracer.trace(plane, 5, 4);
+    const std::vector<XY> expected{{5, 4}, {6, 4}, {7, 4}, {6, 5}, {6, 6},
+                                   {5, 6}, {4, 6}, {4, 5}, {4, 4}};
+    EXPECT_EQ(tracer.recorded(count), expected);
+    EXPECT_EQ(tracer.rect.minX, 4);
+    EXPECT_EQ(tracer.rect.maxX, 7);
+    EXPECT_EQ(tracer.rect.minY, 4);
+    EXPECT_EQ(tracer.rect.maxY, 6);
+}
+
+TEST(TraceOutline, StopsAtTheTwoPixelBorderMargin) {
+    // A bar running off the right edge of a 20-pixel plane: the walk along its
+    // top stops on reaching x = 18 and keeps what it recorded if that is more
+    // than 8 points.
+    const std::pair<int, int> cases[] = {{5, 13}, {9, 9}, {10, 0}};
+    for (const auto& [left, expected] : cases) {
+        TestPlane plane(20, 10);
+        plane.fill(left, 3, 19, 5);
+        Tracer tracer;
+        EXPECT_EQ(tracer.trace(plane, left, 3), expected) << "bar from x " << left;
+    }
+}
+
+TEST(TraceOutline, RefusesStartsOnTheOutermostRowOrColumn) {
+    TestPlane plane(12, 12);
+    plane.fill(0, 0, 11, 11);
+    const std::pair<int, int> starts[] = {{5, 0}, {5, 11}, {0, 5}, {11, 5}, {-1, 5}, {5, 12}};
+    for (const auto& [x, y] : starts) {
+        Tracer tracer;
+        EXPECT_EQ(tracer.trace(plane, x, y), 0) << x << "," << y;
+        EXPECT_EQ(tracer.rect.minX, x);
+        EXPECT_EQ(tracer.rect.minY, y);
+    }
+    // One pixel inside is a valid start: a bar from column 1 is followed
+    // along its top, right end and bottom until it is back at column 1.
+    TestPlane inner(12, 12);
+    inner.fill(1, 5, 8, 7);
+    Tracer tracer;
+    EXPECT_EQ(tracer.trace(inner, 1, 5), 16);
+}
+
+TEST(TraceOutline, RefusesAPlaneShorterThanItsDimensions) {
+    const TestPlane plane(12, 12, 4, 4, {"####", "####", "####"});
+    const BytePlane truncated{std::span(plane.pixels).first(100), 12, 12};
+    OutlinePoints points;
+    TraceRect rect{};
+    EXPECT_EQ(traceOutline(truncated, threshold, nullptr, 4, 4, points, rect, false), 0);
+}
+
+TEST(TraceOutline, ProbeKeepsTheFirstSixteenCrossingsInTracingOrder) {
+    // A comb: a spine on the left and eleven two-row teeth. The outline
+    // crosses column 10 at the top and bottom row of every tooth.
+    TestPlane plane(30, 52);
+    plane.fill(3, 3, 4, 44);
+    for (int tooth = 0; tooth < 11; ++tooth) {
+        plane.fill(3, 3 + 4 * tooth, 20, 4 + 4 * tooth);
+    }
+    ProbeColumn probe{10};
+    Tracer tracer;
+    EXPECT_GT(tracer.trace(plane, 3, 3, &probe), 0);
+    std::vector<int> expected;
+    for (int tooth = 0; tooth < 8; ++tooth) {
+        expected.push_back(3 + 4 * tooth);
+        expected.push_back(4 + 4 * tooth);
+    }
+    EXPECT_EQ(std::vector<int>(probe.rows().begin(), probe.rows().end()), expected);
+}
+
+TEST(TraceOutline, LimitRectangleRecordsOnlyPointsInside) {
+    TestPlane plane(30, 30);
+    plane.fill(5, 5, 20, 20);
+    Tracer tracer;
+    tracer.rect = {5, 12, 0, 29};
+    const int count =
+        traceOutline(plane.view(), threshold, nullptr, 5, 5, *tracer.points, tracer.rect, true);
+    ASSERT_GT(count, 8);
+    for (const auto& [x, y] : tracer.recorded(count)) {
+        EXPECT_LE(x, 12);
+    }
+    EXPECT_EQ(tracer.rect.minX, 5);
+    EXPECT_EQ(tracer.rect.maxX, 12);
+    EXPECT_EQ(tracer.rect.minY, 5);
+    EXPECT_EQ(tracer.rect.maxY, 20);
+}
+
+struct SeekCase {
+    const char* name;
+    int objectX0, objectY0, objectX1, objectY1;
+    int (*seek)(const TestPlane&, int, int, OutlinePoints&, TraceRect&, CharBox&);
+    int startX, startY;
+    bool found;
+};
+
+int seekLeft(const TestPlane& p, int x, int y, OutlinePoints& pts, TraceRect& r, CharBox& b) {
+    return seekLeftAndTrace(p.view(), threshold, x, y, pts, r, b);
+}
+int seekRight(const TestPlane& p, int x, int y, OutlinePoints& pts, TraceRect& r, CharBox& b) {
+    return seekRightAndTrace(p.view(), threshold, x, y, pts, r, b, false);
+}
+int seekUp(const TestPlane& p, int x, int y, OutlinePoints& pts, TraceRect& r, CharBox& b) {
+    return seekUpAndTrace(p.view(), threshold, x, y, pts, r, b);
+}
+
+TEST(SeekAndTrace, FailsAtTheirMargins) {
+    // Plane 120 x 90: the left seek fails at x 50, the right one at x 70,
+    // the upward one at row 50.
+    const SeekCase cases[] = {
+        {"left, found", 55, 55, 65, 70, seekLeft, 100, 60, true},
+        {"left, edge at 51", 40, 55, 51, 70, seekLeft, 100, 60, true},
+        {"left, edge at 50", 40, 55, 50, 70, seekLeft, 100, 60, false},
+        {"left, nothing", 80, 55, 90, 70, seekLeft, 70, 60, false},
+        {"right, edge at 69", 69, 55, 80, 70, seekRight, 20, 60, true},
+        {"right, edge at 70", 70, 55, 80, 70, seekRight, 20, 60, false},
+        {"up, bottom at 51", 55, 40, 65, 51, seekUp, 60, 85, true},
+        {"up, bottom at 50", 55, 40, 65, 50, seekUp, 60, 85, false},
+    };
+    for (const SeekCase& c : cases) {
+        TestPlane plane(120, 90);
+        plane.fill(c.objectX0, c.objectY0, c.objectX1, c.objectY1);
+        OutlinePoints points;
+        TraceRect rect{};
+        CharBox box;
+        const int count = c.seek(plane, c.startX, c.startY, points, rect, box);
+        EXPECT_EQ(count > 0, c.found) << c.name;
+        if (c.found) {
+            EXPECT_EQ(box.traced, 1) << c.name;
+            EXPECT_EQ(box.leftX, c.objectX0) << c.name;
+            EXPECT_EQ(box.bottomY, c.objectY1) << c.name;
+        }
+    }
+}
+
+TEST(SeekAndTrace, StartOnAPixelAtTheThresholdDoesNotMove) {
+    TestPlane plane(120, 90);
+    plane.fill(40, 55, 50, 70);
+    plane.set(50, 60, threshold);
+    OutlinePoints points;
+    TraceRect rect{};
+    CharBox box;
+    EXPECT_EQ(seekLeftAndTrace(plane.view(), threshold, 50, 60, points, rect, box), 0);
+    // A lone pixel at the threshold stops the seek, and the trace from it
+    // finds no outline; the block further left is never reached.
+    plane.fill(60, 55, 70, 70);
+    plane.set(80, 60, threshold);
+    EXPECT_EQ(seekLeftAndTrace(plane.view(), threshold, 80, 60, points, rect, box), 0);
+    EXPECT_EQ(rect.minX, 80);
+    EXPECT_GT(seekLeftAndTrace(plane.view(), threshold, 79, 60, points, rect, box), 0);
+    EXPECT_EQ(rect.maxX, 70);
+}
+
+TEST(MeasureOutline, TakesExtremePointsNearestTheCentre) {
+    const TraceRect rect{10, 20, 10, 20}; // centre (15, 15)
+    const std::vector<EdgePoint> points{{10, 12, 0}, {10, 16, 0}, {10, 14, 0}, {20, 15, 0},
+                                        {14, 10, 0}, {17, 10, 0}, {15, 20, 0}, {16, 14, 0}};
+    CharBox box;
+    measureOutline(rect, box, points);
+    EXPECT_EQ(box.traced, 1);
+    EXPECT_EQ(XY(box.centreX, box.centreY), XY(15, 15));
+    EXPECT_EQ(XY(box.width, box.height), XY(11, 11));
+    // (10, 16) and (10, 14) are both one row from the centre: the first stays.
+    EXPECT_EQ(box.leftY, 16);
+    EXPECT_EQ(box.topX, 14);
+    EXPECT_EQ(XY(box.rightX, box.rightY), XY(20, 15));
+    EXPECT_EQ(XY(box.midLeftX, box.midLeftY), XY(10, 16));
+    EXPECT_EQ(box.midRightX, 20);
+    EXPECT_EQ(XY(box.midTopX, box.midTopY), XY(14, 10));
+    EXPECT_EQ(box.midBottomY, 20);
+}
+
+TEST(MeasureOutline, UnsetMidPointsStayAt512AndZero) {
+    const TraceRect rect{10, 20, 10, 20};
+    const std::vector<EdgePoint> points{{10, 10, 0}, {20, 20, 0}};
+    CharBox box;
+    measureOutline(rect, box, points);
+    EXPECT_EQ(box.midLeftX, 512);
+    EXPECT_EQ(box.midTopY, 512);
+    EXPECT_EQ(box.midRightX, 0);
+    EXPECT_EQ(box.midBottomY, 0);
+}
+
+TEST(SynthesiseBox, SpansHalfTheSizeRoundedUpEachWay) {
+    struct Case {
+        int width, height, left, right, top, bottom;
+    };
+    const Case cases[] = {
+        {10, 80, 95, 105, 20, 100}, {9, 79, 95, 105, 20, 100}, {1, 2, 99, 101, 59, 61}};
+    for (const Case& c : cases) {
+        CharBox box;
+        box.traced = 1;
+        synthesiseBox(box, 100, 60, c.width, c.height);
+        EXPECT_EQ(box.traced, 0);
+        EXPECT_EQ(box.leftX, c.left);
+        EXPECT_EQ(box.midLeftX, c.left);
+        EXPECT_EQ(box.rightX, c.right);
+        EXPECT_EQ(box.midRightX, c.right);
+        EXPECT_EQ(box.topY, c.top);
+        EXPECT_EQ(box.midTopY, c.top);
+        EXPECT_EQ(box.bottomY, c.bottom);
+        EXPECT_EQ(box.midBottomY, c.bottom);
+        EXPECT_EQ(box.leftY, 60);
+        EXPECT_EQ(box.topX, 100);
+        EXPECT_EQ(box.width, c.width);
+        EXPECT_EQ(box.height, c.height);
+    }
+}
+
+TEST(MergeBoxes, TakesPointsFurtherOutAndRecomputesWithoutRounding) {
+    CharBox target;
+    synthesiseBox(target, 100, 60, 10, 40); // x 95..105, y 40..80
+    target.traced = 1;
+    CharBox source;
+    synthesiseBox(source, 120, 59, 20, 40); // x 110..130, y 39..79
+    source.topX = 121;
+    CharBox& merged = mergeBoxes(source, target);
+    EXPECT_EQ(&merged, &target);
+    EXPECT_EQ(target.traced, 1);
+    EXPECT_EQ(target.leftX, 95);
+    EXPECT_EQ(target.rightX, 130);
+    EXPECT_EQ(target.midRightX, 130);
+    EXPECT_EQ(XY(target.topX, target.topY), XY(121, 39));
+    EXPECT_EQ(target.midTopY, 39);
+    EXPECT_EQ(target.bottomY, 80);
+    EXPECT_EQ(target.centreX, 112); // (95 + 130) / 2, no +1
+    EXPECT_EQ(target.centreY, 59);  // (39 + 80) / 2
+    EXPECT_EQ(target.width, 36);
+    EXPECT_EQ(target.height, 42);
+}
+
+TEST(EdgeProfiles, LimitInwardJumpsToTwoPixels) {
+    CharBox box;
+    box.leftX = 4;
+    box.rightX = 20;
+    // Rows 0..4, unsorted, several points per row.
+    std::vector<EdgePoint> points{{16, 2, 0}, {10, 0, 0}, {25, 0, 0}, {12, 1, 0}, {18, 1, 0},
+                                  {5, 3, 0},  {14, 4, 0}, {9, 4, 0},  {21, 2, 0}};
+    buildLeftProfile(box, points);
+    const std::vector<XY> left{{10, 0}, {12, 1}, {12, 2}, {5, 3}, {5, 4}};
+    ASSERT_EQ(box.leftProfileCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(XY(box.leftProfile[i].x, box.leftProfile[i].y), left[i]) << i;
+    }
+    // Right edge, bottom up, starting from leftX: rows 4..0 have greatest x
+    // 14, 5, 21, 18, 25; moving left by 3 or more keeps the previous edge.
+    buildRightProfile(box, points);
+    const std::vector<XY> right{{14, 4}, {14, 3}, {21, 2}, {21, 1}, {25, 0}};
+    ASSERT_EQ(box.rightProfileCount(), 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(XY(box.rightProfile[i].x, box.rightProfile[i].y), right[i]) << i;
+    }
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#include "engine/recognise/classify.h"
+
+#include "support/test_plane.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr int plateWidth = 384;
+constexpr int plateHeight = 116;
+
+// A template with `setBits` cells set, filled row by row from the top left.
+// Against a blank box its distance is exactly `setBits`.
+GlyphTemplate glyphWithBits(char code, int setBits) {
+    GlyphTemplate glyph{static_cast<std::uint8_t>(code), {}};
+    for (int cell = 0; cell < setBits; ++cell) {
+        glyph.rows[cell / glyphColumns] |= 0x80000000u >> (cell % glyphColumns);
+    }
+    return glyph;
+}
+
+struct Candidate {
+    char code;
+    int distance;
+};
+
+// Classifies a blank box of the given size against templates at the given
+// distances.
+CharMatch readBlankBox(const std::vector<Candidate>& list, int w, int h, bool oneRule) {
+    const TestPlane plane(plateWidth, plateHeight);
+    std::vector<GlyphTemplate> glyphs;
+    for (const Candidate& c : list) {
+        glyphs.push_back(glyphWithBits(c.code, c.distance));
+    }
+    std::vector<const GlyphTemplate*> pointers;
+    for (const GlyphTemplate& g : glyphs) {
+        pointers.push_back(&g);
+    }
+    return classifyBox(plane.view(), 100, 20, w, h, pointers, oneRule);
+}
+
+struct ScoreCase {
+    const char* name;
+    std::vector<Candidate> candidates;
+    int w;
+    bool oneRule;
+    char code;
+    int distance;
+    int score;
+};
+
+TEST(ClassifyBox, ScoresRankingAndRuleForOne) {
+    const ScoreCase cases[] = {
+        {"distance 0", {{'A', 0}}, 40, false, 'A', 0, 100},
+        {"distance 768", {{'A', 768}}, 40, false, 'A', 768, 50},
+        {"distance 1", {{'A', 1}}, 40, false, 'A', 1, 99},
+        {"distance 15", {{'A', 15}}, 40, false, 'A', 15, 99},
+        {"distance 16", {{'A', 16}}, 40, false, 'A', 16, 98},
+        {"distance 1536", {{'A', 1536}}, 40, false, 'A', 1536, 0},
+        {"nearest wins", {{'B', 500}, {'A', 400}, {'C', 450}}, 40, false, 'A', 400, 73},
+        {"equal distances keep list order", {{'B', 300}, {'A', 300}}, 40, false, 'B', 300, 80},
+        {"margin bonus at 601", {{'A', 300}, {'B', 601}}, 40, false, 'A', 300, 85},
+        {"no bonus at 600", {{'A', 300}, {'B', 600}}, 40, false, 'A', 300, 80},
+        {"bonus skips variants", {{'A', 300}, {'A', 400}, {'B', 700}}, 40, false, 'A', 300, 85},
+        {"bonus capped at 100", {{'A', 10}, {'B', 900}}, 40, false, 'A', 10, 100},
+        {"narrow box reads 1", {{'7', 400}, {'A', 790}}, 10, true, '1', 400, 73},
+        {"narrow 1 with bonus", {{'7', 400}, {'A', 801}}, 10, true, '1', 400, 78},
+        {"narrow box halves a 1", {{'1', 200}}, 10, true, '1', 100, 93},
+        {"narrow at exactly h/4", {{'7', 400}}, 20, true, '1', 400, 73},
+        {"just wider than h/4", {{'7', 400}}, 21, true, '7', 400, 73},
+        {"wide box skips 1",
+         {{'1', 100}, {'1', 150}, {'7', 400}, {'A', 900}},
+         30,
+         true,
+         '7',
+         400,
+         78},
+        {"wide box, only 1s", {{'1', 100}, {'1', 150}}, 30, true, '1', 100, 93},
+        {"rule off: width plays no part", {{'7', 400}, {'1', 500}}, 10, false, '7', 400, 73},
+    };
+    for (const ScoreCase& c : cases) {
+        const CharMatch match = readBlankBox(c.candidates, c.w, 80, c.oneRule);
+        EXPECT_EQ(match.code, static_cast<std::uint8_t>(c.code)) << c.name;
+        EXPECT_EQ(match.distance, c.distance) << c.name;
+        EXPECT_EQ(match.score, c.score) << c.name;
+    }
+}
+
+TEST(ClassifyBox, NoCandidatesReadNothing) {
+    const CharMatch match = readBlankBox({}, 40, 80, true);
+    EXPECT_EQ(match.code, 0);
+    EXPECT_EQ(match.score, 0);
+}
+
+// Draws `glyph` at twice its size, so that a 64 x 96 box resamples to it
+// exactly.
+void drawDoubled(TestPlane& plane, const GlyphTemplate& glyph, int x, int y) {
+    for (int r = 0; r < glyphRows; ++r) {
+        for (int c = 0; c < glyphColumns; ++c) {
+            if (glyph.rows[r] & (0x80000000u >> c)) {
+                plane.fill(x + 2 * c, y + 2 * r, x + 2 * c + 1, y + 2 * r + 1);
+            }
+        }
+    }
+}
+
+TEST(ClassifyBox, BoxIdenticalToATemplateScoresFull) {
+    GlyphTemplate ring{'0', {}};
+    for (int r = 0; r < glyphRows; ++r) {
+        ring.rows[r] = (r < 6 || r >= 42) ? 0x3FFFFFFCu : 0xFC00003Fu;
+    }
+    const GlyphTemplate bar{'8', {}};
+    TestPlane plane(plateWidth, plateHeight);
+    drawDoubled(plane, ring, 150, 10);
+    const std::vector<const GlyphTemplate*> candidates{&bar, &ring};
+    const CharMatch match = classifyBox(plane.view(), 150, 10, 64, 96, candidates, false);
+    EXPECT_EQ(match.code, '0');
+    EXPECT_EQ(match.distance, 0);
+    EXPECT_EQ(match.score, 100);
+}
+
+TEST(ClassifyBox, ReadsOutsideThePlaneAsItsEdge) {
+    // Column 0 is stroke. A box starting 10 columns left of the plane reads
+    // column 0 for its first 11 grid columns (the 11th blends column 0 with
+    // column 1 and rounds up to stroke), background after.
+    TestPlane plane(plateWidth, plateHeight);
+    plane.fill(0, 0, 0, plateHeight - 1);
+    GlyphTemplate expected{'L', {}};
+    expected.rows.fill(0xFFE00000u);
+    const std::vector<const GlyphTemplate*> candidates{&expected};
+    const CharMatch match = classifyBox(plane.view(), -10, 80, 32, 48, candidates, false);
+    EXPECT_EQ(match.distance, 0);
+}
+
+} // namespace
