@@ -24,6 +24,11 @@ test: build
 demo: build
 	@$(BUILD)/cli/kavro-cli samples/*
 
+# The desktop program; open a picture with the 车 button or drop one on the window.
+.PHONY: gui
+gui: build
+	@$(BUILD)/app/desktop/kavro
+
 # Regenerates the glyph template tables and their sheet picture.
 templates: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen
