@@ -2,9 +2,11 @@
 
 #include "app/desktop/kavro_doc.h"
 #include "app/desktop/kavro_view.h"
+#include "app/desktop/lock_keys.h"
 #include "res/string_table.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -142,17 +144,37 @@ void CMainFrame::CreateStatusBar() {
         }
     });
     bar.showMessage(QString::fromUtf8(strings::idle));
-    for (const char* indicator :
-         {strings::capsIndicator, strings::numIndicator, strings::scrollIndicator}) {
-        auto* label = new QLabel(QString::fromUtf8(indicator), &bar);
+    const auto addIndicator = [&bar](const char* text) {
+        auto* label = new QLabel(QString::fromUtf8(text), &bar);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setEnabled(false);
         bar.addPermanentWidget(label);
-    }
+        return label;
+    };
+    m_capsIndicator = addIndicator(strings::capsIndicator);
+    m_numIndicator = addIndicator(strings::numIndicator);
+    m_scrollIndicator = addIndicator(strings::scrollIndicator);
+    UpdateIndicators();
+    qApp->installEventFilter(this);
 
     m_statusBarToggle->setCheckable(true);
     m_statusBarToggle->setChecked(true);
     connect(m_statusBarToggle, &QAction::toggled, &bar, &QWidget::setVisible);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease || event->type() == QEvent::ApplicationActivate) {
+        UpdateIndicators();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// An indicator is drawn in full while its lock is on, greyed otherwise or when
+// the window system does not tell.
+void CMainFrame::UpdateIndicators() {
+    const LockKeys keys = currentLockKeys().value_or(LockKeys{});
+    m_capsIndicator->setEnabled(keys.caps);
+    m_numIndicator->setEnabled(keys.num);
+    m_scrollIndicator->setEnabled(keys.scroll);
 }
 
 void CMainFrame::ShowTitle(const QString& documentTitle) {

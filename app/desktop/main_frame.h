@@ -45,11 +45,16 @@ public:
 signals:
     void recentFileChosen(const QString& path);
 
+protected:
+    // Watches the application's key releases to keep the lock indicators current.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
     void ShowTitle(const QString& documentTitle);
+    void UpdateIndicators();
 
     CKavroView* m_view;
     FrameCommands m_commands{};
@@ -61,4 +66,7 @@ private:
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentStart = nullptr; // the separator above the recent files
     QList<QAction*> m_recentFiles;
+    QLabel* m_capsIndicator = nullptr;
+    QLabel* m_numIndicator = nullptr;
+    QLabel* m_scrollIndicator = nullptr;
 };
