@@ -6,6 +6,7 @@ namespace strings {
 
 inline constexpr char appTitle[] = "车牌识别演示程序"; // message boxes carry it
 inline constexpr char frameTitle[] = "Kavro";
+inline constexpr char version[] = "1.0.0.1";
 inline constexpr char documentTitle[] = "车牌识别DEMO V1.0";
 inline constexpr char idle[] = "就绪";
 inline constexpr char settingsOrganisation[] = "应用程序向导生成的本地应用程序";

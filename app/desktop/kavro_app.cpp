@@ -33,6 +33,7 @@ CKavroApp::~CKavroApp() = default;
 bool CKavroApp::InitInstance(const QStringList& arguments) {
     QCoreApplication::setOrganizationName(QString::fromUtf8(strings::settingsOrganisation));
     QCoreApplication::setApplicationName(QString::fromUtf8(strings::appTitle));
+    QCoreApplication::setApplicationVersion(QString::fromUtf8(strings::version));
     installMessageBoxSink();
     m_recentFiles = std::make_unique<RecentFileList>();
     m_document = std::make_unique<CKavroDoc>();
