@@ -209,3 +209,30 @@ TEST_F(ViewTest, RunningOutOfMemoryEndsTheCommandAndKeepsThePicture) {
 }
 
 } // namespace
+
+namespace {
+
+// The bundled sample with a corner trailer goes the whole way to a plate block.
+TEST_F(ViewTest, SampleWithCornerTrailerShowsAPlate) {
+    const QString sample = QStringLiteral(KAVRO_SAMPLES_DIR "/blue-21.jpg");
+    if (!QFile::exists(sample)) {
+        GTEST_SKIP() << "no bundled samples";
+    }
+    drop({sample});
+    const RecognitionResult& result = view().GetSession().result;
+    ASSERT_EQ(result.count, 1);
+    const QString block = plateBlockText(result, 0);
+    EXPECT_TRUE(block.startsWith(QStringLiteral("车牌1\n类型：小型汽车 - 蓝底白字\n牌号：新R")))
+        << block.toStdString();
+    const QImage shown = render();
+    QImage expected(shown.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        drawResult(painter, result, 512);
+    }
+    const QRect text = firstResultRect(512);
+    EXPECT_EQ(regionOf(shown, text), regionOf(expected, text));
+}
+
+} // namespace
