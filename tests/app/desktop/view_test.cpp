@@ -208,10 +208,6 @@ TEST_F(ViewTest, RunningOutOfMemoryEndsTheCommandAndKeepsThePicture) {
     EXPECT_EQ(shownPicture(), expectedPicture(15));
 }
 
-} // namespace
-
-namespace {
-
 // The bundled sample with a corner trailer goes the whole way to a plate block.
 TEST_F(ViewTest, SampleWithCornerTrailerShowsAPlate) {
     const QString sample = QStringLiteral(KAVRO_SAMPLES_DIR "/blue-21.jpg");
