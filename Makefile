@@ -48,6 +48,11 @@ samples: build
 	@cp $(SAMPLE_RUNS)/*/*.jpg $(SAMPLE_RUNS)/*/*.bmp samples/
 	@tail -q -n +2 $(SAMPLE_RUNS)/*/truth.tsv
 
+# The desktop program; open a picture with the 车 button or drop one on the window.
+.PHONY: gui
+gui: build
+	@$(BUILD)/app/desktop/kavro
+
 # Regenerates the glyph template tables and their sheet picture.
 templates: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libjpeg62-turbo-dev
-  qt6-base-dev
+  qt6-base-dev libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   fonts-noto-cjk fonts-dejavu-extra

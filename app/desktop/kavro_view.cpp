@@ -1,0 +1,211 @@
+#include "app/desktop/kavro_view.h"
+
+#include "app/desktop/view_drawing.h"
+#include "image/message_sink.h"
+#include "res/string_table.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QUrl>
+
+#include <exception>
+#include <new>
+
+namespace {
+
+constexpr QSize startupScrollSize{100, 100};
+constexpr int scrollWidthFactor = 5;  // scrollable width: five working widths
+constexpr int scrollHeightFactor = 2; // scrollable height: two working heights
+constexpr int linesPerTotal = 100;    // a scroll line is a hundredth of the total size
+constexpr double screenDotsPerInch = 96.0;
+
+QString choosePictureFile() {
+    return QFileDialog::getOpenFileName(nullptr, QString(), QDir::rootPath() + "*.*",
+                                        QString::fromUtf8(strings::pictureFilter));
+}
+
+std::filesystem::path toPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QStringList localFiles(const QMimeData& data) {
+    QStringList paths;
+    for (const QUrl& url : data.urls()) {
+        if (url.isLocalFile()) {
+            paths << url.toLocalFile();
+        }
+    }
+    return paths;
+}
+
+void configureScrollBar(QScrollBar& bar, int total, int visible) {
+    bar.setRange(0, std::max(0, total - visible));
+    bar.setPageStep(visible);
+    bar.setSingleStep(std::max(1, total / linesPerTotal));
+}
+
+} // namespace
+
+CKavroView::CKavroView(CKavroDoc* document, QWidget* parent)
+    : QAbstractScrollArea(parent), m_pDocument(document), m_totalSize(startupScrollSize),
+      m_chooseFile(choosePictureFile) {
+    viewport()->setAutoFillBackground(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+}
+
+void CKavroView::OnInitialUpdate() {
+    SetScrollSizes(startupScrollSize);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+}
+
+void CKavroView::OnDraw(QPainter& painter) const {
+    if (m_pDocument == nullptr) {
+        return;
+    }
+    if (m_session.picture.GetBits() == nullptr) {
+        drawInstruction(painter);
+        return;
+    }
+    const RecognitionContext& context = m_session.context;
+    DrawPixels(&painter, context.planeWidth, context.planeHeight, context.colourPlane.get());
+    if (m_resultReady) {
+        drawResult(painter, m_session.result, context.planeWidth);
+    }
+}
+
+void CKavroView::ProcessImageFile(const QString& path) {
+    const std::filesystem::path file = toPath(path);
+    const PictureReader reader = readerForExtension(file);
+    if (reader != PictureReader::none && readPicture(m_session, file, reader)) {
+        m_resultReady = false;
+        const RecognitionContext& context = m_session.context;
+        SetScrollSizes(QSize(context.planeWidth * scrollWidthFactor,
+                             context.planeHeight * scrollHeightFactor));
+    }
+    RecogniseAgain();
+}
+
+void CKavroView::OnSingleTest() {
+    RunCommand([this] {
+        const QString path = m_chooseFile();
+        if (!path.isEmpty()) {
+            ProcessImageFile(path);
+        }
+    });
+}
+
+void CKavroView::OnBatch() {}
+
+void CKavroView::OnRButtonDown(QPoint point) {
+    if (point.y() < m_session.context.planeHeight) {
+        RunCommand([this] { RecogniseAgain(); });
+    }
+}
+
+void CKavroView::OnDropFiles(const QStringList& paths) {
+    RunCommand([&] {
+        for (const QString& path : paths) {
+            ProcessImageFile(path);
+        }
+    });
+}
+
+void CKavroView::OnFilePrint(QPrinter& printer) {
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        PrintTo(printer);
+    }
+}
+
+void CKavroView::OnFilePrintPreview(QPrinter& printer) {
+    QPrintPreviewDialog preview(&printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* page) { PrintTo(*page); });
+    preview.exec();
+}
+
+void CKavroView::PrintTo(QPrinter& printer) const {
+    QPainter painter(&printer);
+    // One view pixel takes the room it takes on a screen.
+    painter.scale(printer.logicalDpiX() / screenDotsPerInch,
+                  printer.logicalDpiY() / screenDotsPerInch);
+    OnDraw(painter);
+}
+
+void CKavroView::paintEvent(QPaintEvent*) {
+    QPainter painter(viewport());
+    painter.translate(-horizontalScrollBar()->value(), -verticalScrollBar()->value());
+    OnDraw(painter);
+}
+
+void CKavroView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void CKavroView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        OnRButtonDown(event->position().toPoint());
+    }
+}
+
+void CKavroView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!localFiles(*event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CKavroView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!localFiles(*event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CKavroView::dropEvent(QDropEvent* event) {
+    const QStringList paths = localFiles(*event->mimeData());
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        OnDropFiles(paths);
+    }
+}
+
+void CKavroView::SetScrollSizes(QSize total) {
+    m_totalSize = total;
+    UpdateScrollBars();
+}
+
+void CKavroView::UpdateScrollBars() {
+    const QSize visible = viewport()->size();
+    configureScrollBar(*horizontalScrollBar(), m_totalSize.width(), visible.width());
+    configureScrollBar(*verticalScrollBar(), m_totalSize.height(), visible.height());
+}
+
+void CKavroView::RecogniseAgain() {
+    if (recogniseCurrent(m_session)) {
+        m_resultReady = true;
+        viewport()->update();
+        emit resultUpdated();
+    }
+}
+
+void CKavroView::RunCommand(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const std::bad_alloc&) {
+        showMessage(strings::outOfMemory);
+    } catch (const std::exception& error) {
+        showMessage(error.what());
+    }
+    viewport()->update();
+}

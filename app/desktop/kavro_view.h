@@ -1,0 +1,75 @@
+#pragma once
+// CKavroView: the program's only view. It owns the current picture, its working
+// planes and the plates read from it; it draws the picture with the plates to
+// its right (or an instruction before the first picture) and takes the user's
+// input: the open-file command, dropped files and a right click on the picture.
+
+#include "app/driver/picture_session.h"
+
+#include <QAbstractScrollArea>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class CKavroDoc;
+class QPainter;
+class QPrinter;
+
+class CKavroView : public QAbstractScrollArea {
+    Q_OBJECT
+public:
+    // Asks for the picture file of the open-file command; empty when cancelled.
+    using FileChooser = std::function<QString()>;
+
+    explicit CKavroView(CKavroDoc* document, QWidget* parent = nullptr);
+
+    // Back to the start-up scroll size; called for every new or opened document.
+    void OnInitialUpdate();
+    // Draws in view coordinates (the scroll offset is applied by the caller).
+    void OnDraw(QPainter& painter) const;
+
+    // Reads the file when its extension is exactly "bmp" or "jpg", then reads
+    // the plates of the current picture again (if there is one) and repaints.
+    void ProcessImageFile(const QString& path);
+
+    // Commands; each ends on its own with a message if memory runs out.
+    void OnSingleTest();
+    void OnBatch();
+    void OnRButtonDown(QPoint point); // client coordinates
+    void OnDropFiles(const QStringList& paths);
+    void OnFilePrint(QPrinter& printer);
+    void OnFilePrintPreview(QPrinter& printer);
+    // Draws what the view draws on the printer's page.
+    void PrintTo(QPrinter& printer) const;
+
+    void SetFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    QSize GetTotalSize() const { return m_totalSize; }
+    bool IsResultReady() const { return m_resultReady; }
+    const PictureSession& GetSession() const { return m_session; }
+
+signals:
+    // The plates of the current picture were read (again).
+    void resultUpdated();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void SetScrollSizes(QSize total);
+    void UpdateScrollBars();
+    void RecogniseAgain();
+    void RunCommand(const std::function<void()>& command);
+
+    CKavroDoc* m_pDocument;
+    PictureSession m_session;
+    bool m_resultReady = false;
+    QSize m_totalSize;
+    FileChooser m_chooseFile;
+};

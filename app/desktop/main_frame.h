@@ -1,0 +1,72 @@
+#pragma once
+// CMainFrame: the main window at (0, 0), 1,366 x 960, with the menus, the
+// toolbar (open a picture, batch), the status bar and the view in the middle.
+
+#include <QMainWindow>
+#include <QStringList>
+
+class CKavroDoc;
+class CKavroView;
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+// The commands that the application object answers.
+struct FrameCommands {
+    QAction* fileNew;
+    QAction* fileOpen;
+    QAction* fileSave;
+    QAction* fileSaveAs;
+    QAction* filePrint;
+    QAction* filePrintPreview;
+    QAction* filePrintSetup;
+    QAction* appAbout;
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(CKavroDoc& document);
+
+    CKavroView& View() const { return *m_view; }
+    const FrameCommands& Commands() const { return m_commands; }
+    QToolBar& ToolBar() const { return *m_wndToolBar; }
+    QAction& SingleTestButton() const { return *m_singleTest; }
+    QAction& BatchButton() const { return *m_batch; }
+    QAction& ToolBarToggle() const { return *m_toolBarToggle; }
+    QAction& StatusBarToggle() const { return *m_statusBarToggle; }
+    QMenu& FileMenu() const { return *m_fileMenu; }
+
+    // Lists `files` in the File menu, "&1 path" first; a disabled "最近的文件"
+    // stands in for an empty list.
+    void ShowRecentFiles(const QStringList& files);
+
+signals:
+    void recentFileChosen(const QString& path);
+
+protected:
+    // Watches the application's key releases to keep the lock indicators current.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void ShowTitle(const QString& documentTitle);
+    void UpdateIndicators();
+
+    CKavroView* m_view;
+    FrameCommands m_commands{};
+    QToolBar* m_wndToolBar = nullptr;
+    QAction* m_singleTest = nullptr;
+    QAction* m_batch = nullptr;
+    QAction* m_toolBarToggle = nullptr;
+    QAction* m_statusBarToggle = nullptr;
+    QMenu* m_fileMenu = nullptr;
+    QAction* m_recentStart = nullptr; // the separator above the recent files
+    QList<QAction*> m_recentFiles;
+    QLabel* m_capsIndicator = nullptr;
+    QLabel* m_numIndicator = nullptr;
+    QLabel* m_scrollIndicator = nullptr;
+};

@@ -1,0 +1,44 @@
+#pragma once
+// A started desktop program with its messages collected, and pictures written
+// into a scratch folder.
+
+#include "app/desktop/kavro_app.h"
+#include "app/desktop/kavro_view.h"
+#include "app/desktop/main_frame.h"
+#include "image/message_sink.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// A picture whose every pixel differs from its neighbours; `seed` tells
+// pictures apart.
+QImage testPicture(int width, int height, int seed);
+
+// The region of `image` inside `rect`, white outside the image.
+QImage regionOf(const QImage& image, const QRect& rect);
+
+class DesktopTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CMainFrame& frame() { return app.Frame(); }
+    CKavroView& view() { return app.Frame().View(); }
+    // The view as it is on screen (at its scroll position).
+    QImage render();
+    // Writes `picture` as `name` in the scratch folder in `format` ("BMP", "JPG").
+    QString write(const QString& name, const QImage& picture, const char* format);
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    CKavroApp app;
+    std::vector<std::string> messages;
+    QTemporaryDir dir;
+
+private:
+    MessageSink m_previousSink;
+};
