@@ -221,12 +221,13 @@ bool usableSide(const FixedLine& side) {
 std::optional<PlateCorners> cornersOf(const Borders& borders, const RecognitionContext& context) {
     const double scale = static_cast<double>(context.imageWidth) /
                          (static_cast<double>(context.planeWidth) * sixteenths);
+    const int rowOffset = context.planeRowOffset * sixteenths;
     const auto corner = [&](const FixedLine& side, const FixedLine& row) -> std::optional<Corner> {
         const std::optional<FixedCorner> meet = intersectLines(side, row);
         if (!meet) {
             return std::nullopt;
         }
-        return Corner{meet->x * scale, meet->y * scale};
+        return Corner{meet->x * scale, (meet->y + rowOffset) * scale};
     };
     const auto topLeft = corner(borders.left, borders.top);
     const auto topRight = corner(borders.right, borders.top);
