@@ -3,6 +3,7 @@
 #include "engine/context/recognition_context.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 
 namespace {
@@ -18,7 +19,7 @@ constexpr std::int32_t rowRemainderMask = 63;
 constexpr int sampleShift = 18;
 constexpr std::int32_t diagonalWeight = 2 * fixedOne;
 
-// Hue: a sixth of the circle is 85, the byte is rotated by 16 so that red lands near 15.
+// Hue: a sixth of the circle is 85; the byte is rotated by 16, so pure red lands on 15.
 constexpr int hueSextant = 85;
 constexpr int blueHueBase = 340;
 constexpr int greenHueBase = 170;
@@ -36,6 +37,35 @@ constexpr std::int32_t blueLuma = 7'209;
 constexpr std::int32_t greenLuma = 38'666;
 
 constexpr int maxByte = 255;
+constexpr int maxSum = 3 * maxByte;
+
+// 16,711,680 / s for every channel sum s, computed once instead of per pixel.
+constexpr auto shareFactors = [] {
+    std::array<std::int32_t, maxSum + 1> factors{};
+    for (int sum = minimumSum; sum <= maxSum; ++sum) {
+        factors[sum] = shareScale / sum;
+    }
+    return factors;
+}();
+
+// Hue numerators are at most 255 * 85 in magnitude. For such n and a chroma c of 1..255,
+// (|n| * (2^32 / c + 1)) >> 32 equals |n| / c: the excess |n| / 2^32 stays below 1 / c.
+constexpr int reciprocalShift = 32;
+constexpr auto chromaReciprocals = [] {
+    std::array<std::uint64_t, maxByte + 1> reciprocals{};
+    for (int chroma = 1; chroma <= maxByte; ++chroma) {
+        reciprocals[chroma] = (std::uint64_t{1} << reciprocalShift) / chroma + 1;
+    }
+    return reciprocals;
+}();
+
+// numerator / chroma, truncated toward zero.
+int divideByChroma(int numerator, int chroma) {
+    const auto magnitude = static_cast<std::uint64_t>(numerator < 0 ? -numerator : numerator);
+    const auto quotient =
+        static_cast<int>((magnitude * chromaReciprocals[chroma]) >> reciprocalShift);
+    return numerator < 0 ? -quotient : quotient;
+}
 
 struct Bgr {
     int blue;
@@ -49,11 +79,11 @@ int hueOf(const Bgr& pixel, int brightness, int chroma) {
     }
     int hue = 0;
     if (brightness == pixel.blue) {
-        hue = (pixel.red - pixel.green) * hueSextant / chroma + blueHueBase;
+        hue = divideByChroma((pixel.red - pixel.green) * hueSextant, chroma) + blueHueBase;
     } else if (brightness == pixel.green) {
-        hue = (pixel.blue - pixel.red) * hueSextant / chroma + greenHueBase;
+        hue = divideByChroma((pixel.blue - pixel.red) * hueSextant, chroma) + greenHueBase;
     } else {
-        hue = (pixel.green - pixel.blue) * hueSextant / chroma + redHueBase;
+        hue = divideByChroma((pixel.green - pixel.blue) * hueSextant, chroma) + redHueBase;
     }
     return hue >> 1;
 }
@@ -99,7 +129,7 @@ struct PlaneCursor {
             pixel = Bgr{1, 1, 1};
             sum = minimumSum;
         }
-        const std::int32_t shareFactor = shareScale / sum;
+        const std::int32_t shareFactor = shareFactors[sum];
         *green++ = static_cast<std::uint8_t>(maxByte - (pixel.green >> 1));
         *blue++ = static_cast<std::uint8_t>(
             maxByte - clampByte((shareFactor * pixel.blue - neutralBlueShare) >> blueShareShift));

@@ -54,7 +54,7 @@ void checkPicture(std::span<const std::uint8_t> pixels, int width, int height) {
     if (width <= 0 || height <= 0 || width > maxPictureSide || height > maxPictureSide) {
         throw std::invalid_argument("picture sides must lie between 1 and 32767");
     }
-    const std::size_t needed = std::size_t{bytesPerPixel} * width * height;
+    const std::size_t needed = bytesPerPixel * width * height;
     if (pixels.size() < needed) {
         throw std::invalid_argument("pixel buffer shorter than the picture");
     }
@@ -82,7 +82,7 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
         throw std::invalid_argument("picture too narrow for its height");
     }
 
-    PictureBuffers buffers(std::size_t{bytesPerPixel} * width * height, geometry.planeHeight);
+    PictureBuffers buffers(bytesPerPixel * width * height, geometry.planeHeight);
     const SourcePicture picture{pixels, width, height, bottomUp};
     copySourceImage(picture, buffers.sourceImage.get());
     convertColourPlanes(picture, geometry, buffers.colourPlanes());

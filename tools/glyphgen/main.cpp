@@ -1,17 +1,19 @@
-// kavro-glyphgen: writes the built-in glyph template tables as C++ source and
-// a sheet picture of every template.
+// kavro-glyphgen: learns the built-in glyph templates from real plate
+// characters and fonts, and writes them as C++ source with a sheet picture.
 //
-//   kavro-glyphgen OUTPUT.cpp SHEET.png
+//   kavro-glyphgen PLATES OUTPUT.cpp SHEET.png   generate, print sources and closest pairs
+//   kavro-glyphgen --evaluate PLATES             held-out reading of the plate characters
 
+#include "tools/glyphgen/evaluation.h"
 #include "tools/glyphgen/glyph_sheet.h"
 #include "tools/glyphgen/source_writer.h"
-#include "tools/glyphgen/template_builder.h"
 
 #include <QGuiApplication>
 
 #include <exception>
 #include <fstream>
 #include <iostream>
+#include <string>
 
 namespace {
 
@@ -23,19 +25,51 @@ void writeText(const char* path, const std::string& text) {
     }
 }
 
+std::vector<CharacterSample> samplesFrom(const char* directory) {
+    const std::vector<PlateCrop> crops = loadPlateCrops(QString::fromUtf8(directory));
+    if (crops.empty()) {
+        throw std::runtime_error(std::string("no plate crops in ") + directory);
+    }
+    std::vector<CharacterSample> samples = collectSamples(crops);
+    std::cout << crops.size() << " plates, " << samples.size() << " characters found\n";
+    return samples;
+}
+
+SamplesByCode byCode(const std::vector<CharacterSample>& samples) {
+    SamplesByCode grouped;
+    for (const CharacterSample& sample : samples) {
+        grouped[sample.code].push_back(sample.rows);
+    }
+    return grouped;
+}
+
+void generate(const char* plates, const char* sourcePath, const char* sheetPath) {
+    const std::vector<GeneratedTable> tables =
+        buildTables(byCode(samplesFrom(plates)), chineseFaces());
+    writeText(sourcePath, templateSource(tables));
+    if (!glyphSheet(tables).save(sheetPath, "PNG")) {
+        throw std::runtime_error(std::string("cannot write ") + sheetPath);
+    }
+    printSources(tables, std::cout);
+    printClosestPairs(tables, std::cout);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::cerr << "usage: kavro-glyphgen OUTPUT.cpp SHEET.png\n";
-        return 2;
-    }
     try {
-        const std::vector<GeneratedTable> tables = buildTables();
-        writeText(argv[1], templateSource(tables));
-        if (!glyphSheet(tables).save(argv[2], "PNG")) {
-            throw std::runtime_error(std::string("cannot write ") + argv[2]);
+        if (argc == 3 && std::string(argv[1]) == "--evaluate") {
+            const HeldOutSplit split = splitHeldOut(samplesFrom(argv[2]));
+            std::cout << "Held-out reading: every " << heldOutEvery
+                      << "th plate read with templates learned from the others\n";
+            printEvaluation(split.test, split.training, std::cout);
+        } else if (argc == 4) {
+            generate(argv[1], argv[2], argv[3]);
+        } else {
+            std::cerr << "usage: kavro-glyphgen PLATES OUTPUT.cpp SHEET.png\n"
+                         "       kavro-glyphgen --evaluate PLATES\n";
+            return 2;
         }
     } catch (const std::exception& error) {
         std::cerr << "kavro-glyphgen: " << error.what() << '\n';

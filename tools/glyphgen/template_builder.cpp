@@ -2,25 +2,33 @@
 
 #include "data/character_codes.h"
 #include "tools/glyphgen/fixed_glyphs.h"
-#include "tools/glyphgen/font_glyphs.h"
+#include "tools/glyphgen/glyph_learning.h"
 
 #include <QFont>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
 
-const FontFace latinFaces[] = {
+// A character is learned when it has this many samples per variant.
+constexpr int minSamplesPerVariant = 10;
+// Share of a character's samples dropped as miscut before learning (percent).
+constexpr int outlierPercent = 10;
+
+// Faces for letters and digits without enough real samples, one per variant.
+const std::vector<FontFace> latinFaces = {
+    {"DejaVu Sans", QFont::Bold, QFont::Condensed, 0},
     {"DejaVu Sans", QFont::Bold, QFont::Unstretched, 0},
-    {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 0},
     {"DejaVu Sans Mono", QFont::Bold, QFont::Unstretched, 0},
+    {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 0},
     {"DejaVu Sans", QFont::Bold, QFont::Unstretched, 8},
-    {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 8},
 };
 
-const FontFace chineseFaces[] = {
+// The new-energy "1" keeps its flag and its foot, which spans the full width
+// in the Noto face.
+const std::vector<FontFace> newEnergyOneFaces = {
     {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 0},
-    {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 4},
     {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 8},
 };
 
@@ -28,58 +36,119 @@ QString characterText(std::uint8_t code) {
     return QString::fromStdString(displayCharacter(code));
 }
 
-GeneratedGlyph rendered(std::uint8_t code, const FontFace& face) {
-    return {code, fillFrame(fontGlyph(face, characterText(code))),
-            "rendered, " + faceLabel(face).toStdString()};
+std::vector<GeneratedGlyph> rendered(std::uint8_t code, int variants,
+                                     const std::vector<FontFace>& faces) {
+    std::vector<GeneratedGlyph> glyphs;
+    for (int v = 0; v < variants; ++v) {
+        const FontFace& face =
+            faces[std::min<std::size_t>(static_cast<std::size_t>(v), faces.size() - 1)];
+        glyphs.push_back({code, fillFrame(fontGlyph(face, characterText(code))),
+                          "rendered, " + faceLabel(face).toStdString()});
+    }
+    return glyphs;
 }
 
-template <std::size_t N>
-GeneratedTable renderTable(const TableLayout& layout, const FontFace (&faces)[N]) {
+const std::vector<GlyphRows>& samplesOf(const SamplesByCode& samples, std::uint8_t code) {
+    static const std::vector<GlyphRows> none;
+    const auto found = samples.find(code);
+    return found == samples.end() ? none : found->second;
+}
+
+// How many variants of a character its samples can support.
+int learnableVariants(const SamplesByCode& samples, std::uint8_t code, int variants) {
+    const int supported = static_cast<int>(samplesOf(samples, code).size()) / minSamplesPerVariant;
+    return std::min(variants, supported);
+}
+
+std::vector<GeneratedGlyph> learned(std::uint8_t code, int variants, const SamplesByCode& samples) {
+    const std::vector<GlyphRows>& all = samplesOf(samples, code);
+    const std::vector<GlyphRows> kept = withoutOutliers(all, outlierPercent);
+    std::vector<GeneratedGlyph> glyphs;
+    for (const GlyphRows& rows : clusterGlyphs(kept, variants)) {
+        glyphs.push_back({code, rows,
+                          "learned from " + std::to_string(kept.size()) + " of " +
+                              std::to_string(all.size()) + " plate characters"});
+    }
+    return glyphs;
+}
+
+// As many variants learned as the samples support, the rest rendered from `faces`.
+std::vector<GeneratedGlyph> learnedOrRendered(std::uint8_t code, int variants,
+                                              const SamplesByCode& samples,
+                                              const std::vector<FontFace>& faces) {
+    const int learnedCount = learnableVariants(samples, code, variants);
+    std::vector<GeneratedGlyph> glyphs;
+    if (learnedCount > 0) {
+        glyphs = learned(code, learnedCount, samples);
+    }
+    const std::vector<GeneratedGlyph> fonts = rendered(code, variants - learnedCount, faces);
+    glyphs.insert(glyphs.end(), fonts.begin(), fonts.end());
+    return glyphs;
+}
+
+void append(GeneratedTable& table, const std::vector<GeneratedGlyph>& glyphs) {
+    table.glyphs.insert(table.glyphs.end(), glyphs.begin(), glyphs.end());
+}
+
+GeneratedTable standardTable(const SamplesByCode& samples) {
+    const TableLayout layout = standardLayout();
     GeneratedTable table{layout.name, {}};
     for (const TableEntry& entry : layout.entries) {
-        for (int v = 0; v < entry.variants; ++v) {
-            table.glyphs.push_back(rendered(entry.code, faces[static_cast<std::size_t>(v) % N]));
+        if (entry.code == 'A') {
+            append(table, {{'A', recordedA(), "recorded"}});
+            append(table, learnedOrRendered('A', entry.variants - 1, samples, latinFaces));
+        } else if (entry.code == '1') {
+            append(table, {{'1', fullWidthOne(), "solid block, full width"},
+                           {'1', narrowOne(), "solid block, three columns narrower each side"}});
+        } else {
+            append(table, learnedOrRendered(entry.code, entry.variants, samples, latinFaces));
         }
     }
     return table;
 }
 
-// Replaces the records of `code` in stored order by `glyphs`.
-void replaceRecords(GeneratedTable& table, std::uint8_t code,
-                    const std::vector<GeneratedGlyph>& glyphs) {
-    std::size_t next = 0;
-    for (GeneratedGlyph& glyph : table.glyphs) {
-        if (glyph.code == code && next < glyphs.size()) {
-            glyph = glyphs[next++];
-        }
+GeneratedTable newEnergyTable(const SamplesByCode& samples) {
+    const TableLayout layout = newEnergyLayout();
+    GeneratedTable table{layout.name, {}};
+    for (const TableEntry& entry : layout.entries) {
+        append(table, entry.code == '1'
+                          ? rendered('1', entry.variants, newEnergyOneFaces)
+                          : learnedOrRendered(entry.code, entry.variants, samples, latinFaces));
     }
-    if (next != glyphs.size()) {
-        throw std::logic_error("table holds fewer records of a character than replaced");
-    }
-}
-
-GeneratedTable standardTable() {
-    GeneratedTable table = renderTable(standardLayout(), latinFaces);
-    table.glyphs.front() = {'A', recordedA(), "recorded"};
-    replaceRecords(table, '1',
-                   {{'1', fullWidthOne(), "solid block, full width"},
-                    {'1', narrowOne(), "solid block, three columns narrower each side"}});
     return table;
 }
 
-// The new-energy "1" keeps its flag and its foot, which spans the full width
-// in the Noto face.
-GeneratedTable newEnergyTable() {
-    GeneratedTable table = renderTable(newEnergyLayout(), latinFaces);
-    const FontFace noto = {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 0};
-    FontFace thick = noto;
-    thick.thicken = 8;
-    replaceRecords(table, '1', {rendered('1', noto), rendered('1', thick)});
+GeneratedTable provinceTable(const SamplesByCode& samples, const std::vector<FontFace>& faces) {
+    const TableLayout layout = provinceLayout();
+    GeneratedTable table{layout.name, {}};
+    for (const TableEntry& entry : layout.entries) {
+        append(table, learnedOrRendered(entry.code, entry.variants, samples, faces));
+    }
     return table;
+}
+
+void checkSize(const GeneratedTable& table, const TableLayout& layout) {
+    if (static_cast<int>(table.glyphs.size()) != layout.recordCount()) {
+        throw std::logic_error(table.name + " has the wrong number of records");
+    }
 }
 
 } // namespace
 
-std::vector<GeneratedTable> buildTables() {
-    return {standardTable(), newEnergyTable(), renderTable(provinceLayout(), chineseFaces)};
+std::vector<FontFace> chineseFaces() {
+    return {
+        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 4},
+        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 8},
+        {"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, 6},
+    };
+}
+
+std::vector<GeneratedTable> buildTables(const SamplesByCode& samples,
+                                        const std::vector<FontFace>& provinceFaces) {
+    std::vector<GeneratedTable> tables = {standardTable(samples), newEnergyTable(samples),
+                                          provinceTable(samples, provinceFaces)};
+    checkSize(tables[0], standardLayout());
+    checkSize(tables[1], newEnergyLayout());
+    checkSize(tables[2], provinceLayout());
+    return tables;
 }

@@ -1,8 +1,22 @@
 #pragma once
-// Assembles the three template tables from their sources.
+// Assembles the three template tables: letters and digits learned from real
+// plate characters (fonts only where too few samples exist), the recorded "A"
+// and the solid "1" blocks, and Chinese characters rendered from a CJK face or
+// learned where the samples allow.
 
+#include "tools/glyphgen/font_glyphs.h"
 #include "tools/glyphgen/table_layout.h"
 
+#include <cstdint>
+#include <map>
 #include <vector>
 
-std::vector<GeneratedTable> buildTables();
+// Character samples grouped by code, in a fixed order.
+using SamplesByCode = std::map<std::uint8_t, std::vector<GlyphRows>>;
+
+// The faces the Chinese characters are rendered from, one per variant (the
+// last one repeats when a character has more variants).
+std::vector<FontFace> chineseFaces();
+
+std::vector<GeneratedTable> buildTables(const SamplesByCode& samples,
+                                        const std::vector<FontFace>& provinceFaces);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -37,7 +38,9 @@ struct PixelCase {
     PlaneValues expected;
 };
 
-void PrintTo(const PixelCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const PixelCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class PixelConversion : public testing::TestWithParam<PixelCase> {};
 
@@ -69,6 +72,50 @@ INSTANTIATE_TEST_SUITE_P(
                     PixelCase{"redTruncates", {10, 0, 20}, {20, 20, 250, 255, 255, 245, 7, 248}},
                     PixelCase{"bluish", {200, 180, 20}, {200, 180, 148, 165, 171, 255, 134, 121}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Hue byte straight from its definition: sector by the largest channel (ties to blue, then
+// green), the quotient truncated toward zero, halved and rotated by 16.
+int definedHueByte(const Bgr& colour) {
+    const int blue = colour[0], green = colour[1], red = colour[2];
+    const int largest = std::max({blue, green, red});
+    const int chroma = largest - std::min({blue, green, red});
+    if (chroma == 0) {
+        return 16;
+    }
+    const int hue = largest == blue    ? (red - green) * 85 / chroma + 340
+                    : largest == green ? (blue - red) * 85 / chroma + 170
+                                       : (green - blue) * 85 / chroma + 510;
+    return ((hue >> 1) + 16) & 0xFF;
+}
+
+TEST(PixelConversion, HueOfEveryChromaAndDifference) {
+    // 512 x 384 pixels: every pair of levels in the two other channels, with blue, green and
+    // red in turn held at 0, reaches every sector, chroma and numerator of the hue.
+    const auto colourAt = [](int x, int y) {
+        const int index = y * 512 + x;
+        const auto first = static_cast<std::uint8_t>(index >> 8);
+        const auto second = static_cast<std::uint8_t>(index);
+        switch (index >> 16) {
+        case 0:
+            return Bgr{0, first, second};
+        case 1:
+            return Bgr{first, 0, second};
+        default:
+            return Bgr{first, second, 0};
+        }
+    };
+    const TestPicture picture = makePicture(512, 384, colourAt);
+    RecognitionContext context;
+    context.prepareImage(picture.span(), 512, 384, false);
+    int mismatches = 0;
+    for (int y = 0; y < 384; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            const std::size_t index = static_cast<std::size_t>(y) * 512 + x;
+            mismatches += context.hsvPlane[3 * index + 2] != definedHueByte(colourAt(x, y));
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
 
 Bgr patternColour(int x, int y) {
     return Bgr{static_cast<std::uint8_t>(x * 7 + y * 13), static_cast<std::uint8_t>(x * 3 + y * 5),

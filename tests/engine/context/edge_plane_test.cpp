@@ -66,17 +66,8 @@ TEST(EdgePlane, StepsGiveTheHalvedSumOfAbsoluteResponses) {
         // gy = 400 -> 200 on the rows either side of the step
         {"horizontal 0 to 100", [](int, int y) { return y < 3 ? 0 : 100; },
          [](int, int y) { return y == 2 || y == 3 ? 200 : 0; }},
-        // a single bright pixel: |gx| + |gy| summed over its neighbours
-        {"dot", [](int x, int y) { return x == 3 && y == 3 ? 40 : 0; },
-         [](int x, int y) {
-             const int dx = x - 3, dy = y - 3;
-             if (dx == 0 && dy == 0) {
-                 return 0;
-             }
-             const int weightX = dy == 0 ? 2 : 1, weightY = dx == 0 ? 2 : 1;
-             const bool near = dx >= -1 && dx <= 1 && dy >= -1 && dy <= 1;
-             return near ? (40 * (dx == 0 ? 0 : weightX) + 40 * (dy == 0 ? 0 : weightY)) >> 1 : 0;
-         }},
+        // a ramp of 10 per column and 20 per row: gx = 80 and gy = 160 add up to 240 -> 120
+        {"ramp", [](int x, int y) { return 10 * x + 20 * y; }, [](int, int) { return 120; }},
     };
     for (const auto& [name, levelAt, expectedInside] : cases) {
         const Plane source(8, 7, levelAt);

@@ -87,7 +87,9 @@ struct ThresholdCase {
     int expected, lowMean, highMean;
 };
 
-void PrintTo(const ThresholdCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const ThresholdCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const Histogram twoBands = histogramOf({{30, 59, 10}, {180, 219, 10}});
 
@@ -105,27 +107,31 @@ TEST_P(SelectThreshold, ChoosesThresholdAndReportsMeans) {
 
 INSTANTIATE_TEST_SUITE_P(
     Histograms, SelectThreshold,
-    testing::Values(ThresholdCase{"empty", Histogram{}, 77, 77, unwritten, unwritten},
-                    ThresholdCase{"singleLevel", histogramOf({{100, 100, 5}}), 150, 100, 100, 100},
-                    ThresholdCase{"twoSpikes", histogramOf({{40, 40, 7}, {200, 200, 7}}), 128, 128,
-                                  120, 120},
-                    ThresholdCase{"bandsFrom128", twoBands, 128, 128, 53, 200},
-                    ThresholdCase{"bandsFrom60", twoBands, 60, 60, 53, 200},
-                    ThresholdCase{"bandsFrom250", twoBands, 250, 180, 43, 192},
-                    ThresholdCase{"bandsFrom256", twoBands, 256, 180, 43, 192},
-                    // only the upward search runs; its result includes the level in the low class
-                    ThresholdCase{"bandsFrom0", twoBands, 0, 59, 53, 200},
-                    ThresholdCase{"bandsFrom1", twoBands, 1, 59, 53, 200},
-                    // level 0 is never moved down; the upward move empties the high class
-                    ThresholdCase{"zeroAndSpikeFrom1", histogramOf({{0, 0, 10}, {200, 200, 10}}), 1,
-                                  1, 100, 100},
-                    ThresholdCase{"zeroAndSpikeFrom0", histogramOf({{0, 0, 10}, {200, 200, 10}}), 0,
-                                  0, 100, 100},
-                    // nothing to evaluate in either direction: the initial split's means
-                    ThresholdCase{"onlyLevelZeroFrom256", histogramOf({{0, 0, 4}}), 256, 256, 0, 0},
-                    // starting thresholds outside 0..256 are taken as the nearer end
-                    ThresholdCase{"startAbove256", twoBands, 300, 180, 43, 192},
-                    ThresholdCase{"startBelow0", twoBands, -5, 59, 53, 200}),
+    testing::Values(
+        ThresholdCase{"empty", Histogram{}, 77, 77, unwritten, unwritten},
+        ThresholdCase{"singleLevel", histogramOf({{100, 100, 5}}), 150, 100, 100, 100},
+        ThresholdCase{"twoSpikes", histogramOf({{40, 40, 7}, {200, 200, 7}}), 128, 128, 120, 120},
+        ThresholdCase{"bandsFrom128", twoBands, 128, 128, 53, 200},
+        ThresholdCase{"bandsFrom60", twoBands, 60, 60, 53, 200},
+        ThresholdCase{"bandsFrom250", twoBands, 250, 180, 43, 192},
+        ThresholdCase{"bandsFrom256", twoBands, 256, 180, 43, 192},
+        // a downward success ends the search; upward it would go on to 130
+        ThresholdCase{"downwardSuccessOnly",
+                      histogramOf({{50, 50, 10}, {120, 120, 4}, {130, 130, 4}, {200, 200, 10}}),
+                      125, 120, 125, 125},
+        // only the upward search runs; its result includes the level in the low class
+        ThresholdCase{"bandsFrom0", twoBands, 0, 59, 53, 200},
+        ThresholdCase{"bandsFrom1", twoBands, 1, 59, 53, 200},
+        // level 0 is never moved down; the upward move empties the high class
+        ThresholdCase{"zeroAndSpikeFrom1", histogramOf({{0, 0, 10}, {200, 200, 10}}), 1, 1, 100,
+                      100},
+        ThresholdCase{"zeroAndSpikeFrom0", histogramOf({{0, 0, 10}, {200, 200, 10}}), 0, 0, 100,
+                      100},
+        // nothing to evaluate in either direction: the initial split's means
+        ThresholdCase{"onlyLevelZeroFrom256", histogramOf({{0, 0, 4}}), 256, 256, 0, 0},
+        // starting thresholds outside 0..256 are taken as the nearer end
+        ThresholdCase{"startAbove256", twoBands, 300, 180, 43, 192},
+        ThresholdCase{"startBelow0", twoBands, -5, 59, 53, 200}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

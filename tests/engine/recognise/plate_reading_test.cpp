@@ -1,0 +1,201 @@
+#include "engine/recognise/plate_planes.h"
+#include "engine/recognise/plate_vote.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using Text = std::array<std::uint8_t, plateTextLength>;
+
+Text textOf(std::initializer_list<std::uint8_t> codes) {
+    Text text{};
+    std::copy(codes.begin(), codes.end(), text.begin());
+    return text;
+}
+
+TEST(BinaryLevels, FollowThePlaneAndTheTrailer) {
+    const PlaneLevels dark{100, 40, 180};
+    const PlaneLevels bright{150, 40, 200};
+    EXPECT_EQ(binaryLevels(dark, 0, false), (std::array{70, 100, 140, 217}));
+    EXPECT_EQ(binaryLevels(dark, 1, false), (std::array{70, 100, 140, 180}));
+    EXPECT_EQ(binaryLevels(dark, 0, true), (std::array{70, 100, 140, 180}));
+    EXPECT_EQ(binaryLevels(dark, 1, true), (std::array{70, 100, 140, 180}));
+    EXPECT_EQ(binaryLevels(bright, 0, true), (std::array{150, 175, 200, 227}));
+    EXPECT_EQ(binaryLevels({128, 0, 255}, 1, true), (std::array{128, 191, 255, 255}));
+}
+
+constexpr int platePixels = 384 * 116;
+
+struct PlateImage {
+    std::vector<std::uint8_t> pixels = std::vector<std::uint8_t>(platePixels, 0);
+    void set(int x, int y) { pixels[y * 384 + x] = 255; }
+    bool on(int x, int y) const { return pixels[y * 384 + x] != 0; }
+    void fillRow(int y, int from, int count) {
+        for (int x = from; x < from + count; ++x) {
+            set(x, y);
+        }
+    }
+};
+
+TEST(MajorityFilter, KeepsSolidShapesAndDropsSpecks) {
+    PlateImage plate;
+    plate.set(10, 10); // a lone speck
+    for (int y = 20; y < 23; ++y) {
+        plate.fillRow(y, 20, 3); // a 3 x 3 block
+    }
+    plate.fillRow(0, 0, 384); // the outer rows are never changed
+    majorityFilter(plate.pixels.data());
+    EXPECT_FALSE(plate.on(10, 10));
+    EXPECT_TRUE(plate.on(21, 21));
+    EXPECT_FALSE(plate.on(20, 20)); // a corner sees 4 of 9
+    EXPECT_TRUE(plate.on(200, 0));
+}
+
+TEST(MajorityFilter, SeesTheRowsAlreadyFilteredAbove) {
+    PlateImage plate;
+    // Row 2 is cleared first; pixel (6, 3) then sees 3 set pixels, though 6
+    // of its neighbourhood were set before filtering.
+    plate.fillRow(2, 5, 3);
+    plate.set(6, 3);
+    plate.set(6, 4);
+    plate.set(5, 4);
+    majorityFilter(plate.pixels.data());
+    EXPECT_FALSE(plate.on(6, 2));
+    EXPECT_FALSE(plate.on(6, 3));
+}
+
+TEST(ClearFrameRows, ClearsRunsFromTheEdgesInward) {
+    PlateImage plate;
+    plate.fillRow(1, 0, 116);
+    plate.fillRow(2, 100, 200);
+    plate.fillRow(3, 0, 115); // too short: the top pass stops here
+    plate.fillRow(4, 0, 300); // never reached
+    plate.fillRow(114, 10, 116);
+    plate.fillRow(115, 0, 384); // the upward pass starts at row 114
+    plate.fillRow(113, 0, 20);
+    clearFrameRows(plate.pixels.data());
+    EXPECT_FALSE(plate.on(50, 1));
+    EXPECT_FALSE(plate.on(150, 2));
+    EXPECT_TRUE(plate.on(50, 3));
+    EXPECT_TRUE(plate.on(50, 4));
+    EXPECT_FALSE(plate.on(50, 114));
+    EXPECT_TRUE(plate.on(5, 113));
+    EXPECT_TRUE(plate.on(50, 115));
+}
+
+TEST(Vote, APlaneThatLostAPositionCountsForNothing) {
+    VoteTable votes{};
+    for (auto& plane : votes) {
+        plane[0] = {'A', 90, 10};
+        plane[1] = {'B', 90, 10};
+    }
+    votes[3][1] = {0, 0, 0};
+    votes[3][0] = {'C', 99, 1};
+    vetoIncompletePlanes(votes, 2);
+    EXPECT_EQ(votes[3][0].score, 0);
+    EXPECT_EQ(votes[3][0].code, 'C');
+    EXPECT_EQ(votePosition(votes, 0).code, 'A');
+}
+
+TEST(Vote, EqualScoresGoToTheCodeSeenFirstEvenOnAVetoedPlane) {
+    VoteTable votes{};
+    votes[0][0] = {'B', 0, 500}; // vetoed plane: score already 0
+    votes[1][0] = {'A', 90, 100};
+    votes[2][0] = {'B', 90, 100};
+    EXPECT_EQ(votePosition(votes, 0).code, 'B');
+    votes[3][0] = {'A', 91, 90};
+    EXPECT_EQ(votePosition(votes, 0).code, 'A');
+    VoteTable empty{};
+    empty[5][2] = {'7', 0, 0};
+    EXPECT_EQ(votePosition(empty, 2).code, 0);
+}
+
+PlateReading readingOf(std::initializer_list<std::uint8_t> scores) {
+    PlateReading reading{};
+    int p = 0;
+    for (const std::uint8_t s : scores) {
+        reading[p++] = {'A', s, 0};
+    }
+    return reading;
+}
+
+TEST(PlateScore, LeavesOutTheProvinceAndThePoliceMark) {
+    struct Case {
+        PlateReading reading;
+        int charCount;
+        int format;
+        PlateScore score;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {readingOf({0, 80, 80, 80, 80, 70, 90}), 7, 1, {80, 70, 90}, true},
+        {readingOf({0, 79, 80, 80, 80, 70, 90}), 7, 1, {79, 70, 90}, false},
+        {readingOf({0, 90, 90, 90, 90, 69, 90}), 7, 1, {86, 69, 90}, false},
+        {readingOf({0, 85, 85, 85, 85, 85, 85}), 7, 1, {85, 85, 85}, false},
+        {readingOf({0, 90, 90, 90, 90, 90, 5}), 7, 7, {90, 90, 90}, true},
+        {readingOf({0, 90, 90, 90, 90, 90, 90, 20}), 8, 5, {80, 20, 90}, false},
+    };
+    for (const Case& c : cases) {
+        const PlateScore score = scorePlate(c.reading, c.charCount, c.format);
+        EXPECT_EQ(score.mean, c.score.mean);
+        EXPECT_EQ(score.lowest, c.score.lowest);
+        EXPECT_EQ(score.highest, c.score.highest);
+        EXPECT_EQ(isAccepted(score, false), c.accepted);
+        EXPECT_TRUE(isAccepted(score, true));
+    }
+}
+
+TEST(StorePlate, KeepsOnePlatePerFormatAndTwoAtMost) {
+    RecognitionResult result{};
+    const PlateReading reading = readingOf({95, 96, 97, 98, 99, 100, 94});
+    storePlate(result, 1, {97, 94, 100}, reading, 7);
+    ASSERT_EQ(result.count, 1);
+    EXPECT_EQ(result.confidence[0], 97);
+    EXPECT_EQ(result.charScore[0][6], 94);
+    EXPECT_EQ(result.text[0][7], 0);
+    storePlate(result, 1, {97, 94, 100}, reading, 7);
+    EXPECT_EQ(result.count, 1);
+    storePlate(result, 5, {90, 90, 90}, readingOf({90, 90, 90, 90, 90, 90, 90, 90}), 8);
+    EXPECT_EQ(result.count, 2);
+    EXPECT_EQ(result.formatIndex[1], 5);
+    storePlate(result, 2, {90, 90, 90}, reading, 7);
+    EXPECT_EQ(result.count, 2);
+}
+
+TEST(CorrectText, AppliesTheRulesInOrder) {
+    struct Case {
+        Text before;
+        bool trailer;
+        Text after;
+    };
+    const Case cases[] = {
+        {textOf({0x8A, '1', '2', '3'}), true, textOf({0x8A, 'A', '2', '3'})},
+        {textOf({0x8A, '1', '2', '3'}), false, textOf({0x8A, '1', '2', '3'})},
+        {textOf({0x8A, 'B', 'Q', 'B', 'S', '1', '2'}), false,
+         textOf({0x8A, 'B', 'Q', '5', 'S', '1', '2'})},
+        {textOf({0x8A, 'L', 'F', '9', '1'}), false, textOf({0x8A, 'A', 'F', '9', '1'})},
+        {textOf({0x9B, 'J', '1'}), false, textOf({0x89, 'A', '1'})},
+        {textOf({0x89, 'L', '6', '5', 'B', '9', 'U'}), false,
+         textOf({0x89, 'A', '6', '5', 'B', '9', 'U'})},
+        {textOf({0x89, 'A', 'P', 'M', '6', '1', '8'}), false,
+         textOf({0x89, 'A', 'P', 'M', '6', '8', '8'})},
+        {textOf({0x8B, 'L', 'T', 'Z', 'U', '7', '8'}), false,
+         textOf({0x8B, 'E', 'H', '2', '0', '7', '8'})},
+        {textOf({0x89, 'A', 'Q', '1', '0', '7', '7'}), false,
+         textOf({0x89, 'A', 'Q', '1', '0', '1', 'J'})},
+        // 甘J... becomes 苏A..., and then the 苏APM618 rule sees it
+        {textOf({0x9B, 'J', 'P', 'M', '6', '1', '8'}), false,
+         textOf({0x89, 'A', 'P', 'M', '6', '8', '8'})},
+        {textOf({0x89, 'A', 'P', 'M', '6', '1'}), false, textOf({0x89, 'A', 'P', 'M', '6', '1'})},
+        {Text{}, true, Text{}},
+    };
+    for (const Case& c : cases) {
+        Text text = c.before;
+        correctText(text, c.trailer);
+        EXPECT_EQ(text, c.after);
+    }
+}
+
+} // namespace
