@@ -3,6 +3,8 @@
 #include "engine/context/recognition_context.h"
 #include "engine/localise/box_search.h"
 #include "engine/primitives/histogram.h"
+#include "engine/primitives/perspective.h"
+#include "engine/recognise/recognition_result.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -120,6 +122,34 @@ std::vector<ColourSample> stretchSamples(const RecognitionContext& context,
     }
     return samples;
 }
+
+// Every accepted format warps its plate into the same slot. The first
+// accepted format, which is read first, keeps its own warp.
+class FirstWarp {
+public:
+    void keep(const RecognitionContext& context, const RecognitionResult& result) {
+        if (pixels_.empty()) {
+            const std::uint8_t* slot = slotOf(context, result);
+            pixels_.assign(slot, slot + warpImageBytes);
+        } else {
+            overwritten_ = true;
+        }
+    }
+    void restore(RecognitionContext& context, const RecognitionResult& result) const {
+        if (overwritten_) {
+            std::copy(pixels_.begin(), pixels_.end(), slotOf(context, result));
+        }
+    }
+
+private:
+    static std::uint8_t* slotOf(const RecognitionContext& context,
+                                const RecognitionResult& result) {
+        return context.plateImages[static_cast<std::size_t>(result.count)].get();
+    }
+
+    std::vector<std::uint8_t> pixels_;
+    bool overwritten_ = false;
+};
 
 } // namespace
 
@@ -241,13 +271,16 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
         }
         RowFormats offered{};
         const int offeredCount = selectPlateFormats(context, labelRow, offered);
+        FirstWarp firstWarp;
         for (int i = 0; i < offeredCount; ++i) {
             const int format = offered[static_cast<std::size_t>(i)];
             if (searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result) != 0) {
                 formatsOut[static_cast<std::size_t>(accepted++)] = format;
+                firstWarp.keep(context, result);
             }
         }
         if (accepted > 0) {
+            firstWarp.restore(context, result);
             break;
         }
     }
