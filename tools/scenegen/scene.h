@@ -34,13 +34,13 @@ struct FramePoint {
     bool operator==(const FramePoint&) const = default;
 };
 
-enum Corner { topLeft, topRight, bottomLeft, bottomRight };
+enum PlateCorner { topLeft, topRight, bottomLeft, bottomRight };
 
 struct PlateTruth {
     int formatIndex;
     std::vector<std::uint8_t> codes; // one character code per plate character
     std::string text;                // the same characters as UTF-8
-    std::array<QPointF, 4> corners;  // outer plate corners in picture pixels, in Corner order
+    std::array<QPointF, 4> corners;  // outer plate corners in picture pixels, in PlateCorner order
     std::array<FramePoint, 4> frameCorners; // the same corners in the 512-wide frame
 };
 

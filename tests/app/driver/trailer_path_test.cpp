@@ -1,0 +1,101 @@
+// End to end along the trailer corners: generated pictures of blue plates,
+// saved as JPEG files with a plate-corner trailer, are read by the same
+// routine as the desktop program and the command-line tool.
+
+#include "app/driver/picture_session.h"
+#include "app/driver/plate_text.h"
+#include "image/message_sink.h"
+#include "tools/scenegen/encoders.h"
+#include "tools/scenegen/scene.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr int sceneCount = 50;
+constexpr std::uint32_t firstSeed = 5000;
+constexpr int trailerFormat = 1;
+
+class TrailerPath : public testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() /
+                ("kavro-trailer-" +
+                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    std::filesystem::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+        const auto path = m_dir / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+
+    // Draws the blue plate of `seed` and saves it with its trailer.
+    std::filesystem::path blueScene(std::uint32_t seed, PlateTruth& truth) {
+        SceneOptions options;
+        options.formats = {trailerFormat};
+        const Scene scene = drawScene(seed, options);
+        truth = scene.plates.front();
+        return write("scene-" + std::to_string(seed) + ".jpg", encodeJpegWithTrailer(scene));
+    }
+
+    std::filesystem::path m_dir;
+};
+
+TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
+    PictureSession session;
+    int exact = 0;
+    for (int i = 0; i < sceneCount; ++i) {
+        PlateTruth truth;
+        const auto path = blueScene(firstSeed + i, truth);
+        ASSERT_TRUE(readPicture(session, path, PictureReader::jpeg));
+        ASSERT_TRUE(recogniseCurrent(session));
+        const RecognitionResult& result = session.result;
+        ASSERT_EQ(result.count, 1) << path; // trailer corners accept any reading
+        EXPECT_EQ(result.formatIndex[0], trailerFormat);
+        const bool read = plateNumberText(result, 0) == truth.text;
+        exact += read;
+        if (read) {
+            EXPECT_GE(result.confidence[0], 70) << truth.text;
+        } else {
+            ADD_FAILURE() << "scene " << firstSeed + i << ": " << truth.text << " read as "
+                          << plateNumberText(result, 0);
+        }
+    }
+    EXPECT_GE(exact * 100, sceneCount * 95) << exact << " of " << sceneCount;
+}
+
+TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {
+    PlateTruth first;
+    PlateTruth second;
+    const auto good = blueScene(firstSeed, first);
+    const auto corrupt = write("corrupt.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0x00});
+    const auto next = blueScene(firstSeed + 1, second);
+
+    PictureSession session;
+    ASSERT_TRUE(readPicture(session, good, PictureReader::jpeg));
+    recogniseCurrent(session);
+    const std::string firstRead = plateNumberText(session.result, 0);
+
+    std::vector<std::string> messages;
+    const MessageSink previous =
+        setMessageSink([&](std::string_view text) { messages.emplace_back(text); });
+    EXPECT_FALSE(readPicture(session, corrupt, PictureReader::jpeg));
+    setMessageSink(previous);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_TRUE(recogniseCurrent(session)); // the previous picture is read again
+    EXPECT_EQ(plateNumberText(session.result, 0), firstRead);
+
+    ASSERT_TRUE(readPicture(session, next, PictureReader::jpeg));
+    recogniseCurrent(session);
+    EXPECT_EQ(plateNumberText(session.result, 0), second.text);
+}
+
+} // namespace
