@@ -71,7 +71,7 @@ std::span<const int> formatsForColours(int top, int second, int third) {
     static constexpr std::array<int, 3> yellowThenGreen = {2, 1, 5};
     static constexpr std::array<int, 3> yellowPlates = {2, 1, 4};
     static constexpr std::array<int, 1> greenOnly = {5};
-    const bool dark = second == blackClass || second == whiteClass;
+    const bool blackOrWhite = second == blackClass || second == whiteClass;
     switch (top) {
     case blackClass:
         switch (second) {
@@ -92,9 +92,9 @@ std::span<const int> formatsForColours(int top, int second, int third) {
         }
         return second == blueClass ? std::span<const int>(blueOnly) : std::span<const int>();
     case greenClass:
-        return dark ? std::span<const int>(greenOnly) : std::span<const int>();
+        return blackOrWhite ? std::span<const int>(greenOnly) : std::span<const int>();
     case blueClass:
-        return dark ? std::span<const int>(blueOnly) : std::span<const int>();
+        return blackOrWhite ? std::span<const int>(blueOnly) : std::span<const int>();
     case yellowClass:
         return second == blackClass ? std::span<const int>(yellowPlates) : std::span<const int>();
     default:
