@@ -1,13 +1,21 @@
 #include "app/driver/recognition_driver.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/localise/row_scan.h"
 #include "engine/primitives/perspective.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
 
+#include <algorithm>
+#include <cstddef>
+
 namespace {
 
 constexpr int trailerFormat = 1; // a plate with known corners is read as a blue plate
+constexpr int firstRowAboveBottom = 13;
+constexpr int rowSpacing = 12;
+constexpr int searchedFraction = 3; // rows above the top third are never scanned
+constexpr int maxMissingAllowed = 2;
 
 // The trailer's corners, given in the picture scaled to the working width,
 // in pixels of the picture itself.
@@ -26,6 +34,39 @@ int readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
     return warped ? recogniseCharacters(context, trailerFormat, result) : result.count;
 }
 
+// Reads the plates that localisation accepts on one scan row, first allowing
+// one missing character, then two; returns nonzero once a plate is stored.
+int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result) {
+    int found = 0;
+    for (int missingAllowed = 1; missingAllowed <= maxMissingAllowed && found == 0;
+         ++missingAllowed) {
+        RowFormats formats{};
+        const int count =
+            scanRowForPlate(context, rowY, missingAllowed, context.rowTable[0], result, formats);
+        for (int i = 0; i < count && found == 0; ++i) {
+            found = recogniseCharacters(context, formats[static_cast<std::size_t>(i)], result);
+        }
+    }
+    return found;
+}
+
+// Scan rows every 12 working rows from near the bottom up to the top third,
+// until two plates are stored. Each search starts from a fresh copy of the
+// blue plane in the work plane.
+int searchPlates(RecognitionContext& context, RecognitionResult& result) {
+    const std::size_t planeBytes = static_cast<std::size_t>(context.planeWidth) *
+                                   static_cast<std::size_t>(context.planeHeight);
+    std::copy_n(context.bluePlane.get(), planeBytes, context.workPlane.get());
+    const int limit = context.planeHeight / searchedFraction;
+    for (int y = context.planeHeight - firstRowAboveBottom; y > limit; y -= rowSpacing) {
+        if (result.count >= maxPlates) {
+            break;
+        }
+        readScanRow(context, y, result);
+    }
+    return result.count;
+}
+
 } // namespace
 
 int recognisePlates(RecognitionContext& context, RecognitionResult& result) {
@@ -33,5 +74,5 @@ int recognisePlates(RecognitionContext& context, RecognitionResult& result) {
     if (cornersFromTrailer) {
         return readTrailerPlate(context, result);
     }
-    return result.count;
+    return searchPlates(context, result);
 }

@@ -103,4 +103,8 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
     planeWidth = workingWidth;
     imageWidth = width;
     imageHeight = height;
+    // The rows left out of the working planes lie at the top of a top-down picture and
+    // at the bottom of a bottom-up one.
+    planeRowOffset = bottomUp ? geometry.scaledHeight - geometry.planeHeight - geometry.skipRows
+                              : geometry.skipRows;
 }

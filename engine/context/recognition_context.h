@@ -39,6 +39,9 @@ struct RecognitionContext {
     std::array<std::unique_ptr<std::uint8_t[]>, plateSlotCount> plateImages, platePlanes;
     std::array<std::unique_ptr<std::uint8_t[]>, binaryPlaneCount> binaryPlanes;
     std::int32_t planeWidth = 0, planeHeight = 0, imageWidth = 0, imageHeight = 0;
+    // Rows of the picture, scaled to the working width, that lie above working row 0:
+    // working y + planeRowOffset, times imageWidth / planeWidth, is a y of sourceImage.
+    std::int32_t planeRowOffset = 0;
     std::unique_ptr<std::int32_t[]> labelPlane;
     std::unique_ptr<LabelRow[]> rowTable;
 };

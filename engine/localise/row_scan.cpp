@@ -1,0 +1,288 @@
+#include "engine/localise/row_scan.h"
+
+#include "engine/context/recognition_context.h"
+#include "engine/localise/box_search.h"
+#include "engine/primitives/histogram.h"
+#include "engine/primitives/perspective.h"
+#include "engine/recognise/recognition_result.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+constexpr int rowStartThreshold = 60;
+constexpr int minRowThreshold = 10; // a row threshold at or below this has no character edges
+constexpr std::array<int, 29> thresholdOffsets = {0,   5,  -5,  10, -10, 15, -15, 20, -20, 25,
+                                                  -25, 30, -30, 35, -35, 40, -40, 45, -45, 50,
+                                                  -50, 55, -55, 60, -60, 70, -70, 80, -80};
+constexpr int maxRunLength = 50;   // a longer run ends a stretch of character strokes
+constexpr int minStretchRuns = 10; // a stretch needs more bright runs than this
+constexpr int hsvPixelBytes = 3;
+constexpr int blueHueAbove = 126;
+constexpr int greenHueFrom = 77;
+constexpr int yellowHueFrom = 37;
+constexpr int minTopCount = 6;
+constexpr int maxTopCount = 16;
+constexpr int minSecondCount = 4;
+
+bool isEven(int i) {
+    return i % 2 == 0;
+}
+
+int colourClassOf(const ColourSample& sample, int chromaThreshold, int brightnessThreshold) {
+    if (sample.chroma < chromaThreshold) {
+        return sample.brightness > brightnessThreshold ? whiteClass : blackClass;
+    }
+    if (sample.hue > blueHueAbove) {
+        return blueClass;
+    }
+    if (sample.hue >= greenHueFrom) {
+        return greenClass;
+    }
+    if (sample.hue >= yellowHueFrom) {
+        return yellowClass;
+    }
+    return -1; // hues of red and orange are not counted
+}
+
+// Histogram threshold of one sample channel, started at the channel's mean.
+template <typename Channel>
+int channelThreshold(std::span<const ColourSample> samples, Channel channel) {
+    Histogram histogram{};
+    int sum = 0;
+    for (const ColourSample& sample : samples) {
+        const int value = channel(sample);
+        ++histogram[static_cast<std::size_t>(value)];
+        sum += value;
+    }
+    int threshold = sum / static_cast<int>(samples.size());
+    int lowMean = 0;
+    int highMean = 0;
+    return selectThreshold(histogram, threshold, lowMean, highMean);
+}
+
+// The formats allowed by the three leading colours, or none.
+std::span<const int> formatsForColours(int top, int second, int third) {
+    static constexpr std::array<int, 1> blueOnly = {1};
+    static constexpr std::array<int, 2> whiteThenBlue = {7, 1};
+    static constexpr std::array<int, 3> yellowThenGreen = {2, 1, 5};
+    static constexpr std::array<int, 3> yellowPlates = {2, 1, 4};
+    static constexpr std::array<int, 1> greenOnly = {5};
+    const bool blackOrWhite = second == blackClass || second == whiteClass;
+    switch (top) {
+    case blackClass:
+        switch (second) {
+        case blueClass:
+            return blueOnly;
+        case whiteClass:
+            return whiteThenBlue;
+        case yellowClass:
+            return third == greenClass ? std::span<const int>(yellowThenGreen) : yellowPlates;
+        case greenClass:
+            return greenOnly;
+        default:
+            return {};
+        }
+    case whiteClass:
+        if (second == blackClass) {
+            return whiteThenBlue;
+        }
+        return second == blueClass ? std::span<const int>(blueOnly) : std::span<const int>();
+    case greenClass:
+        return blackOrWhite ? std::span<const int>(greenOnly) : std::span<const int>();
+    case blueClass:
+        return blackOrWhite ? std::span<const int>(blueOnly) : std::span<const int>();
+    case yellowClass:
+        return second == blackClass ? std::span<const int>(yellowPlates) : std::span<const int>();
+    default:
+        return {};
+    }
+}
+
+// Samples the hue/chroma plane in the middle of each dark run of the stretch.
+std::vector<ColourSample> stretchSamples(const RecognitionContext& context,
+                                         const LabelRow& labelRow) {
+    const std::int32_t* entry = labelRow.row;
+    const int from = entry[labelRow.stretchFirst];
+    const int to = entry[labelRow.stretchLast];
+    const std::uint8_t* hsvRow =
+        context.hsvPlane.get() +
+        static_cast<std::ptrdiff_t>(labelRow.rowY) * workingWidth * hsvPixelBytes;
+    std::vector<ColourSample> samples;
+    for (int m = 1; m < labelRow.transitionCount; m += 2) {
+        const int x = (entry[m - 1] + entry[m]) / 2;
+        if (x < from || x > to) {
+            continue;
+        }
+        const std::uint8_t* pixel = hsvRow + static_cast<std::ptrdiff_t>(x) * hsvPixelBytes;
+        samples.push_back({pixel[0], pixel[1], pixel[2]});
+    }
+    return samples;
+}
+
+// Every accepted format warps its plate into the same slot. The first
+// accepted format, which is read first, keeps its own warp.
+class FirstWarp {
+public:
+    void keep(const RecognitionContext& context, const RecognitionResult& result) {
+        if (pixels_.empty()) {
+            const std::uint8_t* slot = slotOf(context, result);
+            pixels_.assign(slot, slot + warpImageBytes);
+        } else {
+            overwritten_ = true;
+        }
+    }
+    void restore(RecognitionContext& context, const RecognitionResult& result) const {
+        if (overwritten_) {
+            std::copy(pixels_.begin(), pixels_.end(), slotOf(context, result));
+        }
+    }
+
+private:
+    static std::uint8_t* slotOf(const RecognitionContext& context,
+                                const RecognitionResult& result) {
+        return context.plateImages[static_cast<std::size_t>(result.count)].get();
+    }
+
+    std::vector<std::uint8_t> pixels_;
+    bool overwritten_ = false;
+};
+
+} // namespace
+
+int listTransitions(std::span<const std::uint8_t> rowPixels, int threshold,
+                    std::span<std::int32_t> list) {
+    const int width = static_cast<int>(rowPixels.size());
+    int k = 0;
+    for (int x = 0; x < width; ++x) {
+        const bool dark = rowPixels[static_cast<std::size_t>(x)] < threshold;
+        if (isEven(k) == dark) {
+            list[static_cast<std::size_t>(k++)] = x;
+        }
+    }
+    list[static_cast<std::size_t>(k)] = width - 1;
+    return k + 1;
+}
+
+bool findCharacterStretch(LabelRow& labelRow, int entryCount, int rowY) {
+    labelRow.rowY = rowY;
+    labelRow.transitionCount = entryCount;
+    labelRow.stretchRuns = labelRow.stretchFirst = labelRow.stretchLast = 0;
+    const std::int32_t* entry = labelRow.row;
+    int runs = 0;
+    int first = 0;
+    int last = 0;
+    const auto keepIfLonger = [&] {
+        if (runs > labelRow.stretchRuns) {
+            labelRow.stretchRuns = runs;
+            labelRow.stretchFirst = first;
+            labelRow.stretchLast = last;
+        }
+    };
+    for (int i = 1; i < entryCount; ++i) {
+        if (isEven(i)) { // entry i ends the bright run that began at entry i - 1
+            if (runs == 0) {
+                first = i - 1;
+            }
+            last = i - 1;
+            ++runs;
+        }
+        if (entry[i] - entry[i - 1] > maxRunLength) {
+            keepIfLonger();
+            runs = 0;
+        }
+    }
+    keepIfLonger();
+    return labelRow.stretchRuns > minStretchRuns;
+}
+
+ColourTally tallyColours(std::span<const ColourSample> samples, int chromaThreshold,
+                         int brightnessThreshold) {
+    ColourTally tally{};
+    for (const ColourSample& sample : samples) {
+        const int colour = colourClassOf(sample, chromaThreshold, brightnessThreshold);
+        if (colour >= 0) {
+            ++tally[static_cast<std::size_t>(colour)];
+        }
+    }
+    return tally;
+}
+
+int formatsForTally(const ColourTally& tally, RowFormats& formats) {
+    std::array<int, colourClassCount> order{};
+    std::iota(order.begin(), order.end(), 0);
+    // Equal counts keep the class order.
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return tally[static_cast<std::size_t>(a)] > tally[static_cast<std::size_t>(b)];
+    });
+    const int topCount = tally[static_cast<std::size_t>(order[0])];
+    const int secondCount = tally[static_cast<std::size_t>(order[1])];
+    if (topCount < minTopCount || topCount > maxTopCount || secondCount < minSecondCount) {
+        return 0;
+    }
+    const std::span<const int> chosen = formatsForColours(order[0], order[1], order[2]);
+    std::copy(chosen.begin(), chosen.end(), formats.begin());
+    return static_cast<int>(chosen.size());
+}
+
+int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelRow,
+                       RowFormats& formats) {
+    const std::vector<ColourSample> samples = stretchSamples(context, labelRow);
+    if (samples.empty()) {
+        return 0;
+    }
+    const int chromaThreshold =
+        channelThreshold(samples, [](const ColourSample& s) { return s.chroma; });
+    const int brightnessThreshold =
+        channelThreshold(samples, [](const ColourSample& s) { return s.brightness; });
+    return formatsForTally(tallyColours(samples, chromaThreshold, brightnessThreshold), formats);
+}
+
+int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
+                    RecognitionResult& result, RowFormats& formatsOut) {
+    const int width = context.planeWidth;
+    const std::span<const std::uint8_t> edgeRow(context.edgePlane.get() +
+                                                    static_cast<std::ptrdiff_t>(rowY) * width,
+                                                static_cast<std::size_t>(width));
+    Histogram histogram{};
+    for (const std::uint8_t value : edgeRow) {
+        ++histogram[value];
+    }
+    int rowThreshold = rowStartThreshold;
+    int lowMean = 0;
+    int highMean = 0;
+    selectThreshold(histogram, rowThreshold, lowMean, highMean);
+    if (rowThreshold <= minRowThreshold) {
+        return 0;
+    }
+    const std::span<std::int32_t> list(labelRow.row, static_cast<std::size_t>(width) + 1);
+    int accepted = 0;
+    for (const int offset : thresholdOffsets) {
+        const int t = rowThreshold + offset;
+        if (t < lowMean || t > highMean) {
+            continue;
+        }
+        const int entries = listTransitions(edgeRow, t, list);
+        if (!findCharacterStretch(labelRow, entries, rowY)) {
+            continue;
+        }
+        RowFormats offered{};
+        const int offeredCount = selectPlateFormats(context, labelRow, offered);
+        FirstWarp firstWarp;
+        for (int i = 0; i < offeredCount; ++i) {
+            const int format = offered[static_cast<std::size_t>(i)];
+            if (searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result) != 0) {
+                formatsOut[static_cast<std::size_t>(accepted++)] = format;
+                firstWarp.keep(context, result);
+            }
+        }
+        if (accepted > 0) {
+            firstWarp.restore(context, result);
+            break;
+        }
+    }
+    return accepted;
+}

@@ -1,0 +1,62 @@
+#pragma once
+// The row-by-row search for plate characters: the transitions of one scan row
+// of the edge plane, the densest stretch of short runs, the plate colours along
+// it and the plate formats they allow, each handed to the character-box search.
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+struct LabelRow;
+struct RecognitionContext;
+struct RecognitionResult;
+
+inline constexpr int maxRowFormats = 3;
+using RowFormats = std::array<int, maxRowFormats>;
+
+// Colour classes of the tally, numbered as the format selection uses them
+// (class 2 is never counted).
+inline constexpr int blackClass = 0;
+inline constexpr int whiteClass = 1;
+inline constexpr int greenClass = 3;
+inline constexpr int blueClass = 4;
+inline constexpr int yellowClass = 5;
+inline constexpr int colourClassCount = 6;
+using ColourTally = std::array<int, colourClassCount>;
+
+// One sample of the hue/chroma plane.
+struct ColourSample {
+    std::uint8_t brightness;
+    std::uint8_t chroma;
+    std::uint8_t hue;
+};
+
+// Writes the x of every change between dark (below threshold) and bright into
+// `list`, the first entry being the first dark pixel, then closes the list with
+// rowPixels.size() - 1. `list` needs room for rowPixels.size() + 1 entries.
+// Returns the number of entries written.
+int listTransitions(std::span<const std::uint8_t> rowPixels, int threshold,
+                    std::span<std::int32_t> list);
+
+// Records in `labelRow` the longest stretch of bright runs that no run of more
+// than 50 pixels interrupts; true when it has more than 10 bright runs.
+bool findCharacterStretch(LabelRow& labelRow, int entryCount, int rowY);
+
+// Counts the samples per colour class; `chromaThreshold` and
+// `brightnessThreshold` separate grey from coloured and black from white.
+ColourTally tallyColours(std::span<const ColourSample> samples, int chromaThreshold,
+                         int brightnessThreshold);
+
+// The plate formats a colour tally allows, in the order to try them.
+int formatsForTally(const ColourTally& tally, RowFormats& formats);
+
+// Samples the hue/chroma plane in the middle of every dark run of the row's
+// stretch and chooses up to three plate formats from the colours found.
+int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelRow,
+                       RowFormats& formats);
+
+// Looks for a line of plate characters on scan row rowY of the edge plane and
+// runs the character-box search for every plate format its colours allow.
+// Writes the accepted formats to formatsOut and returns their number.
+int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
+                    RecognitionResult& result, RowFormats& formatsOut);

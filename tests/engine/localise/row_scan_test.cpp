@@ -1,0 +1,211 @@
+#include "engine/context/recognition_context.h"
+#include "engine/localise/row_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+constexpr std::uint8_t dark = 0;
+constexpr std::uint8_t bright = 200;
+constexpr int threshold = 100;
+
+// A row that starts with `lead` dark pixels, then alternates bright and dark
+// runs of the given lengths, padded with dark pixels to `width`.
+std::vector<std::uint8_t> rowOf(int lead, const std::vector<int>& runs, int width = 512) {
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(lead), dark);
+    bool on = true;
+    for (const int run : runs) {
+        row.insert(row.end(), static_cast<std::size_t>(run), on ? bright : dark);
+        on = !on;
+    }
+    row.resize(static_cast<std::size_t>(width), dark);
+    return row;
+}
+
+// Transitions of a row and the stretch they contain.
+struct ScannedRow {
+    std::vector<std::int32_t> list = std::vector<std::int32_t>(513);
+    LabelRow record{};
+    int entries = 0;
+    bool stretch = false;
+
+    explicit ScannedRow(const std::vector<std::uint8_t>& row) {
+        record.row = list.data();
+        entries = listTransitions(row, threshold, list);
+        stretch = findCharacterStretch(record, entries, 7);
+    }
+};
+
+TEST(ListTransitions, AlternatesDarkAndBrightAndClosesTheList) {
+    const std::vector<std::uint8_t> row = {bright, dark, dark, bright, 99, 100, dark};
+    std::vector<std::int32_t> list(8);
+    ASSERT_EQ(listTransitions(row, threshold, list), 6);
+    EXPECT_EQ(std::vector<std::int32_t>(list.begin(), list.begin() + 6),
+              (std::vector<std::int32_t>{1, 3, 4, 5, 6, 6}));
+
+    const std::vector<std::uint8_t> allBright(10, bright);
+    EXPECT_EQ(listTransitions(allBright, threshold, list), 1);
+    EXPECT_EQ(list[0], 9);
+    const std::vector<std::uint8_t> allDark(10, dark);
+    EXPECT_EQ(listTransitions(allDark, threshold, list), 2);
+    EXPECT_EQ(list[0], 0);
+    EXPECT_EQ(list[1], 9);
+}
+
+TEST(FindCharacterStretch, NeedsMoreThanTenBrightRuns) {
+    const auto strokes = [](int count) {
+        std::vector<int> runs;
+        for (int i = 0; i < count; ++i) {
+            runs.insert(runs.end(), {3, 4});
+        }
+        return runs;
+    };
+    const ScannedRow ten(rowOf(100, strokes(10)));
+    EXPECT_FALSE(ten.stretch);
+    EXPECT_EQ(ten.record.stretchRuns, 10);
+    const ScannedRow eleven(rowOf(100, strokes(11)));
+    EXPECT_TRUE(eleven.stretch);
+    EXPECT_EQ(eleven.record.rowY, 7);
+    EXPECT_EQ(eleven.record.transitionCount, eleven.entries);
+    EXPECT_EQ(eleven.record.stretchRuns, 11);
+    EXPECT_EQ(eleven.list[eleven.record.stretchFirst], 100);
+    EXPECT_EQ(eleven.list[eleven.record.stretchLast], 100 + 10 * 7);
+}
+
+TEST(FindCharacterStretch, RunsOfFiftyPixelsKeepAStretchAndFiftyOneBreakIt) {
+    // Six strokes, a long dark run, six more strokes.
+    const auto split = [](int gap) {
+        std::vector<int> runs;
+        for (int i = 0; i < 12; ++i) {
+            runs.insert(runs.end(), {3, i == 5 ? gap : 4});
+        }
+        return runs;
+    };
+    const ScannedRow fifty(rowOf(20, split(50)));
+    EXPECT_TRUE(fifty.stretch);
+    EXPECT_EQ(fifty.record.stretchRuns, 12);
+    const ScannedRow fiftyOne(rowOf(20, split(51)));
+    EXPECT_FALSE(fiftyOne.stretch);
+    EXPECT_EQ(fiftyOne.record.stretchRuns, 6); // the earlier of two equal stretches
+    EXPECT_EQ(fiftyOne.list[fiftyOne.record.stretchFirst], 20);
+}
+
+TEST(FindCharacterStretch, NoStretchWithoutDarkOrBrightPixels) {
+    EXPECT_FALSE(ScannedRow(std::vector<std::uint8_t>(512, bright)).stretch);
+    EXPECT_FALSE(ScannedRow(std::vector<std::uint8_t>(512, dark)).stretch);
+}
+
+// Samples with high chroma and the given hue.
+std::vector<ColourSample> hues(std::uint8_t hue, int count) {
+    return std::vector<ColourSample>(static_cast<std::size_t>(count), {120, 200, hue});
+}
+
+TEST(TallyColours, HueBoundaries) {
+    const struct {
+        std::uint8_t hue;
+        int colour;
+    } cases[] = {{36, -1},          {37, yellowClass}, {76, yellowClass}, {77, greenClass},
+                 {126, greenClass}, {127, blueClass},  {255, blueClass}};
+    for (const auto& c : cases) {
+        const std::vector<ColourSample> sample = hues(c.hue, 1);
+        ColourTally expected{};
+        if (c.colour >= 0) {
+            expected[static_cast<std::size_t>(c.colour)] = 1;
+        }
+        EXPECT_EQ(tallyColours(sample, 100, 100), expected) << int(c.hue);
+    }
+}
+
+TEST(TallyColours, GreySamplesAreBlackOrWhiteByBrightness) {
+    const std::vector<ColourSample> samples = {{101, 99, 200}, {100, 99, 200}, {101, 100, 200}};
+    ColourTally expected{};
+    expected[whiteClass] = 1;
+    expected[blackClass] = 1;
+    expected[blueClass] = 1;
+    EXPECT_EQ(tallyColours(samples, 100, 100), expected);
+}
+
+ColourTally tally(std::initializer_list<std::pair<int, int>> counts) {
+    ColourTally result{};
+    for (const auto& [colour, count] : counts) {
+        result[static_cast<std::size_t>(colour)] = count;
+    }
+    return result;
+}
+
+std::vector<int> formatsOf(const ColourTally& colours) {
+    RowFormats formats{};
+    const int count = formatsForTally(colours, formats);
+    return {formats.begin(), formats.begin() + count};
+}
+
+TEST(FormatsForTally, LeadingClassBetweenSixAndSixteenAndSecondFromFour) {
+    using V = std::vector<int>;
+    EXPECT_EQ(formatsOf(tally({{blackClass, 16}, {blueClass, 4}})), V{1});
+    EXPECT_EQ(formatsOf(tally({{blackClass, 17}, {blueClass, 4}})), V{});
+    EXPECT_EQ(formatsOf(tally({{blackClass, 6}, {blueClass, 4}})), V{1});
+    EXPECT_EQ(formatsOf(tally({{blackClass, 5}, {blueClass, 4}})), V{});
+    EXPECT_EQ(formatsOf(tally({{blackClass, 10}, {blueClass, 3}})), V{});
+}
+
+TEST(FormatsForTally, SelectionTable) {
+    using V = std::vector<int>;
+    const struct {
+        ColourTally colours;
+        V formats;
+    } cases[] = {
+        {tally({{blackClass, 10}, {whiteClass, 5}}), V{7, 1}},
+        {tally({{blackClass, 10}, {yellowClass, 6}, {greenClass, 2}}), V{2, 1, 5}},
+        {tally({{blackClass, 10}, {yellowClass, 6}, {blueClass, 2}}), V{2, 1, 4}},
+        {tally({{blackClass, 10}, {greenClass, 6}}), V{5}},
+        {tally({{whiteClass, 10}, {blackClass, 6}}), V{7, 1}},
+        {tally({{whiteClass, 10}, {blueClass, 6}}), V{1}},
+        {tally({{whiteClass, 10}, {yellowClass, 6}}), V{}},
+        {tally({{greenClass, 10}, {whiteClass, 6}}), V{5}},
+        {tally({{greenClass, 10}, {blueClass, 6}}), V{}},
+        {tally({{blueClass, 10}, {blackClass, 6}}), V{1}},
+        {tally({{blueClass, 10}, {whiteClass, 6}}), V{1}},
+        {tally({{yellowClass, 10}, {blackClass, 6}}), V{2, 1, 4}},
+        {tally({{yellowClass, 10}, {whiteClass, 6}}), V{}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatsOf(c.colours), c.formats);
+    }
+}
+
+TEST(SelectPlateFormats, SamplesTheMiddlesOfTheStretchsDarkRuns) {
+    RecognitionContext context;
+    const std::vector<std::uint8_t> pixels(512 * 64 * 3, 0);
+    context.prepareImage(pixels, 512, 64, false);
+    constexpr int rowY = 10;
+    // Eleven strokes of 3 pixels 7 apart from x = 100: the ten dark runs
+    // between them have their middles at x = 105, 112, ..., 168; the lead-in
+    // and the tail lie outside the stretch.
+    std::vector<int> runs;
+    for (int i = 0; i < 11; ++i) {
+        runs.insert(runs.end(), {3, 4});
+    }
+    const std::vector<std::uint8_t> row = rowOf(100, runs);
+    std::vector<std::int32_t> list(513);
+    LabelRow record{};
+    record.row = list.data();
+    ASSERT_TRUE(findCharacterStretch(record, listTransitions(row, threshold, list), rowY));
+    std::uint8_t* hsv = context.hsvPlane.get() + rowY * 512 * 3;
+    for (int k = 0; k < 10; ++k) {
+        // Six blue plate samples and four dark (black) ones.
+        const int x = 105 + 7 * k;
+        const bool blue = k < 6;
+        hsv[3 * x] = blue ? 120 : 20;
+        hsv[3 * x + 1] = blue ? 150 : 5;
+        hsv[3 * x + 2] = blue ? 170 : 0;
+    }
+    RowFormats formats{};
+    ASSERT_EQ(selectPlateFormats(context, record, formats), 1);
+    EXPECT_EQ(formats[0], 1);
+}
+
+} // namespace
