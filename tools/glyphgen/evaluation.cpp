@@ -131,6 +131,14 @@ std::vector<std::vector<FontFace>> chineseAlternatives() {
             alternatives.push_back({{"Noto Sans CJK SC", QFont::Bold, stretch, thicken}});
         }
     }
+    // Plate characters are drawn in a tall box with even strokes; stretched to
+    // the grid, a square glyph's vertical strokes come out too thin for that.
+    for (const int thicken : {0, 2, 4}) {
+        for (const int widen : {4, 8, 12}) {
+            alternatives.push_back(
+                {{"Noto Sans CJK SC", QFont::Bold, QFont::Unstretched, thicken, widen}});
+        }
+    }
     alternatives.push_back(chineseFaces());
     return alternatives;
 }
