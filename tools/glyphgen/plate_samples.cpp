@@ -8,7 +8,6 @@
 #include <QImage>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <optional>
 
@@ -17,7 +16,7 @@ namespace {
 constexpr int blueFormat = 1;
 constexpr int maxFrameFreeRow = 52;     // longer horizontal runs are plate frame
 constexpr int maxFrameFreeColumn = 100; // and so are longer vertical ones
-constexpr int minBlobPixels = 12;       // rivets and speckle are smaller
+constexpr int minBlobPixels = 12;       // speckle is smaller
 constexpr int minCharHeight = 56;
 constexpr int maxCharWidth = 58;
 constexpr int maxCentreOffset = 14;    // how far a character may sit from its fitted centre
