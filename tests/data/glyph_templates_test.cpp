@@ -13,7 +13,7 @@
 namespace {
 
 // Closest two templates of different characters in one table may be.
-constexpr int minimumDistance = 120;
+constexpr int minimumDistance = 100;
 
 struct CodeRun {
     std::uint8_t code;

@@ -35,23 +35,25 @@ GreyImage toGreyImage(const QImage& image) {
     return grey;
 }
 
-// Grows the foreground by `radius` pixels (a square structuring element).
-GreyImage dilate(const GreyImage& image, int radius) {
-    GreyImage grown(image.width, image.height);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            std::uint8_t level = 0;
-            for (int dy = -radius; dy <= radius; ++dy) {
-                for (int dx = -radius; dx <= radius; ++dx) {
-                    const int sx = std::clamp(x + dx, 0, image.width - 1);
-                    const int sy = std::clamp(y + dy, 0, image.height - 1);
-                    level = std::max(level, image.at(sx, sy));
+// Grows the foreground by `rx` pixels sideways and `ry` pixels up and down
+// (a rectangular structuring element, applied as two one-dimensional passes).
+GreyImage dilate(const GreyImage& image, int rx, int ry) {
+    auto pass = [](const GreyImage& in, int radius, bool sideways) {
+        GreyImage out(in.width, in.height);
+        for (int y = 0; y < in.height; ++y) {
+            for (int x = 0; x < in.width; ++x) {
+                std::uint8_t level = 0;
+                for (int d = -radius; d <= radius; ++d) {
+                    const int sx = sideways ? std::clamp(x + d, 0, in.width - 1) : x;
+                    const int sy = sideways ? y : std::clamp(y + d, 0, in.height - 1);
+                    level = std::max(level, in.at(sx, sy));
                 }
+                out.at(x, y) = level;
             }
-            grown.at(x, y) = level;
         }
-    }
-    return grown;
+        return out;
+    };
+    return pass(pass(image, rx, true), ry, false);
 }
 
 } // namespace
@@ -64,6 +66,9 @@ QString faceLabel(const FontFace& face) {
     }
     if (face.thicken > 0) {
         label += QString(" +%1px").arg(face.thicken);
+    }
+    if (face.widen > 0) {
+        label += QString(" +%1px sideways").arg(face.widen);
     }
     return label;
 }
@@ -80,7 +85,8 @@ GreyImage renderText(const FontFace& face, const QString& text) {
         painter.drawText(canvas.rect(), Qt::AlignCenter, text);
     }
     const GreyImage image = toGreyImage(canvas);
-    return face.thicken > 0 ? dilate(image, face.thicken) : image;
+    const int sideways = face.thicken + face.widen;
+    return sideways > 0 ? dilate(image, sideways, face.thicken) : image;
 }
 
 GlyphRows fontGlyph(const FontFace& face, const QString& text) {

@@ -7,9 +7,10 @@
 
 struct FontFace {
     QString family;
-    int weight;  // QFont::Weight value
-    int stretch; // QFont::Stretch value, 100 = normal width
-    int thicken; // extra stroke half-width, in pixels at the render size
+    int weight;    // QFont::Weight value
+    int stretch;   // QFont::Stretch value, 100 = normal width
+    int thicken;   // extra stroke half-width, in pixels at the render size
+    int widen = 0; // further extra half-width of vertical strokes only
 };
 
 // The face's name as the sheet and the generated source show it.

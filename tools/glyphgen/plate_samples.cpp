@@ -2,24 +2,21 @@
 
 #include "data/character_codes.h"
 #include "data/plate_formats.h"
+#include "tools/glyphgen/plate_geometry.h"
 
 #include <QDir>
 #include <QImage>
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <optional>
 
 namespace {
 
-constexpr int plateWidth = 384;
-constexpr int plateHeight = 116;
 constexpr int blueFormat = 1;
-constexpr int fixedOne = 65536;
 constexpr int maxFrameFreeRow = 52;     // longer horizontal runs are plate frame
 constexpr int maxFrameFreeColumn = 100; // and so are longer vertical ones
-constexpr int minBlobPixels = 12;       // rivets and speckle are smaller
+constexpr int minBlobPixels = 12;       // speckle is smaller
 constexpr int minCharHeight = 56;
 constexpr int maxCharWidth = 58;
 constexpr int maxCentreOffset = 14;    // how far a character may sit from its fitted centre
@@ -70,35 +67,6 @@ GreyImage lumaOf(const QImage& picture) {
         }
     }
     return luma;
-}
-
-// Source position (16.16) of destination pixel `d` when `from` pixels span `to`,
-// pixel centres aligned.
-int sourcePosition(int d, int from, int to) {
-    const int position =
-        static_cast<int>(((2LL * d + 1) * from * fixedOne) / (2LL * to)) - fixedOne / 2;
-    return std::clamp(position, 0, (from - 1) * fixedOne);
-}
-
-GreyImage scaleBilinear(const GreyImage& image, int width, int height) {
-    GreyImage scaled(width, height);
-    for (int y = 0; y < height; ++y) {
-        const int sy = sourcePosition(y, image.height, height);
-        const int y0 = sy >> 16, fy = sy & 0xFFFF;
-        const int y1 = std::min(y0 + 1, image.height - 1);
-        for (int x = 0; x < width; ++x) {
-            const int sx = sourcePosition(x, image.width, width);
-            const int x0 = sx >> 16, fx = sx & 0xFFFF;
-            const int x1 = std::min(x0 + 1, image.width - 1);
-            const std::int64_t top = image.at(x0, y0) * std::int64_t(fixedOne - fx) +
-                                     image.at(x1, y0) * std::int64_t(fx);
-            const std::int64_t bottom = image.at(x0, y1) * std::int64_t(fixedOne - fx) +
-                                        image.at(x1, y1) * std::int64_t(fx);
-            const std::int64_t value = top * (fixedOne - fy) + bottom * fy;
-            scaled.at(x, y) = static_cast<std::uint8_t>((value + (1LL << 31)) >> 32);
-        }
-    }
-    return scaled;
 }
 
 // Sum of the pixels of every rectangle from a summed-area table.
@@ -354,6 +322,13 @@ Box provinceBox(const std::vector<Blob>& blobs, const Alignment& alignment, cons
 
 } // namespace
 
+GreyImage straightened(const GreyImage& photo) {
+    PlateMapping mapping;
+    mapping.tilt = levellingTilt(binaryPlate(mapToFrame(photo, mapping)));
+    mapping.slant = uprightSlant(binaryPlate(mapToFrame(photo, mapping)));
+    return mapToFrame(photo, mapping);
+}
+
 std::vector<PlateCrop> loadPlateCrops(const QString& directory) {
     std::vector<std::string> names;
     for (const QString& file : QDir(directory).entryList({"*.jpg"}, QDir::Files)) {
@@ -368,8 +343,7 @@ std::vector<PlateCrop> loadPlateCrops(const QString& directory) {
         if (!codes || picture.isNull()) {
             continue;
         }
-        crops.push_back({file.substr(0, file.size() - 4), *codes,
-                         scaleBilinear(lumaOf(picture), plateWidth, plateHeight)});
+        crops.push_back({file.substr(0, file.size() - 4), *codes, straightened(lumaOf(picture))});
     }
     return crops;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Character samples cut from photographs of real blue plates: each plate is
-// scaled to the rectified 384 x 116 frame and binarised, each character is
+// scaled to the rectified 384 x 116 frame, straightened and binarised, each character is
 // found near its expected centre, cropped to its bounding box and sampled onto
 // the glyph grid exactly as classification samples a character box.
 
@@ -30,9 +30,13 @@ struct PlateCrop {
 // names are not a plate text are skipped.
 std::vector<PlateCrop> loadPlateCrops(const QString& directory);
 
-// Binary plane of a plate: global threshold between the two grey classes,
-// 3 x 3 majority filter, and rows of the plate frame cleared.
+// Binary plane of a plate: each pixel against the mean of its neighbourhood,
+// 3 x 3 majority filter, and the long runs of the plate frame cleared.
 GreyImage binaryPlate(const GreyImage& luma);
+
+// A photograph of a plate (characters bright) in the 384 x 116 frame, its text
+// lines levelled and its strokes set upright.
+GreyImage straightened(const GreyImage& photo);
 
 // Every character the plate's layout lets us find with confidence.
 std::vector<CharacterSample> plateSamples(const PlateCrop& crop, int plateIndex);

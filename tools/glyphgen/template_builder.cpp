@@ -118,6 +118,8 @@ GeneratedTable newEnergyTable(const SamplesByCode& samples) {
     return table;
 }
 
+} // namespace
+
 GeneratedTable provinceTable(const SamplesByCode& samples, const std::vector<FontFace>& faces) {
     const TableLayout layout = provinceLayout();
     GeneratedTable table{layout.name, {}};
@@ -126,6 +128,8 @@ GeneratedTable provinceTable(const SamplesByCode& samples, const std::vector<Fon
     }
     return table;
 }
+
+namespace {
 
 void checkSize(const GeneratedTable& table, const TableLayout& layout) {
     if (static_cast<int>(table.glyphs.size()) != layout.recordCount()) {

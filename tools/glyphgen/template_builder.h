@@ -18,5 +18,9 @@ using SamplesByCode = std::map<std::uint8_t, std::vector<GlyphRows>>;
 // last one repeats when a character has more variants).
 std::vector<FontFace> chineseFaces();
 
+// The Chinese characters alone: learned where the samples allow, the rest
+// rendered from `faces`.
+GeneratedTable provinceTable(const SamplesByCode& samples, const std::vector<FontFace>& faces);
+
 std::vector<GeneratedTable> buildTables(const SamplesByCode& samples,
                                         const std::vector<FontFace>& provinceFaces);
