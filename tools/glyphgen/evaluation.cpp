@@ -153,10 +153,14 @@ std::string facesLabel(const std::vector<FontFace>& faces) {
 
 } // namespace
 
+bool isHeldOutPlate(int plateIndex) {
+    return plateIndex % heldOutEvery == 0;
+}
+
 HeldOutSplit splitHeldOut(const std::vector<CharacterSample>& samples) {
     HeldOutSplit split;
     for (const CharacterSample& sample : samples) {
-        if (sample.plate % heldOutEvery == 0) {
+        if (isHeldOutPlate(sample.plate)) {
             split.test.push_back(sample);
         } else {
             split.training[sample.code].push_back(sample.rows);

@@ -10,6 +10,10 @@
 
 inline constexpr int heldOutEvery = 5; // every fifth plate is held out
 
+// Whether the plate of this index (in loadPlateCrops order) is held out: the
+// templates are never learned from it, and tests may draw its characters.
+bool isHeldOutPlate(int plateIndex);
+
 struct HeldOutSplit {
     SamplesByCode training;
     std::vector<CharacterSample> test;

@@ -120,7 +120,7 @@ GlyphRows meanGlyph(const std::vector<GlyphRows>& samples) {
     return fillFrame(mean);
 }
 
-std::vector<GlyphRows> withoutOutliers(const std::vector<GlyphRows>& samples, int percent) {
+std::vector<std::size_t> typicalSamples(const std::vector<GlyphRows>& samples, int percent) {
     const GlyphRows mean = meanGlyph(samples);
     std::vector<std::size_t> order(samples.size());
     std::iota(order.begin(), order.end(), 0);
@@ -129,8 +129,12 @@ std::vector<GlyphRows> withoutOutliers(const std::vector<GlyphRows>& samples, in
     });
     order.resize(samples.size() - samples.size() * static_cast<std::size_t>(percent) / 100);
     std::sort(order.begin(), order.end());
+    return order;
+}
+
+std::vector<GlyphRows> withoutOutliers(const std::vector<GlyphRows>& samples, int percent) {
     std::vector<GlyphRows> kept;
-    for (const std::size_t i : order) {
+    for (const std::size_t i : typicalSamples(samples, percent)) {
         kept.push_back(samples[i]);
     }
     return kept;

@@ -9,8 +9,11 @@
 // Cells set in at least half of the samples, stretched to fill the frame.
 GlyphRows meanGlyph(const std::vector<GlyphRows>& samples);
 
-// The samples without the given share (percent) lying farthest from their mean:
-// miscut or mislabelled characters.
+// The indices, in order, of the samples left when the given share (percent)
+// lying farthest from their mean is dropped: miscut or mislabelled characters.
+std::vector<std::size_t> typicalSamples(const std::vector<GlyphRows>& samples, int percent);
+
+// The samples without that share.
 std::vector<GlyphRows> withoutOutliers(const std::vector<GlyphRows>& samples, int percent);
 
 // `count` templates from k-medoids clusters of the samples (Hamming distance),

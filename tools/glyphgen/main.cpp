@@ -1,7 +1,8 @@
 // kavro-glyphgen: learns the built-in glyph templates from real plate
 // characters and fonts, and writes them as C++ source with a sheet picture.
 //
-//   kavro-glyphgen PLATES OUTPUT.cpp SHEET.png   generate, print sources and closest pairs
+//   kavro-glyphgen PLATES OUTPUT.cpp SHEET.png   generate from the plates not held
+//                                                out, print sources and closest pairs
 //   kavro-glyphgen --evaluate PLATES             held-out reading of the plate characters
 
 #include "tools/glyphgen/evaluation.h"
@@ -35,17 +36,13 @@ std::vector<CharacterSample> samplesFrom(const char* directory) {
     return samples;
 }
 
-SamplesByCode byCode(const std::vector<CharacterSample>& samples) {
-    SamplesByCode grouped;
-    for (const CharacterSample& sample : samples) {
-        grouped[sample.code].push_back(sample.rows);
-    }
-    return grouped;
-}
-
+// Learns from the plates that are not held out: the end-to-end tests draw
+// the held-out plates' characters, which the templates must not have seen.
 void generate(const char* plates, const char* sourcePath, const char* sheetPath) {
-    const std::vector<GeneratedTable> tables =
-        buildTables(byCode(samplesFrom(plates)), chineseFaces());
+    const HeldOutSplit split = splitHeldOut(samplesFrom(plates));
+    std::cout << "learning from the plates not held out (every " << heldOutEvery
+              << "th is held out): " << split.test.size() << " characters held out\n";
+    const std::vector<GeneratedTable> tables = buildTables(split.training, chineseFaces());
     writeText(sourcePath, templateSource(tables));
     if (!glyphSheet(tables).save(sheetPath, "PNG")) {
         throw std::runtime_error(std::string("cannot write ") + sheetPath);

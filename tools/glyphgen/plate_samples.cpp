@@ -329,13 +329,14 @@ GreyImage straightened(const GreyImage& photo) {
     return mapToFrame(photo, mapping);
 }
 
-std::vector<PlateCrop> loadPlateCrops(const QString& directory) {
+std::vector<PlateCrop> loadPlateCrops(const QString& directory, PlateSelection wanted) {
     std::vector<std::string> names;
     for (const QString& file : QDir(directory).entryList({"*.jpg"}, QDir::Files)) {
         names.push_back(file.toStdString());
     }
     std::sort(names.begin(), names.end());
     std::vector<PlateCrop> crops;
+    int index = 0;
     for (const std::string& file : names) {
         const QString name = QString::fromStdString(file);
         const auto codes = plateCodes(name.left(name.size() - 4));
@@ -343,7 +344,11 @@ std::vector<PlateCrop> loadPlateCrops(const QString& directory) {
         if (!codes || picture.isNull()) {
             continue;
         }
-        crops.push_back({file.substr(0, file.size() - 4), *codes, straightened(lumaOf(picture))});
+        if (wanted == nullptr || wanted(index)) {
+            crops.push_back(
+                {file.substr(0, file.size() - 4), *codes, straightened(lumaOf(picture)), index});
+        }
+        ++index;
     }
     return crops;
 }
@@ -389,8 +394,8 @@ std::vector<CharacterSample> plateSamples(const PlateCrop& crop, int plateIndex)
 
 std::vector<CharacterSample> collectSamples(const std::vector<PlateCrop>& crops) {
     std::vector<CharacterSample> samples;
-    for (std::size_t i = 0; i < crops.size(); ++i) {
-        const std::vector<CharacterSample> found = plateSamples(crops[i], static_cast<int>(i));
+    for (const PlateCrop& crop : crops) {
+        const std::vector<CharacterSample> found = plateSamples(crop, crop.index);
         samples.insert(samples.end(), found.begin(), found.end());
     }
     return samples;

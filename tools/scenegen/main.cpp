@@ -3,6 +3,8 @@
 // from seed + i, so any one picture can be drawn again on its own.
 
 #include "tools/scenegen/encoders.h"
+#include "tools/scenegen/gui_application.h"
+#include "tools/scenegen/real_characters.h"
 #include "tools/scenegen/scene.h"
 
 #include <CLI/CLI.hpp>
@@ -108,7 +110,17 @@ void writeTruthRows(std::ostream& truth, const std::string& name, const Scene& s
     }
 }
 
+// Letters and digits without a real picture are drawn from the font: says which.
+void reportFontCharacters() {
+    const std::string missing = charactersWithoutPictures(bundledCharacters());
+    if (!missing.empty()) {
+        std::cerr << "kavro-scenegen: no real plate pictures of " << missing
+                  << "; these are drawn from the font\n";
+    }
+}
+
 void generate(const Settings& settings) {
+    reportFontCharacters();
     std::filesystem::create_directories(settings.out);
     std::ofstream truth(settings.out / "truth.tsv");
     truth << "file\tplate\tformat\ttext\tcorners_px\tcorners_512\ttrailer\n";
@@ -162,6 +174,7 @@ int main(int argc, char** argv) {
     }
 
     try {
+        ensureGuiApplication();
         generate(settings);
     } catch (const std::exception& error) {
         std::cerr << "kavro-scenegen: " << error.what() << '\n';

@@ -42,17 +42,50 @@ QPainterPath glyphOutline(const QFont& font, const QString& text) {
     return path;
 }
 
-// Scales the outline to fill the box's height and, unless the glyph is
+// Maps `bounds` into the box: fills the box's height and, unless the shape is
 // narrower than that, its width; centred in the box.
-QPainterPath fitToBox(const QPainterPath& outline, const QRectF& box) {
-    const QRectF bounds = outline.boundingRect();
+QTransform fitTransform(const QRectF& bounds, const QRectF& box) {
     const double scaleY = box.height() / bounds.height();
     const double scaleX = std::min(box.width() / bounds.width(), scaleY);
     QTransform transform;
     transform.translate(box.center().x(), box.center().y());
     transform.scale(scaleX, scaleY);
     transform.translate(-bounds.center().x(), -bounds.center().y());
-    return transform.map(outline);
+    return transform;
+}
+
+QPainterPath fitToBox(const QPainterPath& outline, const QRectF& box) {
+    return fitTransform(outline.boundingRect(), box).map(outline);
+}
+
+// The coverage as the ink colour with that opacity.
+QImage inked(const QImage& coverage, const QColor& ink) {
+    QImage image(coverage.size(), QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < coverage.height(); ++y) {
+        const uchar* source = coverage.constScanLine(y);
+        auto* target = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < coverage.width(); ++x) {
+            target[x] = qPremultiply(qRgba(ink.red(), ink.green(), ink.blue(), source[x]));
+        }
+    }
+    return image;
+}
+
+// The picture's character box placed as an outline would be (its margin
+// around it), with its real proportions in millimetres.
+void paintPicture(QPainter& painter, const CharacterPicture& picture, const QRectF& box,
+                  const QColor& ink) {
+    const QRectF pictureBox(picture.box);
+    QTransform pixelsToMm;
+    pixelsToMm.scale(picture.sizeMm.width() / pictureBox.width(),
+                     picture.sizeMm.height() / pictureBox.height());
+    pixelsToMm.translate(-pictureBox.left(), -pictureBox.top());
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setTransform(pixelsToMm * fitTransform(QRectF(QPointF(0, 0), picture.sizeMm), box),
+                         true);
+    painter.drawImage(QPointF(0, 0), inked(picture.coverage, ink));
+    painter.restore();
 }
 
 QRectF charBox(const PlateStyle& style, int position, double shrinkMm) {
@@ -88,8 +121,13 @@ void paintDot(QPainter& painter, const PlateStyle& style) {
     painter.drawEllipse(QPointF(x, style.charCentreYMm()), dotDiameterMm / 2, dotDiameterMm / 2);
 }
 
-void paintCharacter(QPainter& painter, const PlateStyle& style, int position, std::uint8_t code,
-                    const QColor& ink, const PlateFaces& faces) {
+void paintCharacter(QPainter& painter, const PlateStyle& style, int position,
+                    const PlateCharacter& character, const QColor& ink, const PlateFaces& faces) {
+    const std::uint8_t code = character.code;
+    if (character.picture != nullptr) {
+        paintPicture(painter, *character.picture, charBox(style, position, 0), ink);
+        return;
+    }
     painter.setBrush(ink);
     if (code >= firstChineseCode) {
         const double embolden = faces.chineseEmboldenMm;
@@ -119,17 +157,17 @@ PlateFaces defaultPlateFaces() {
             chineseEmboldenMm};
 }
 
-void paintPlate(QPainter& painter, const PlateStyle& style, std::span<const std::uint8_t> codes,
-                const PlateFaces& faces) {
+void paintPlate(QPainter& painter, const PlateStyle& style,
+                std::span<const PlateCharacter> characters, const PlateFaces& faces) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     paintBackground(painter, style);
     paintBorder(painter, style);
     paintDot(painter, style);
-    const int count = std::min(style.charCount(), static_cast<int>(codes.size()));
+    const int count = std::min(style.charCount(), static_cast<int>(characters.size()));
     for (int i = 0; i < count; ++i) {
         const QColor& ink = i == style.charCount() - 1 ? style.lastInk : style.ink;
-        paintCharacter(painter, style, i, codes[static_cast<std::size_t>(i)], ink, faces);
+        paintCharacter(painter, style, i, characters[static_cast<std::size_t>(i)], ink, faces);
     }
     painter.restore();
 }
@@ -153,13 +191,13 @@ void paintPlateWear(QPainter& painter, const PlateStyle& style, SceneRandom& ran
     painter.restore();
 }
 
-QImage renderFlatPlate(const PlateStyle& style, std::span<const std::uint8_t> codes,
+QImage renderFlatPlate(const PlateStyle& style, std::span<const PlateCharacter> characters,
                        const PlateFaces& faces, double pixelsPerMm) {
     QImage image(static_cast<int>(style.widthMm * pixelsPerMm + 0.5),
                  static_cast<int>(style.heightMm * pixelsPerMm + 0.5), QImage::Format_RGB32);
     image.fill(Qt::gray);
     QPainter painter(&image);
     painter.scale(pixelsPerMm, pixelsPerMm);
-    paintPlate(painter, style, codes, faces);
+    paintPlate(painter, style, characters, faces);
     return image;
 }

@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::string_view letters = "ABCDEFGHJKLMNPQRSTUVWXYZ";
-constexpr std::string_view digits = "0123456789";
 constexpr std::string_view newEnergyMarks = "DF";
 
 // Display characters of the codes 0x80..0xA5, in code order.
@@ -30,12 +28,12 @@ std::uint8_t province(SceneRandom& random) {
 }
 
 std::uint8_t letterOrDigit(SceneRandom& random) {
-    return pickFrom(random.chance(letterShare) ? letters : digits, random);
+    return pickFrom(random.chance(letterShare) ? plateLetters : plateDigits, random);
 }
 
 // Province, letter, then `count` letters or digits.
 std::vector<std::uint8_t> ordinaryNumber(int count, SceneRandom& random) {
-    std::vector<std::uint8_t> codes{province(random), pickFrom(letters, random)};
+    std::vector<std::uint8_t> codes{province(random), pickFrom(plateLetters, random)};
     for (int i = 0; i < count; ++i) {
         codes.push_back(letterOrDigit(random));
     }
@@ -51,22 +49,22 @@ std::vector<std::uint8_t> yellowNumber(SceneRandom& random) {
 }
 
 std::vector<std::uint8_t> dumpTruckNumber(SceneRandom& random) {
-    std::vector<std::uint8_t> codes{dumpTruckCode, pickFrom(letters, random)};
+    std::vector<std::uint8_t> codes{dumpTruckCode, pickFrom(plateLetters, random)};
     for (int i = 0; i < 5; ++i) {
-        codes.push_back(pickFrom(digits, random));
+        codes.push_back(pickFrom(plateDigits, random));
     }
     return codes;
 }
 
 // Small new-energy cars carry D or F third, large ones last.
 std::vector<std::uint8_t> newEnergyNumber(SceneRandom& random) {
-    std::vector<std::uint8_t> codes{province(random), pickFrom(letters, random)};
+    std::vector<std::uint8_t> codes{province(random), pickFrom(plateLetters, random)};
     const bool small = random.chance(0.5);
-    codes.push_back(pickFrom(small ? newEnergyMarks : digits, random));
+    codes.push_back(pickFrom(small ? newEnergyMarks : plateDigits, random));
     for (int i = 0; i < 4; ++i) {
-        codes.push_back(pickFrom(digits, random));
+        codes.push_back(pickFrom(plateDigits, random));
     }
-    codes.push_back(pickFrom(small ? digits : newEnergyMarks, random));
+    codes.push_back(pickFrom(small ? plateDigits : newEnergyMarks, random));
     return codes;
 }
 

@@ -9,7 +9,12 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// The letters and digits of plate numbers (I and O never occur).
+inline constexpr std::string_view plateLetters = "ABCDEFGHJKLMNPQRSTUVWXYZ";
+inline constexpr std::string_view plateDigits = "0123456789";
 
 // The plate formats the generator draws (blue, yellow, dump truck, new energy, police).
 inline constexpr int drawableFormats[] = {1, 2, 4, 5, 7};

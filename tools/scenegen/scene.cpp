@@ -56,6 +56,7 @@ constexpr int minTextureCell = 12;
 constexpr int maxTextureCell = 40;
 constexpr int minJpegQuality = 80;
 constexpr int maxJpegQuality = 95;
+constexpr std::uint32_t pictureStreamSalt = 0x9E3779B9; // seeds the choice of character pictures
 
 struct PlatePlacement {
     std::array<QPointF, 4> corners;
@@ -208,6 +209,20 @@ void degrade(QImage& image, const DifficultyParameters& difficulty, SceneRandom&
     addNoise(image, random.real(difficulty.minNoise, difficulty.maxNoise), random);
 }
 
+// The picture of each letter and digit, "1" on green plates excepted: there
+// it keeps the font's flag and foot, which the blue plates' bar does not show.
+std::vector<PlateCharacter> plateCharacters(const PlateStyle& style,
+                                            std::span<const std::uint8_t> codes,
+                                            const CharacterPictures& pictures,
+                                            SceneRandom& random) {
+    std::vector<PlateCharacter> characters;
+    for (const std::uint8_t code : codes) {
+        const bool fontOne = code == '1' && style.latinFace == LatinFace::newEnergy;
+        characters.push_back({code, fontOne ? nullptr : pickCharacter(pictures, code, random)});
+    }
+    return characters;
+}
+
 PlateTruth makeTruth(int formatIndex, std::vector<std::uint8_t> codes,
                      const PlatePlacement& placement, int pictureWidth) {
     PlateTruth truth{formatIndex, std::move(codes), {}, placement.corners, {}};
@@ -272,11 +287,14 @@ Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
     }
     Scene scene{{}, {}, 0};
     const PlateFaces faces = defaultPlateFaces();
+    // A stream of its own, so that the pictures chosen leave the rest of the scene as it was.
+    SceneRandom pictureRandom(seed ^ pictureStreamSalt);
     for (std::size_t i = 0; i < placements.size(); ++i) {
         const PlateStyle& style = plateStyle(formats[i]);
         std::vector<std::uint8_t> codes = randomPlateCodes(formats[i], random);
         painter.setTransform(placements[i].plateToPicture);
-        paintPlate(painter, style, codes, faces);
+        paintPlate(painter, style,
+                   plateCharacters(style, codes, bundledCharacters(), pictureRandom), faces);
         paintPlateWear(painter, style, random);
         scene.plates.push_back(
             makeTruth(formats[i], std::move(codes), placements[i], layout.size.width()));

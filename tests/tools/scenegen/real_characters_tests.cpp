@@ -1,0 +1,137 @@
+#include "tools/scenegen/real_characters.h"
+
+#include "tools/glyphgen/plate_geometry.h"
+#include "tools/scenegen/gui_application.h"
+#include "tools/scenegen/plate_painter.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QPainter>
+#include <QTemporaryDir>
+
+namespace {
+
+constexpr int centres[] = {30, 81, 152, 203, 254, 305, 356};
+constexpr int barWidth = 14;
+constexpr int barTop = 18;
+constexpr int barHeight = 80;
+
+// A dark plate in the rectified frame with a bright bar for every character.
+QImage barPlate() {
+    QImage image(plateWidth, plateHeight, QImage::Format_RGB888);
+    image.fill(QColor(20, 40, 120));
+    QPainter painter(&image);
+    for (const int centre : centres) {
+        painter.fillRect(centre - barWidth / 2, barTop, barWidth, barHeight, Qt::white);
+    }
+    return image;
+}
+
+// Six crops whose names sort in this order: plates 0 and 5 are held out.
+const char* const plateNames[] = {"皖A00000", "皖A11111", "皖A22222",
+                                  "皖A33333", "皖A44444", "皖A55555"};
+
+class HeldOutCrops : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureGuiApplication(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        const QImage plate = barPlate();
+        for (const char* name : plateNames) {
+            ASSERT_TRUE(plate.save(m_dir.filePath(QString::fromUtf8(name) + ".jpg"), "JPG", 95));
+        }
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(HeldOutCrops, OnlyTheHeldOutPlatesGiveCharacters) {
+    const CharacterPictures pictures = heldOutCharacters(m_dir.path());
+    std::string codes;
+    for (const auto& [code, list] : pictures) {
+        codes += static_cast<char>(code);
+    }
+    EXPECT_EQ(codes, "05A") << "letters and digits of plates 0 and 5 only, no province";
+    EXPECT_EQ(pictures.at('A').size(), 2U);
+    EXPECT_EQ(pictures.at('0').size(), 4U) << "five found, the least typical quarter left out";
+    EXPECT_EQ(charactersWithoutPictures(pictures), "12346789BCDEFGHJKLMNPQRSTUVWXYZ");
+}
+
+TEST_F(HeldOutCrops, APictureIsTheStrokeWithSoftEdgesAndItsSize) {
+    const CharacterPictures pictures = heldOutCharacters(m_dir.path());
+    const CharacterPicture& bar = pictures.at('5').front();
+    ASSERT_EQ(bar.coverage.format(), QImage::Format_Grayscale8);
+    const QRect box = bar.box;
+    EXPECT_TRUE(bar.coverage.rect().contains(box.adjusted(-2, -2, 2, 2))) << "a margin is kept";
+    EXPECT_NEAR(box.width(), barWidth, 2);
+    EXPECT_NEAR(box.height(), barHeight, 2);
+    EXPECT_GT(qGray(bar.coverage.pixel(box.center())), 240);
+    EXPECT_LT(qGray(bar.coverage.pixel(1, 1)), 15);
+    // 14 of 384 columns of a 440 mm plate, 80 of 116 rows of a 140 mm one.
+    EXPECT_NEAR(bar.sizeMm.width(), 16.0, 2.5);
+    EXPECT_NEAR(bar.sizeMm.height(), 96.5, 2.5);
+}
+
+TEST(RealCharacters, AFolderWithoutCropsIsAnError) {
+    ensureGuiApplication();
+    QTemporaryDir empty;
+    EXPECT_THROW(heldOutCharacters(empty.path()), std::runtime_error);
+}
+
+// A picture of a solid block of the given size in millimetres.
+CharacterPicture block(QSizeF sizeMm) {
+    QImage coverage(24, 44, QImage::Format_Grayscale8);
+    coverage.fill(0);
+    QPainter(&coverage).fillRect(2, 2, 20, 40, Qt::white);
+    return {coverage, QRect(2, 2, 20, 40), sizeMm};
+}
+
+TEST(RealCharacters, PicksAreDeterministicAndNullWithoutPictures) {
+    CharacterPictures pictures;
+    for (int i = 0; i < 8; ++i) {
+        pictures['7'].push_back(block(QSizeF(40 + i, 90)));
+    }
+    SceneRandom first(3), second(3);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(pickCharacter(pictures, '7', first), pickCharacter(pictures, '7', second));
+    }
+    EXPECT_EQ(pickCharacter(pictures, '8', first), nullptr);
+}
+
+// White ink over the blue plate at a point given in millimetres.
+bool inkAt(const QImage& plate, QPointF mm, double pixelsPerMm) {
+    const QColor colour = plate.pixelColor((mm * pixelsPerMm).toPoint());
+    return colour.red() > 200 && colour.blue() > 200;
+}
+
+TEST(RealCharacters, PicturesFillTheBoxHeightAndKeepNarrowProportions) {
+    ensureGuiApplication();
+    const PlateStyle& style = plateStyle(1);
+    const CharacterPicture wide = block(QSizeF(45, 90));
+    const CharacterPicture narrow = block(QSizeF(10, 90)); // a "1"
+    const std::vector<PlateCharacter> characters = {{0x8B, nullptr}, {'A', &wide}, {'1', &narrow},
+                                                    {'2', &wide},    {'3', &wide}, {'4', &wide},
+                                                    {'5', &wide}};
+    constexpr double pixelsPerMm = 2;
+    const QImage plate = renderFlatPlate(style, characters, defaultPlateFaces(), pixelsPerMm);
+    const double middle = style.charCentreYMm();
+    const double top = middle - style.charHeightMm / 2;
+    for (const int position : {1, 2}) {
+        const double x = style.charCentreXMm[static_cast<std::size_t>(position)];
+        EXPECT_TRUE(inkAt(plate, {x, middle}, pixelsPerMm));
+        EXPECT_TRUE(inkAt(plate, {x, top + 2}, pixelsPerMm)) << "fills the height";
+        EXPECT_FALSE(inkAt(plate, {x, top - 3}, pixelsPerMm));
+    }
+    const double a = style.charCentreXMm[1], one = style.charCentreXMm[2];
+    EXPECT_TRUE(inkAt(plate, {a + 20, middle}, pixelsPerMm)) << "a wide picture fills the width";
+    EXPECT_FALSE(inkAt(plate, {one + 10, middle}, pixelsPerMm)) << "a narrow one stays narrow";
+}
+
+TEST(RealCharacters, TheBundledCropsHaveEveryLetterAndDigit) {
+    ensureGuiApplication();
+    EXPECT_EQ(charactersWithoutPictures(bundledCharacters()), "");
+}
+
+} // namespace
