@@ -92,6 +92,9 @@ Bytes makeJpeg(int width, int height, JpegKind kind) {
         encoder.comp_info[c].h_samp_factor = 1;
         encoder.comp_info[c].v_samp_factor = 1;
     }
+    if (kind == JpegKind::progressive) {
+        jpeg_simple_progression(&encoder);
+    }
     jpeg_start_compress(&encoder, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * components);
     while (encoder.next_scanline < encoder.image_height) {

@@ -28,8 +28,9 @@ Bgr pixelColour(int x, int y);
 
 void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value);
 
-enum class JpegKind { colour, grey, cmyk };
-// A JPEG file of the test pattern (quality 100, no subsampling).
+enum class JpegKind { colour, grey, cmyk, progressive };
+// A JPEG file of the test pattern (quality 100, no subsampling); progressive
+// files are colour files in progressive scans.
 Bytes makeJpeg(int width, int height, JpegKind kind = JpegKind::colour);
 
 // A unique scratch path for a test; the file is removed by the caller.
