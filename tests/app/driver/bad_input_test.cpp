@@ -14,6 +14,8 @@
 #include <functional>
 #include <random>
 
+#include <sys/stat.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -134,6 +136,15 @@ TEST_F(BadInput, EmptyTinyAndMissingFilesAreRefusedByEveryReader) {
         EXPECT_EQ(expectRefusedPath(m_dir.string(), reader, "a folder"), "Can not open the file!");
         EXPECT_EQ(expectRefusedPath((m_dir / "missing").string(), reader, "a missing file"),
                   "Can not open the file!");
+    }
+}
+
+TEST_F(BadInput, PipesAndDevicesAreRefusedWithoutWaiting) {
+    const fs::path pipe = m_dir / "pipe.jpg";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const PictureReader reader : allReaders) {
+        EXPECT_EQ(expectRefusedPath(pipe.string(), reader, "a pipe"), "Can not open the file!");
+        EXPECT_EQ(expectRefusedPath("/dev/null", reader, "a device"), "Can not open the file!");
     }
 }
 
