@@ -116,6 +116,18 @@ Bytes makeJpeg(int width, int height, JpegKind kind) {
     return file;
 }
 
+Bytes withTrailer(Bytes file, std::uint8_t secondMarker,
+                  const std::array<std::int16_t, 8>& corners) {
+    file.push_back(0xFF);
+    file.push_back(secondMarker);
+    for (const std::int16_t value : corners) {
+        const auto bits = static_cast<std::uint16_t>(value);
+        file.push_back(static_cast<std::uint8_t>(bits));
+        file.push_back(static_cast<std::uint8_t>(bits >> 8));
+    }
+    return file;
+}
+
 std::string writeTempFile(const std::string& name, const Bytes& bytes) {
     const auto path = std::filesystem::temp_directory_path() / ("kavro-test-" + name);
     std::ofstream(path, std::ios::binary)

@@ -11,7 +11,7 @@
 // Sends the readers' messages of this thread nowhere.
 void silenceMessages();
 
-// Loads the 3 x 2 reference picture into `dib`.
+// Loads the small reference picture into `dib` (a bitmap: it clears the corner state).
 void loadReferencePicture(CDib& dib);
 
 // True when `dib` still holds the reference picture.

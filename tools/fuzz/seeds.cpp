@@ -26,16 +26,6 @@ void writeSeed(const fs::path& directory, const std::string& name, const Bytes& 
                static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes withTrailer(Bytes file, const TrailerCorners& corners) {
-    file.insert(file.end(), std::begin(trailerMarker), std::end(trailerMarker));
-    for (const std::int16_t value : corners) {
-        const auto bits = static_cast<std::uint16_t>(value);
-        file.push_back(static_cast<std::uint8_t>(bits));
-        file.push_back(static_cast<std::uint8_t>(bits >> 8));
-    }
-    return file;
-}
-
 void writeBitmapSeeds(const fs::path& directory) {
     writeSeed(directory, "24bit-4x3.bmp", makeBitmap({}));
     writeSeed(directory, "24bit-3x2-padded.bmp", makeBitmap({.width = 3, .height = 2}));
@@ -53,7 +43,7 @@ void writeJpegSeeds(const fs::path& directory) {
     writeSeed(directory, "cmyk.jpg", makeJpeg(8, 8, JpegKind::cmyk));
     writeSeed(directory, "progressive.jpg", makeJpeg(16, 16, JpegKind::progressive));
     writeSeed(directory, "trailer.jpg",
-              withTrailer(makeJpeg(16, 8), {10, 20, 300, 20, 10, 120, 300, 120}));
+              withTrailer(makeJpeg(16, 8), trailerMarker[1], {10, 20, 300, 20, 10, 120, 300, 120}));
 }
 
 // A scene of a blue plate with white characters, drawn upright at half the

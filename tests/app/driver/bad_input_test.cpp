@@ -22,16 +22,6 @@ namespace fs = std::filesystem;
 
 constexpr TrailerCorners shownCorners{10, 12, 300, 12, 10, 100, 300, 100};
 
-Bytes withTrailer(Bytes file, const TrailerCorners& corners) {
-    file.insert(file.end(), std::begin(trailerMarker), std::end(trailerMarker));
-    for (const std::int16_t value : corners) {
-        const auto bits = static_cast<std::uint16_t>(value);
-        file.push_back(static_cast<std::uint8_t>(bits));
-        file.push_back(static_cast<std::uint8_t>(bits >> 8));
-    }
-    return file;
-}
-
 // A 24-bit bitmap whose pixel bytes (padding included) are byteAt(i).
 Bytes bitmapOf(int width, int height, const std::function<std::uint8_t(std::size_t)>& byteAt) {
     Bytes file = makeBitmap({.width = width, .height = height});
@@ -75,7 +65,7 @@ protected:
                  std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::create_directories(m_dir);
         const MessageCapture quiet;
-        ASSERT_TRUE(readPicture(m_session, write(withTrailer(makeJpeg(64, 48), shownCorners)),
+        ASSERT_TRUE(readPicture(m_session, write(withTrailer(makeJpeg(64, 48), 0xD0, shownCorners)),
                                 PictureReader::byContent));
         ASSERT_TRUE(recogniseCurrent(m_session));
         ASSERT_TRUE(cornersFromTrailer);
@@ -208,7 +198,8 @@ TEST_F(BadInput, PicturesTooNarrowForTheirHeightAreRefusedKeepingTheCorners) {
     EXPECT_EQ(expectRefused(makeBitmap({.width = 1, .height = 32767}), "1 x 32,767"), narrow);
     EXPECT_EQ(expectRefused(makeBitmap({.width = 8, .height = 512}), "8 x 512"), narrow);
     const TrailerCorners other{1, 1, 2, 1, 1, 2, 2, 2};
-    EXPECT_EQ(expectRefused(withTrailer(makeJpeg(8, 600), other), "JPEG with a trailer"), narrow);
+    EXPECT_EQ(expectRefused(withTrailer(makeJpeg(8, 600), 0xD0, other), "JPEG with a trailer"),
+              narrow);
 }
 
 TEST_F(BadInput, ExtremeAndBorderSizesAreRecognised) {
@@ -223,7 +214,7 @@ TEST_F(BadInput, ExtremeAndBorderSizesAreRecognised) {
         EXPECT_EQ(m_session.result.count, 0) << what;
     }
     for (const int width : {511, 512, 513}) {
-        const Bytes file = withTrailer(makeJpeg(width, 64), {4, 4, 500, 4, 4, 60, 500, 60});
+        const Bytes file = withTrailer(makeJpeg(width, 64), 0xD0, {4, 4, 500, 4, 4, 60, 500, 60});
         expectRecognised(file, width, 64, "trailer, width " + std::to_string(width));
         EXPECT_LE(m_session.result.count, 1);
     }
@@ -236,7 +227,7 @@ TEST_F(BadInput, GreyProgressiveAndGarbageFollowedJpegsAreRecognised) {
     garbage.insert(garbage.end(), 1000, 0x5A);
     expectRecognised(garbage, 64, 48, "garbage after the picture");
     EXPECT_FALSE(cornersFromTrailer);
-    expectRecognised(withTrailer(garbage, shownCorners), 64, 48, "garbage, then a trailer");
+    expectRecognised(withTrailer(garbage, 0xD0, shownCorners), 64, 48, "garbage, then a trailer");
     EXPECT_TRUE(cornersFromTrailer);
 }
 
@@ -250,7 +241,7 @@ TEST_F(BadInput, TrailerCornersThatCannotBeWarpedReadNothing) {
         {50, 50, 50, 50, 50, 50, 50, 50},   // one point
     };
     for (const TrailerCorners& corners : cases) {
-        expectRecognised(withTrailer(makeJpeg(640, 480), corners), 640, 480, "corners");
+        expectRecognised(withTrailer(makeJpeg(640, 480), 0xD0, corners), 640, 480, "corners");
         EXPECT_EQ(m_session.result.count, 0) << corners[0] << ", " << corners[6];
     }
 }
