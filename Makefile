@@ -1,11 +1,17 @@
 # Kavro: `make demo` reads the bundled sample pictures, `make test` runs every test,
-# `make templates` regenerates the built-in glyph templates.
-# All three install the Debian packages the project needs first.
+# `make templates` regenerates the built-in glyph templates, `make check-sanitize` runs
+# the tests under AddressSanitizer and UndefinedBehaviorSanitizer, `make fuzz` builds the
+# fuzz targets with clang and runs each for FUZZ_SECONDS.
+# All of them install the Debian packages the project needs first.
 BUILD ?= build
 JOBS  ?= 2
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 600
+FUZZ_TARGETS = kavro-fuzz-bmp kavro-fuzz-jpeg kavro-fuzz-pipeline
 
-.PHONY: all deps configure build test demo samples templates clean
+.PHONY: all deps configure build test demo samples gui templates check-sanitize fuzz clean
 
 all: build
 
@@ -49,7 +55,6 @@ samples: build
 	@tail -q -n +2 $(SAMPLE_RUNS)/*/truth.tsv
 
 # The desktop program; open a picture with the 车 button or drop one on the window.
-.PHONY: gui
 gui: build
 	@$(BUILD)/app/desktop/kavro
 
@@ -59,5 +64,19 @@ templates: configure
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/glyphgen/kavro-glyphgen tools/glyphgen/plates \
 		data/glyph_templates.cpp docs/glyph-sheet.png
 
+check-sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVRO_SANITIZE=ON \
+		> /dev/null
+	@cmake --build $(SANITIZE_BUILD) -j$(JOBS)
+	@cd $(SANITIZE_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+		UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j$(JOBS)
+
+fuzz:
+	@bash scripts/install-deps.sh clang libclang-rt-14-dev
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++ -DKAVRO_FUZZ=ON > /dev/null
+	@cmake --build $(FUZZ_BUILD) -j$(JOBS) --target $(FUZZ_TARGETS) kavro-fuzz-seeds
+	@bash tools/fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD)

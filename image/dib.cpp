@@ -2,6 +2,7 @@
 
 #include "image/message_sink.h"
 
+#include <algorithm>
 #include <fstream>
 #include <utility>
 
@@ -26,17 +27,25 @@ bool CDib::LoadJpeg(const std::filesystem::path& path) {
     return file && LoadJpegData(*file);
 }
 
+// Only regular files are read: opening a pipe would wait for a writer for ever, and
+// devices and folders hold no picture.
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
     std::error_code error;
-    if (!in || std::filesystem::is_directory(path, error)) {
+    if (!std::filesystem::is_regular_file(path, error)) {
         showMessage("Can not open the file!");
         return std::nullopt;
     }
-    const auto size = static_cast<std::size_t>(in.tellg());
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        showMessage("Can not open the file!");
+        return std::nullopt;
+    }
+    const std::streamoff end = in.tellg();
+    const auto size = static_cast<std::size_t>(std::max<std::streamoff>(end, 0));
     std::vector<std::uint8_t> bytes(size);
     in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
+    if (end < 0 ||
+        !in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size))) {
         showMessage("Can not read the file!");
         return std::nullopt;
     }

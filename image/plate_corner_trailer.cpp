@@ -1,7 +1,7 @@
 #include "image/plate_corner_trailer.h"
 
-thread_local bool cornersFromTrailer = false;
-thread_local TrailerCorners trailerCorners{};
+constinit thread_local bool cornersFromTrailer = false;
+constinit thread_local TrailerCorners trailerCorners{};
 
 std::optional<TrailerCorners> parsePlateCornerTrailer(std::span<const std::uint8_t> file) {
     if (file.size() < trailerSize) {

@@ -20,5 +20,7 @@ std::optional<TrailerCorners> parsePlateCornerTrailer(std::span<const std::uint8
 
 // Corner state of the last JPEG file read on this thread: whether it carried a
 // trailer, and the corners of the last trailer seen. A bitmap clears the flag.
-extern thread_local bool cornersFromTrailer;
-extern thread_local TrailerCorners trailerCorners;
+// constinit: set at thread start without code, so other files reach them directly
+// rather than through a thread-local initialisation wrapper.
+extern constinit thread_local bool cornersFromTrailer;
+extern constinit thread_local TrailerCorners trailerCorners;

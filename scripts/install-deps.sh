@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Kavro builds and runs with. Idempotent: it only
 # touches apt when a package is missing, and runs `apt-get update` at most once.
+# Extra package names given as arguments are installed as well (`make fuzz` adds clang).
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libcli11-dev
   fonts-noto-cjk fonts-dejavu-extra
+  "$@"
 )
 
 missing=()

@@ -2,8 +2,12 @@
 
 #include "app/driver/recognition_driver.h"
 #include "engine/context/edge_plane.h"
+#include "image/message_sink.h"
+#include "image/plate_corner_trailer.h"
 
 #include <optional>
+#include <stdexcept>
+#include <utility>
 
 PictureReader readerForExtension(const std::filesystem::path& path) {
     const std::string text = path.string();
@@ -19,6 +23,17 @@ PictureReader readerForExtension(const std::filesystem::path& path) {
 }
 
 namespace {
+
+// The readers' corner state, saved and put back as one.
+struct CornerState {
+    bool fromTrailer = cornersFromTrailer;
+    TrailerCorners corners = trailerCorners;
+
+    void restore() const {
+        cornersFromTrailer = fromTrailer;
+        trailerCorners = corners;
+    }
+};
 
 bool looksLikeBitmap(std::span<const std::uint8_t> file) {
     return file.size() >= 2 && file[0] == 'B' && file[1] == 'M';
@@ -45,16 +60,29 @@ bool load(CDib& picture, const std::filesystem::path& path, PictureReader reader
 
 } // namespace
 
+// The picture is read aside and adopted only once the context has taken it, so a
+// picture that the context refuses (too narrow for its height) changes nothing.
 bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader) {
-    if (!load(session.picture, path, reader)) {
+    const CornerState previousCorners;
+    CDib picture;
+    if (!load(picture, path, reader)) {
         return false;
     }
-    const CDib& picture = session.picture;
     RecognitionContext& context = session.context;
-    context.prepareImage(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
-                         picture.IsBottomUp());
+    try {
+        context.prepareImage(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
+                             picture.IsBottomUp());
+    } catch (const std::invalid_argument& refusal) {
+        previousCorners.restore(); // the refused file's trailer must not apply
+        showMessage(refusal.what());
+        return false;
+    } catch (...) {
+        previousCorners.restore(); // out of memory: the caller reports it
+        throw;
+    }
     computeEdgePlane(context.planeHeight, context.grayPlane.get(), context.edgePlane.get(),
                      context.planeWidth);
+    session.picture = std::move(picture);
     session.result = {};
     return true;
 }

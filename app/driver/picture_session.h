@@ -24,8 +24,9 @@ struct PictureSession {
 };
 
 // Reads `path` with `reader` into the session's picture; on success prepares
-// the context, computes the edge plane and clears the result. A failed read
-// (its message already shown) leaves everything as it was.
+// the context, computes the edge plane and clears the result. A failed read, or
+// a picture the context refuses (its message already shown), leaves everything
+// as it was, the corner state of the readers included.
 bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader);
 
 // Recognises the prepared picture again, if there is one; true when it ran.

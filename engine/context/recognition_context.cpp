@@ -3,7 +3,6 @@
 #include "engine/context/colour_conversion.h"
 
 #include <cstddef>
-#include <limits>
 #include <stdexcept>
 #include <utility>
 
@@ -12,8 +11,10 @@ namespace {
 constexpr std::size_t bytesPerPixel = 3;
 constexpr std::size_t plateArea = std::size_t{plateWidth} * plateHeight;
 
-// Later stages index a three-channel working plane with signed 32-bit offsets.
-constexpr std::size_t maxPlaneBytes = std::numeric_limits<std::int32_t>::max();
+// The working raster is no taller than the largest picture side. A picture more than
+// 64 times as tall as it is wide would otherwise need planes of gigabytes (a 1 x 405
+// picture alone gives 207,360 working rows).
+constexpr std::int32_t maxPlaneHeight = maxPictureSide;
 
 template <typename T>
 std::unique_ptr<T[]> allocate(std::size_t count) {
@@ -78,7 +79,7 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
                                       bool bottomUp) {
     checkPicture(pixels, width, height);
     const PlaneGeometry geometry = planeGeometry(width, height);
-    if (std::size_t{workingWidth} * geometry.planeHeight * bytesPerPixel > maxPlaneBytes) {
+    if (geometry.planeHeight > maxPlaneHeight) {
         throw std::invalid_argument("picture too narrow for its height");
     }
 

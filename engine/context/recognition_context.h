@@ -29,7 +29,8 @@ struct RecognitionContext {
     // Copies the picture (blue-green-red rows of width*3 bytes; bottomUp when the first
     // row is the picture's bottom row) and derives every working plane except workPlane
     // and edgePlane. Throws std::invalid_argument for sides outside 1..32,767, a pixel span
-    // shorter than width*height*3 or a picture too narrow for its height to be resampled.
+    // shorter than width*height*3 or a picture so narrow for its height that its working
+    // planes would be more than 32,767 rows high (more than 64 times as tall as wide).
     // All allocation happens before anything is replaced: after std::bad_alloc the previous
     // picture is still intact.
     void prepareImage(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp);

@@ -115,6 +115,43 @@ TEST_F(CliFiles, WorkersKeepTheInputOrder) {
     EXPECT_EQ(runCli(arguments).lines, expected);
 }
 
+TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
+    Bytes truncatedJpeg = makeJpeg(64, 48);
+    truncatedJpeg.resize(truncatedJpeg.size() / 2);
+    Bytes truncatedBitmap = makeBitmap({.width = 64, .height = 48});
+    truncatedBitmap.resize(100);
+    struct Case {
+        std::string path;
+        std::string result; // what follows "PATH: "
+    };
+    const std::vector<Case> cases = {
+        {write("empty.jpg", {}), "error: "},
+        {write("one-byte.bmp", {'B'}), "error: "},
+        {write("truncated.bmp", truncatedBitmap), "error: Read bitmapfileheader error!"},
+        {write("good.bmp", makeBitmap({.width = 64, .height = 48})), "无法识别车牌！"},
+        {write("tall.bmp", makeBitmap({.width = 1, .height = 405})),
+         "error: picture too narrow for its height"},
+        {write("cmyk.jpg", makeJpeg(8, 8, JpegKind::cmyk)), "error: Unsupported JPEG colour space"},
+        {write("truncated.jpg", truncatedJpeg), "无法识别车牌！"},
+        {m_dir.string(), "error: Can not open the file!"},
+        {write("good.jpg", makeJpeg(32767, 1, JpegKind::grey)), "无法识别车牌！"},
+    };
+    std::string arguments = "-j 2";
+    for (const Case& c : cases) {
+        arguments += " " + c.path;
+    }
+    const CliRun run = runCli(arguments);
+    EXPECT_EQ(run.status, 1);
+    ASSERT_EQ(run.lines.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string start = cases[i].path + ": " + cases[i].result;
+        EXPECT_EQ(run.lines[i].rfind(start, 0), 0u) << run.lines[i];
+        if (cases[i].result == "error: ") { // some message, whatever its words
+            EXPECT_GT(run.lines[i].size(), start.size()) << run.lines[i];
+        }
+    }
+}
+
 TEST(OrderedRunner, DeliversInInputOrderWhateverFinishesFirst) {
     std::vector<std::size_t> delivered;
     runInOrder(

@@ -28,17 +28,6 @@ void expectPatternTopDown(const CDib& dib, int width, int height) {
     }
 }
 
-Bytes withTrailer(Bytes file, std::uint8_t secondMarker, const TrailerCorners& corners) {
-    file.push_back(0xFF);
-    file.push_back(secondMarker);
-    for (const std::int16_t value : corners) {
-        const auto bits = static_cast<std::uint16_t>(value);
-        file.push_back(static_cast<std::uint8_t>(bits));
-        file.push_back(static_cast<std::uint8_t>(bits >> 8));
-    }
-    return file;
-}
-
 constexpr TrailerCorners sampleCorners{-5, 100, 300, -2, 12, 140, 32767, -32768};
 
 TEST(LoadJpeg, DecodesTopDownRowsWithoutPadding) {

@@ -92,6 +92,9 @@ Bytes makeJpeg(int width, int height, JpegKind kind) {
         encoder.comp_info[c].h_samp_factor = 1;
         encoder.comp_info[c].v_samp_factor = 1;
     }
+    if (kind == JpegKind::progressive) {
+        jpeg_simple_progression(&encoder);
+    }
     jpeg_start_compress(&encoder, TRUE);
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * components);
     while (encoder.next_scanline < encoder.image_height) {
@@ -110,6 +113,18 @@ Bytes makeJpeg(int width, int height, JpegKind kind) {
     Bytes file(buffer, buffer + size);
     jpeg_destroy_compress(&encoder);
     std::free(buffer);
+    return file;
+}
+
+Bytes withTrailer(Bytes file, std::uint8_t secondMarker,
+                  const std::array<std::int16_t, 8>& corners) {
+    file.push_back(0xFF);
+    file.push_back(secondMarker);
+    for (const std::int16_t value : corners) {
+        const auto bits = static_cast<std::uint16_t>(value);
+        file.push_back(static_cast<std::uint8_t>(bits));
+        file.push_back(static_cast<std::uint8_t>(bits >> 8));
+    }
     return file;
 }
 

@@ -2,6 +2,7 @@
 // Files made in memory for the reader tests: bitmaps of every kind the reader
 // meets, and JPEG files encoded with libjpeg.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,9 +29,15 @@ Bgr pixelColour(int x, int y);
 
 void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value);
 
-enum class JpegKind { colour, grey, cmyk };
-// A JPEG file of the test pattern (quality 100, no subsampling).
+enum class JpegKind { colour, grey, cmyk, progressive };
+// A JPEG file of the test pattern (quality 100, no subsampling); progressive
+// files are colour files in progressive scans.
 Bytes makeJpeg(int width, int height, JpegKind kind = JpegKind::colour);
+
+// `file` followed by a plate-corner trailer: 0xFF, `secondMarker` (0xD0 for a
+// real trailer) and the eight corner values.
+Bytes withTrailer(Bytes file, std::uint8_t secondMarker,
+                  const std::array<std::int16_t, 8>& corners);
 
 // A unique scratch path for a test; the file is removed by the caller.
 std::string writeTempFile(const std::string& name, const Bytes& bytes);

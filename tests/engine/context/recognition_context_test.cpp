@@ -34,7 +34,9 @@ struct DimensionCase {
     PlaneGeometry expected;
 };
 
-void PrintTo(const DimensionCase& c, std::ostream* out) { *out << c.width << " x " << c.height; }
+void PrintTo(const DimensionCase& c, std::ostream* out) {
+    *out << c.width << " x " << c.height;
+}
 
 class Dimensions : public testing::TestWithParam<DimensionCase> {};
 
@@ -160,6 +162,8 @@ TEST(RecognitionContext, RejectsInvalidPicturesAndKeepsThePreviousOne) {
         {"height 32768", 2, 32'768, pixels.size()},
         {"short pixel buffer", 100, 10, 2999},
         {"too narrow for its height", 3, 32'767, pixels.size()},
+        {"working planes over 32,767 rows", 8, 512, pixels.size()},
+        {"1 x 405: 207,360 working rows", 1, 405, pixels.size()},
     };
     for (const auto& [name, width, height, bytes] : cases) {
         const std::span<const std::uint8_t> span(pixels.data(), bytes);
