@@ -2,7 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/localise/row_scan.h"
-#include "engine/primitives/perspective.h"
+#include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
 

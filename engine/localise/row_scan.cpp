@@ -3,7 +3,7 @@
 #include "engine/context/recognition_context.h"
 #include "engine/localise/box_search.h"
 #include "engine/primitives/histogram.h"
-#include "engine/primitives/perspective.h"
+#include "engine/primitives/plate_warp.h"
 #include "engine/recognise/recognition_result.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "engine/context/recognition_context.h"
 #include "engine/primitives/histogram.h"
 #include "engine/primitives/line_fit.h"
-#include "engine/primitives/perspective.h"
+#include "engine/primitives/plate_warp.h"
 #include "engine/primitives/plate_edges.h"
 #include "engine/recognise/recognition_result.h"
 

@@ -47,7 +47,7 @@ TEST(LoadBmp, RowPaddingIsDropped) {
 
 struct KindCase {
     const char* name;
-    BitmapSpec spec;
+    BitmapLayout layout;
     friend void PrintTo(const KindCase& c, std::ostream* out) { *out << c.name; }
 };
 
@@ -55,8 +55,8 @@ class ConvertedKinds : public testing::TestWithParam<KindCase> {};
 
 TEST_P(ConvertedKinds, ComeOutAsTwentyFourBitBottomUpRows) {
     CDib dib;
-    ASSERT_TRUE(dib.LoadBmpData(makeBitmap(GetParam().spec)));
-    if (GetParam().spec.bitCount == 8) { // grey palette indexed by the blue value
+    ASSERT_TRUE(dib.LoadBmpData(makeBitmap(GetParam().layout)));
+    if (GetParam().layout.bitCount == 8) { // grey palette indexed by the blue value
         for (int y = 0; y < dib.GetHeight(); ++y) {
             for (int x = 0; x < dib.GetWidth(); ++x) {
                 const std::uint8_t v = pixelColour(x, y).b;
@@ -64,7 +64,7 @@ TEST_P(ConvertedKinds, ComeOutAsTwentyFourBitBottomUpRows) {
             }
         }
     } else {
-        expectPattern(dib, GetParam().spec.width, GetParam().spec.height);
+        expectPattern(dib, GetParam().layout.width, GetParam().layout.height);
     }
 }
 

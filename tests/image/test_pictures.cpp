@@ -32,34 +32,35 @@ Bgr pixelColour(int x, int y) {
             static_cast<std::uint8_t>(200 + x + y)};
 }
 
-Bytes makeBitmap(const BitmapSpec& spec) {
-    const int bytesPerPixel = spec.bitCount / 8;
-    const std::size_t stride = (static_cast<std::size_t>(spec.width) * spec.bitCount + 31) / 32 * 4;
-    const std::size_t paletteBytes = spec.bitCount == 8 ? 4 * paletteSize : 0;
+Bytes makeBitmap(const BitmapLayout& layout) {
+    const int bytesPerPixel = layout.bitCount / 8;
+    const std::size_t stride =
+        (static_cast<std::size_t>(layout.width) * layout.bitCount + 31) / 32 * 4;
+    const std::size_t paletteBytes = layout.bitCount == 8 ? 4 * paletteSize : 0;
     const std::size_t offset = 54 + paletteBytes;
-    Bytes file(offset + stride * spec.height, 0);
+    Bytes file(offset + stride * layout.height, 0);
     file[0] = 'B';
     file[1] = 'M';
     putU32(file, 2, static_cast<std::uint32_t>(file.size()));
     putU32(file, 10, static_cast<std::uint32_t>(offset));
     putU32(file, 14, 40);
-    putU32(file, 18, static_cast<std::uint32_t>(spec.width));
-    putU32(file, 22, static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height));
+    putU32(file, 18, static_cast<std::uint32_t>(layout.width));
+    putU32(file, 22, static_cast<std::uint32_t>(layout.topDown ? -layout.height : layout.height));
     putU16(file, 26, 1);
-    putU16(file, 28, static_cast<std::uint16_t>(spec.bitCount));
-    putU32(file, 30, spec.compression);
+    putU16(file, 28, static_cast<std::uint16_t>(layout.bitCount));
+    putU32(file, 30, layout.compression);
     for (int i = 0; i * 4 < static_cast<int>(paletteBytes); ++i) {
         const Bgr c = paletteColour(i);
         file[54 + 4 * i] = c.b;
         file[55 + 4 * i] = c.g;
         file[56 + 4 * i] = c.r;
     }
-    for (int row = 0; row < spec.height; ++row) {
-        const int y = spec.topDown ? row : spec.height - 1 - row;
+    for (int row = 0; row < layout.height; ++row) {
+        const int y = layout.topDown ? row : layout.height - 1 - row;
         std::uint8_t* out = file.data() + offset + row * stride;
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < layout.width; ++x) {
             const Bgr c = pixelColour(x, y);
-            if (spec.bitCount == 8) {
+            if (layout.bitCount == 8) {
                 out[x] = c.b;
             } else {
                 out[bytesPerPixel * x] = c.b;

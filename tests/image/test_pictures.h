@@ -11,14 +11,14 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A bitmap of the given depth whose pixel (x, y), y counted from the top, has
 // the colour pixelColour(x, y). Fields can be bent afterwards for bad files.
-struct BitmapSpec {
+struct BitmapLayout {
     int width = 4;
     int height = 3;
     int bitCount = 24;
     bool topDown = false;
     std::uint32_t compression = 0;
 };
-Bytes makeBitmap(const BitmapSpec& spec);
+Bytes makeBitmap(const BitmapLayout& layout);
 
 // Blue, green, red of the test pattern at (x, y), y from the top.
 struct Bgr {

@@ -1,4 +1,4 @@
-#include "engine/primitives/perspective.h"
+#include "engine/primitives/plate_warp.h"
 
 #include <cmath>
 #include <cstddef>
