@@ -4,6 +4,7 @@
 #include "engine/primitives/histogram.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -131,15 +132,24 @@ void binarise(const std::uint8_t* grey, int level, std::uint8_t* binary) {
     }
 }
 
+// Each row starts from the sums of its columns over the row above (already
+// filtered), the row itself and the row below. Filtering a pixel changes its
+// own column's sum, so the pixel to its right sees the filtered value, as a
+// plain in-place filter in raster order does.
 void majorityFilter(std::uint8_t* plane) {
+    std::array<int, plateWidth> columns{};
     for (int y = 1; y < plateHeight - 1; ++y) {
         std::uint8_t* row = plane + y * plateWidth;
+        const std::uint8_t* above = row - plateWidth;
+        const std::uint8_t* below = row + plateWidth;
+        for (int x = 0; x < plateWidth; ++x) {
+            columns[x] = above[x] + row[x] + below[x];
+        }
         for (int x = 1; x < plateWidth - 1; ++x) {
-            int sum = 0;
-            for (int dy = -plateWidth; dy <= plateWidth; dy += plateWidth) {
-                sum += row[x + dy - 1] + row[x + dy] + row[x + dy + 1];
-            }
-            row[x] = sum / 9 >= 128 ? on : 0;
+            const int sum = columns[x - 1] + columns[x] + columns[x + 1];
+            const std::uint8_t filtered = sum / 9 >= 128 ? on : 0;
+            columns[x] += filtered - row[x];
+            row[x] = filtered;
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -64,6 +65,38 @@ TEST(MajorityFilter, SeesTheRowsAlreadyFilteredAbove) {
     majorityFilter(plate.pixels.data());
     EXPECT_FALSE(plate.on(6, 2));
     EXPECT_FALSE(plate.on(6, 3));
+}
+
+// The filter as first written: nine reads per pixel, in place.
+void majorityFilterByNeighbourhood(std::vector<std::uint8_t>& plane) {
+    for (int y = 1; y < 115; ++y) {
+        for (int x = 1; x < 383; ++x) {
+            int sum = 0;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    sum += plane[(y + dy) * 384 + x + dx];
+                }
+            }
+            plane[y * 384 + x] = sum / 9 >= 128 ? 255 : 0;
+        }
+    }
+}
+
+TEST(MajorityFilter, MatchesTheNeighbourhoodFilterOnRandomPlanes) {
+    std::mt19937 random(17);
+    for (const int density : {20, 50, 80}) {
+        for (const bool binary : {true, false}) {
+            std::vector<std::uint8_t> plane(platePixels);
+            for (auto& pixel : plane) {
+                const int value = static_cast<int>(random() % 256);
+                pixel = binary ? (value * 100 / 256 < density ? 255 : 0) : value;
+            }
+            auto expected = plane;
+            majorityFilterByNeighbourhood(expected);
+            majorityFilter(plane.data());
+            EXPECT_EQ(plane, expected) << density << (binary ? " binary" : " grey");
+        }
+    }
 }
 
 TEST(ClearFrameRows, ClearsRunsFromTheEdgesInward) {
