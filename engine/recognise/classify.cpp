@@ -71,21 +71,32 @@ SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
     return grid;
 }
 
-int templateDistance(const SampleGrid& grid, const GlyphTemplate& glyph) {
-    int distance = 0;
-    for (int r = 0; r < glyphRows; ++r) {
-        distance += std::popcount(grid[r] ^ glyph.rows[r]);
+// On x86-64 the distances are counted twice over, with and without the popcnt
+// instruction; the loader picks the first the processor supports. Without it
+// every count would be a call into the compiler's runtime library.
+#if defined(__x86_64__)
+#define KAVRO_WITH_POPCNT __attribute__((target_clones("popcnt", "default")))
+#else
+#define KAVRO_WITH_POPCNT
+#endif
+
+KAVRO_WITH_POPCNT
+void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
+                      std::span<RankEntry> ranking) {
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        const GlyphTemplate& glyph = *candidates[i];
+        int distance = 0;
+        for (int r = 0; r < glyphRows; ++r) {
+            distance += std::popcount(grid[r] ^ glyph.rows[r]);
+        }
+        ranking[i] = {static_cast<std::uint8_t>(glyph.code), distance};
     }
-    return distance;
 }
 
 std::vector<RankEntry> rankCandidates(const SampleGrid& grid,
                                       std::span<const GlyphTemplate* const> candidates) {
-    std::vector<RankEntry> ranking;
-    ranking.reserve(candidates.size());
-    for (const GlyphTemplate* glyph : candidates) {
-        ranking.push_back({static_cast<std::uint8_t>(glyph->code), templateDistance(grid, *glyph)});
-    }
+    std::vector<RankEntry> ranking(candidates.size());
+    measureDistances(grid, candidates, ranking);
     std::stable_sort(ranking.begin(), ranking.end(), [](const RankEntry& a, const RankEntry& b) {
         return a.distance < b.distance;
     });
