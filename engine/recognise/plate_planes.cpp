@@ -13,6 +13,8 @@ constexpr int platePixels = plateWidth * plateHeight;
 constexpr std::uint8_t on = 255;
 constexpr int startThreshold = 60;
 constexpr int frameRun = 116;
+// A 3 x 3 neighbourhood whose mean is at least 128.
+constexpr int majoritySum = 9 * 128;
 
 struct Bgr {
     int b, g, r;
@@ -145,10 +147,14 @@ void majorityFilter(std::uint8_t* plane) {
         for (int x = 0; x < plateWidth; ++x) {
             columns[x] = above[x] + row[x] + below[x];
         }
+        // The three column sums under the window, the left one with its pixel filtered.
+        int left = columns[0];
+        int middle = columns[1];
         for (int x = 1; x < plateWidth - 1; ++x) {
-            const int sum = columns[x - 1] + columns[x] + columns[x + 1];
-            const std::uint8_t filtered = sum / 9 >= 128 ? on : 0;
-            columns[x] += filtered - row[x];
+            const int right = columns[x + 1];
+            const std::uint8_t filtered = left + middle + right >= majoritySum ? on : 0;
+            left = middle + filtered - row[x];
+            middle = right;
             row[x] = filtered;
         }
     }
