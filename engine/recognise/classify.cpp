@@ -31,29 +31,51 @@ struct RankEntry {
     int distance;
 };
 
+struct CellCorners {
+    int topLeft, topRight, bottomLeft, bottomRight;
+};
+
 std::uint8_t clampedPixel(const BytePlane& plane, int x, int y) {
     return plane.at(std::clamp(x, 0, plane.width - 1), std::clamp(y, 0, plane.height - 1));
 }
 
-// One cell: the mean of the linear interpolations along the four edges of the
-// pixel square at (x, y), rounded, compared with the stroke level. At the
-// right and bottom edge the square collapses onto its left column / top row.
-bool sampleCell(const BytePlane& plane, int x, int y, int fx, int fy) {
+// The four pixels of the square at (x, y). At the right and bottom edge the
+// square collapses onto its left column / top row.
+CellCorners clampedCorners(const BytePlane& plane, int x, int y) {
     const int x1 = x >= plane.width - 1 ? x : x + 1;
     const int y1 = y >= plane.height - 1 ? y : y + 1;
-    const int topLeft = clampedPixel(plane, x, y);
-    const int topRight = clampedPixel(plane, x1, y);
-    const int bottomLeft = clampedPixel(plane, x, y1);
-    const int bottomRight = clampedPixel(plane, x1, y1);
-    const int sum = topLeft * (twoUnits - fx - fy) + topRight * (oneUnit + fx - fy) +
-                    bottomLeft * (oneUnit - fx + fy) + bottomRight * (fx + fy);
+    return {clampedPixel(plane, x, y), clampedPixel(plane, x1, y), clampedPixel(plane, x, y1),
+            clampedPixel(plane, x1, y1)};
+}
+
+// The same for a square known to lie wholly inside the plane.
+CellCorners innerCorners(const BytePlane& plane, int x, int y) {
+    const std::uint8_t* p = plane.pixels.data() + static_cast<std::ptrdiff_t>(y) * plane.width + x;
+    return {p[0], p[1], p[plane.width], p[plane.width + 1]};
+}
+
+// One cell: the mean of the linear interpolations along the four edges of the
+// pixel square, rounded, compared with the stroke level.
+bool strokeCell(const CellCorners& c, int fx, int fy) {
+    const int sum = c.topLeft * (twoUnits - fx - fy) + c.topRight * (oneUnit + fx - fy) +
+                    c.bottomLeft * (oneUnit - fx + fy) + c.bottomRight * (fx + fy);
     return ((sum + weightHalf) >> weightBits) >= strokeLevel;
 }
 
+// The first and last pixel that `cells` cells of `step` (16.16) from `start` fall on.
+struct CellSpan {
+    int first, last;
+};
+
+CellSpan cellSpan(int start, std::int64_t step, int cells) {
+    const int end = start + static_cast<int>(((cells - 1) * step) >> fractionBits);
+    return {std::min(start, end), std::max(start, end)};
+}
+
 // Row masks of the box resampled to the template grid; bit 31 is column 0.
-SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
-    const std::int64_t stepX = (w * fixedOne) / glyphColumns;
-    const std::int64_t stepY = (h * fixedOne) / glyphRows;
+template <CellCorners (*corners)(const BytePlane&, int, int)>
+SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
+                      std::int64_t stepY) {
     SampleGrid grid{};
     for (int r = 0; r < glyphRows; ++r) {
         const std::int64_t posY = r * stepY;
@@ -63,12 +85,24 @@ SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
             const std::int64_t posX = c * stepX;
             const int cellX = x + static_cast<int>(posX >> fractionBits);
             const int fx = static_cast<int>(posX & fractionMask);
-            if (sampleCell(plane, cellX, cellY, fx, fy)) {
+            if (strokeCell(corners(plane, cellX, cellY), fx, fy)) {
                 grid[r] |= std::uint32_t{1} << (glyphColumns - 1 - c);
             }
         }
     }
     return grid;
+}
+
+// Boxes whose every cell square lies inside the plane skip the clamping.
+SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
+    const std::int64_t stepX = (w * fixedOne) / glyphColumns;
+    const std::int64_t stepY = (h * fixedOne) / glyphRows;
+    const CellSpan columns = cellSpan(x, stepX, glyphColumns);
+    const CellSpan rows = cellSpan(y, stepY, glyphRows);
+    const bool inside = columns.first >= 0 && rows.first >= 0 && columns.last < plane.width - 1 &&
+                        rows.last < plane.height - 1;
+    return inside ? sampleGrid<innerCorners>(plane, x, y, stepX, stepY)
+                  : sampleGrid<clampedCorners>(plane, x, y, stepX, stepY);
 }
 
 // On x86-64 the distances are counted twice over, with and without the popcnt

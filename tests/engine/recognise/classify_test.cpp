@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -132,6 +135,51 @@ TEST(ClassifyBox, ReadsOutsideThePlaneAsItsEdge) {
     const std::vector<const GlyphTemplate*> candidates{&expected};
     const CharMatch match = classifyBox(plane.view(), -10, 80, 32, 48, candidates, false);
     EXPECT_EQ(match.distance, 0);
+}
+
+// Sampling clamps at the right and bottom edge as if the edge pixels went on:
+// boxes reaching over the edge read the same as in a plane padded by repeating
+// them, where every box lies inside.
+TEST(ClassifyBox, EdgeBoxesReadAsInAPlaneWithRepeatedEdges) {
+    constexpr int width = 60, height = 70, padding = 64;
+    std::mt19937 random(23);
+    TestPlane plane(width, height);
+    for (auto& pixel : plane.pixels) {
+        pixel = static_cast<std::uint8_t>(random() % 256);
+    }
+    TestPlane padded(width + padding, height + padding);
+    for (int y = 0; y < padded.height; ++y) {
+        for (int x = 0; x < padded.width; ++x) {
+            padded.set(x, y,
+                       plane.pixels[std::min(y, height - 1) * width + std::min(x, width - 1)]);
+        }
+    }
+    std::vector<GlyphTemplate> glyphs;
+    for (const char code : {'A', 'B', 'C', 'D'}) {
+        GlyphTemplate glyph{static_cast<std::uint8_t>(code), {}};
+        for (auto& row : glyph.rows) {
+            row = static_cast<std::uint32_t>(random());
+        }
+        glyphs.push_back(glyph);
+    }
+    std::vector<const GlyphTemplate*> candidates;
+    for (const GlyphTemplate& g : glyphs) {
+        candidates.push_back(&g);
+    }
+    for (const int w : {1, 20, 33, 40}) {
+        for (const int h : {1, 30, 49, 60}) {
+            for (int x = 0; x < width; x += 3) {
+                for (int y = height - 62; y < height; y += 5) {
+                    const CharMatch edge = classifyBox(plane.view(), x, y, w, h, candidates, false);
+                    const CharMatch inside =
+                        classifyBox(padded.view(), x, y, w, h, candidates, false);
+                    ASSERT_EQ(std::tuple(edge.code, edge.score, edge.distance),
+                              std::tuple(inside.code, inside.score, inside.distance))
+                        << x << "," << y << " " << w << "x" << h;
+                }
+            }
+        }
+    }
 }
 
 } // namespace
