@@ -55,21 +55,15 @@ int invertedYellowDominance(Bgr c) {
 }
 
 using GreyFunction = int (*)(Bgr);
-struct GreyPair {
-    GreyFunction first;
-    GreyFunction second;
-};
 
-GreyPair greyPairFor(int planeMode) {
-    switch (planeMode) {
-    case 4: // blue plates
-        return {luma, invertedBlueDominance};
-    case 3: // green plates
-        return {invertedLuma, halfGreen};
-    case 5: // yellow plates
-        return {invertedLuma, invertedYellowDominance};
-    default: // white plates
-        return {invertedLuma, invertedLuma};
+// The two grey planes of one plate image; the functions are template arguments
+// so that each pair is inlined into its own loop.
+template <GreyFunction First, GreyFunction Second>
+void deriveGreyPair(const std::uint8_t* image, std::uint8_t* first, std::uint8_t* second) {
+    for (int i = 0; i < platePixels; ++i, image += 3) {
+        const Bgr c{image[0], image[1], image[2]};
+        first[i] = static_cast<std::uint8_t>(First(c));
+        second[i] = static_cast<std::uint8_t>(Second(c));
     }
 }
 
@@ -88,11 +82,15 @@ bool hasFrameRun(const std::uint8_t* row) {
 
 void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* first,
                        std::uint8_t* second) {
-    const GreyPair pair = greyPairFor(planeMode);
-    for (int i = 0; i < platePixels; ++i, image += 3) {
-        const Bgr c{image[0], image[1], image[2]};
-        first[i] = static_cast<std::uint8_t>(pair.first(c));
-        second[i] = static_cast<std::uint8_t>(pair.second(c));
+    switch (planeMode) {
+    case 4: // blue plates
+        return deriveGreyPair<luma, invertedBlueDominance>(image, first, second);
+    case 3: // green plates
+        return deriveGreyPair<invertedLuma, halfGreen>(image, first, second);
+    case 5: // yellow plates
+        return deriveGreyPair<invertedLuma, invertedYellowDominance>(image, first, second);
+    default: // white plates
+        return deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
     }
 }
 
