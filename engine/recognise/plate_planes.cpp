@@ -150,10 +150,11 @@ void majorityFilter(std::uint8_t* plane) {
         int middle = columns[1];
         for (int x = 1; x < plateWidth - 1; ++x) {
             const int right = columns[x + 1];
-            const std::uint8_t filtered = left + middle + right >= majoritySum ? on : 0;
+            // Arithmetic rather than a branch: on noisy planes the outcome is unpredictable.
+            const int filtered = on * static_cast<int>(left + middle + right >= majoritySum);
             left = middle + filtered - row[x];
             middle = right;
-            row[x] = filtered;
+            row[x] = static_cast<std::uint8_t>(filtered);
         }
     }
 }
