@@ -141,6 +141,10 @@ bool CDib::LoadBmpData(std::span<const std::uint8_t> file) {
         showMessage("Bad BMP size!");
         return false;
     }
+    if (!fitsPictureArea(header.width, rowCount(header))) {
+        showMessage("Bad BMP size! Pictures must have at most 100 megapixels.");
+        return false;
+    }
     const std::optional<Palette> palette =
         header.bitCount == 8 ? findPalette(file, header) : Palette{};
     if (!palette) {

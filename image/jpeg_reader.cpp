@@ -63,6 +63,10 @@ bool decode(JpegSession& session, std::span<const std::uint8_t> file) {
         session.refusal = "Bad JPEG size! Pictures must be smaller than 32768 pixels each way.";
         return false;
     }
+    if (!fitsPictureArea(decoder.image_width, decoder.image_height)) {
+        session.refusal = "Bad JPEG size! Pictures must have at most 100 megapixels.";
+        return false;
+    }
     if (!canGiveBgr(decoder.jpeg_color_space)) {
         session.refusal = "Unsupported JPEG colour space! CMYK pictures are not read.";
         return false;

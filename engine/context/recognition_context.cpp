@@ -55,6 +55,9 @@ void checkPicture(std::span<const std::uint8_t> pixels, int width, int height) {
     if (width <= 0 || height <= 0 || width > maxPictureSide || height > maxPictureSide) {
         throw std::invalid_argument("picture sides must lie between 1 and 32767");
     }
+    if (!fitsPictureArea(width, height)) {
+        throw std::invalid_argument("picture larger than 100 megapixels");
+    }
     const std::size_t needed = bytesPerPixel * width * height;
     if (pixels.size() < needed) {
         throw std::invalid_argument("pixel buffer shorter than the picture");

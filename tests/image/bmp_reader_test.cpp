@@ -144,6 +144,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Bad BMP size!"},
         RejectCase{"heightMostNegative", [](Bytes& f) { putU32(f, 22, 0x80000000u); },
                    "Bad BMP size!"},
+        RejectCase{"over100Megapixels",
+                   [](Bytes& f) {
+                       putU32(f, 18, 10'001);
+                       putU32(f, 22, 10'000);
+                   },
+                   "Bad BMP size! Pictures must have at most 100 megapixels."},
         RejectCase{"rle8", [](Bytes& f) { putU32(f, 30, 1); }, unsupported},
         RejectCase{"bitFields", [](Bytes& f) { putU32(f, 30, 3); }, unsupported},
         RejectCase{"oneBit", [](Bytes& f) { f[28] = 1; }, unsupported},

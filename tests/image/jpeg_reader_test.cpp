@@ -111,6 +111,8 @@ Bytes withFrameSize(Bytes file, int height, int width) {
 TEST(LoadJpeg, HugeFramesAreRefusedBeforeDecoding) {
     expectRefused(withFrameSize(makeJpeg(16, 16), 16, 32768), "Bad JPEG size!");
     expectRefused(withFrameSize(makeJpeg(16, 16), 40000, 16), "Bad JPEG size!");
+    expectRefused(withFrameSize(makeJpeg(16, 16), 10'000, 10'001),
+                  "Bad JPEG size! Pictures must have at most 100 megapixels.");
 }
 
 TEST(LoadJpeg, TruncatedFilesNeverEndTheProcess) {

@@ -45,7 +45,8 @@ bool holdsReferencePicture(const CDib& dib) {
 
 bool isWellFormed(const CDib& dib) {
     const bool sides = dib.GetWidth() >= 1 && dib.GetWidth() <= maxPictureSide &&
-                       dib.GetHeight() >= 1 && dib.GetHeight() <= maxPictureSide;
+                       dib.GetHeight() >= 1 && dib.GetHeight() <= maxPictureSide &&
+                       fitsPictureArea(dib.GetWidth(), dib.GetHeight());
     if (!sides || dib.GetBits() == nullptr) {
         return false;
     }

@@ -176,4 +176,15 @@ TEST(RecognitionContext, RejectsInvalidPicturesAndKeepsThePreviousOne) {
     EXPECT_EQ(rowLevels(context), levelRange(18, 64, +1));
 }
 
+// The pixel buffer is empty as well: the area must be what is refused.
+TEST(RecognitionContext, RefusesPicturesOverOneHundredMegapixels) {
+    RecognitionContext context;
+    try {
+        context.prepareImage({}, 10'001, 10'000, false);
+        FAIL() << "no exception";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_STREQ(error.what(), "picture larger than 100 megapixels");
+    }
+}
+
 } // namespace
