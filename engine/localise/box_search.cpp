@@ -77,7 +77,8 @@ bool keepPlausibleBoxes(BoxSearch& search) {
     return true;
 }
 
-// Gap statistics, mean size and centre line of the boxes found.
+// Gap statistics, mean size and centre line of the boxes found; false when
+// the gaps cannot be measured or the boxes are too squat for plate characters.
 bool measureRow(BoxSearch& search) {
     const std::optional<GapStats> gaps = measureGaps(search.found());
     if (!gaps) {
@@ -87,6 +88,9 @@ bool measureRow(BoxSearch& search) {
     const BoxAverages averages = averageBoxSize(search.found());
     search.averageHeight = averages.averageHeight;
     search.averageWidth = averages.averageWidth;
+    if (!hasPlateProportions(averages)) {
+        return false;
+    }
     std::vector<EdgePoint> centres;
     for (const CharBox& box : search.found()) {
         centres.push_back({box.centreX, box.centreY, 0});
