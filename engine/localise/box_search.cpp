@@ -62,7 +62,11 @@ bool tooFew(const BoxSearch& search) {
     return search.boxCount < search.format.charCount - maxAbsentChars;
 }
 
-// The box filter of the collected outlines; false when too few remain.
+// The box filter of the collected outlines; false when too few remain. The
+// first box is not tested on its own: dropping it when it is less than twice
+// as high as a box is wide (its own width, the next box's, or that of the
+// record after the last box) lost plates on drawn and real pictures alike,
+// often the province character, which is about half as wide as high.
 bool keepPlausibleBoxes(BoxSearch& search) {
     if (tooFew(search)) {
         return false;

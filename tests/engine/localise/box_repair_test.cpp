@@ -29,7 +29,6 @@ struct CharacterRow {
             plane.fill(left, charTop, right, bottom);
             plane.fill(left + 1, charTop + 1, right - 1, bottom - 1, 0);
         }
-        search.edges = plane.view();
         const int centreY = charTop + charHeight / 2;
         for (int k = 0; k < 7; ++k) {
             CharBox& box = search.box(k);
