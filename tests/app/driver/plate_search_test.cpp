@@ -103,6 +103,18 @@ TEST(PlateSearch, FindsAndReadsEachFormat) {
     }
 }
 
+// Yellow plates are offered formats 2, 1 and 4 in turn; on a dump-truck plate
+// the first two may also be accepted, with boxes shifted by one character.
+// Format 4 must then be read from its own warp, not from theirs.
+TEST(PlateSearch, DumpTruckPlatesAreReadFromTheirOwnWarp) {
+    int exact = 0;
+    for (std::uint32_t seed = 100; seed < 112; ++seed) {
+        const Scene scene = drawScene(seed, easyScenes({4}));
+        exact += contains(readPlates(scene), scene.plates.front().codes) ? 1 : 0;
+    }
+    EXPECT_GE(exact, 11);
+}
+
 // Over a mixed set every plate is located (read in all but at most two
 // positions), four in five are read exactly, and no plate is returned that has
 // nothing in common with the picture's plate.
