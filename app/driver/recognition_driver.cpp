@@ -41,9 +41,14 @@ int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result
     for (int missingAllowed = 1; missingAllowed <= maxMissingAllowed && found == 0;
          ++missingAllowed) {
         RowFormats formats{};
-        const int count =
-            scanRowForPlate(context, rowY, missingAllowed, context.rowTable[0], result, formats);
+        RowWarps warps;
+        const int count = scanRowForPlate(context, rowY, missingAllowed, context.rowTable[0],
+                                          result, formats, warps);
         for (int i = 0; i < count && found == 0; ++i) {
+            // Each format is read from the plate its own search warped.
+            if (i > 0) {
+                restoreWarp(context, result, warps[static_cast<std::size_t>(i)]);
+            }
             found = recogniseCharacters(context, formats[static_cast<std::size_t>(i)], result);
         }
     }

@@ -62,7 +62,11 @@ bool tooFew(const BoxSearch& search) {
     return search.boxCount < search.format.charCount - maxAbsentChars;
 }
 
-// The box filter of the collected outlines; false when too few remain.
+// The box filter of the collected outlines; false when too few remain. The
+// first box is not tested on its own: dropping it when it is less than twice
+// as high as a box is wide (its own width, the next box's, or that of the
+// record after the last box) lost plates on drawn and real pictures alike,
+// often the province character, which is about half as wide as high.
 bool keepPlausibleBoxes(BoxSearch& search) {
     if (tooFew(search)) {
         return false;
@@ -77,7 +81,8 @@ bool keepPlausibleBoxes(BoxSearch& search) {
     return true;
 }
 
-// Gap statistics, mean size and centre line of the boxes found.
+// Gap statistics, mean size and centre line of the boxes found; false when
+// the gaps cannot be measured or the boxes are too squat for plate characters.
 bool measureRow(BoxSearch& search) {
     const std::optional<GapStats> gaps = measureGaps(search.found());
     if (!gaps) {
@@ -87,6 +92,9 @@ bool measureRow(BoxSearch& search) {
     const BoxAverages averages = averageBoxSize(search.found());
     search.averageHeight = averages.averageHeight;
     search.averageWidth = averages.averageWidth;
+    if (!hasPlateProportions(averages)) {
+        return false;
+    }
     std::vector<EdgePoint> centres;
     for (const CharBox& box : search.found()) {
         centres.push_back({box.centreX, box.centreY, 0});
