@@ -17,16 +17,6 @@ constexpr int rowSpacing = 12;
 constexpr int searchedFraction = 3; // rows above the top third are never scanned
 constexpr int maxMissingAllowed = 2;
 
-// The trailer's corners, given in the picture scaled to the working width,
-// in pixels of the picture itself.
-PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
-    const double scale = static_cast<double>(context.imageWidth) / workingWidth;
-    const auto corner = [&](int i) {
-        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
-    };
-    return {corner(0), corner(1), corner(2), corner(3)};
-}
-
 int readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
     const int warped =
         warpPlateFromCorners(context.plateImages[0].get(), trailerCornersInPicture(context),
@@ -68,6 +58,14 @@ int searchPlates(RecognitionContext& context, RecognitionResult& result) {
 }
 
 } // namespace
+
+PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
+    const double scale = static_cast<double>(context.imageWidth) / workingWidth;
+    const auto corner = [&](int i) {
+        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
+    };
+    return {corner(0), corner(1), corner(2), corner(3)};
+}
 
 int recognisePlates(RecognitionContext& context, RecognitionResult& result) {
     result = {};
