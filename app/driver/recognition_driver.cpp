@@ -2,6 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/localise/row_scan.h"
+#include "engine/localise/trace_memo.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
@@ -44,6 +45,7 @@ int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result
 // until two plates are stored. Each search starts from a fresh copy of the
 // blue plane in the work plane.
 int searchPlates(RecognitionContext& context, RecognitionResult& result) {
+    const TraceMemoScope memo; // the edge plane stays as it is throughout the search
     const std::size_t planeBytes = static_cast<std::size_t>(context.planeWidth) *
                                    static_cast<std::size_t>(context.planeHeight);
     std::copy_n(context.bluePlane.get(), planeBytes, context.workPlane.get());
