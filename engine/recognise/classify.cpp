@@ -15,7 +15,6 @@ constexpr int fractionMask = 0xFFFF;
 // The four corner weights of a cell sum to 2^18.
 constexpr int weightBits = 18;
 constexpr int weightHalf = 1 << (weightBits - 1);
-constexpr int twoUnits = 2 * (1 << fractionBits);
 constexpr int oneUnit = 1 << fractionBits;
 constexpr int strokeLevel = 128;
 constexpr int maxScore = 100;
@@ -55,10 +54,13 @@ CellCorners innerCorners(const BytePlane& plane, int x, int y) {
 }
 
 // One cell: the mean of the linear interpolations along the four edges of the
-// pixel square, rounded, compared with the stroke level.
+// pixel square, rounded, compared with the stroke level. The weighted sum
+// tl(2u - fx - fy) + tr(u + fx - fy) + bl(u - fx + fy) + br(fx + fy) is
+// gathered by fx and fy, which needs two products instead of four.
 bool strokeCell(const CellCorners& c, int fx, int fy) {
-    const int sum = c.topLeft * (twoUnits - fx - fy) + c.topRight * (oneUnit + fx - fy) +
-                    c.bottomLeft * (oneUnit - fx + fy) + c.bottomRight * (fx + fy);
+    const int sum = oneUnit * (2 * c.topLeft + c.topRight + c.bottomLeft) +
+                    fx * (c.topRight + c.bottomRight - c.topLeft - c.bottomLeft) +
+                    fy * (c.bottomLeft + c.bottomRight - c.topLeft - c.topRight);
     return ((sum + weightHalf) >> weightBits) >= strokeLevel;
 }
 
@@ -73,22 +75,28 @@ CellSpan cellSpan(int start, std::int64_t step, int cells) {
 }
 
 // Row masks of the box resampled to the template grid; bit 31 is column 0.
+// The columns' pixels and fractions are the same on every row.
 template <CellCorners (*corners)(const BytePlane&, int, int)>
 SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
                       std::int64_t stepY) {
+    std::array<int, glyphColumns> cellX{};
+    std::array<int, glyphColumns> fractionX{};
+    for (int c = 0; c < glyphColumns; ++c) {
+        const std::int64_t posX = c * stepX;
+        cellX[c] = x + static_cast<int>(posX >> fractionBits);
+        fractionX[c] = static_cast<int>(posX & fractionMask);
+    }
     SampleGrid grid{};
     for (int r = 0; r < glyphRows; ++r) {
         const std::int64_t posY = r * stepY;
         const int cellY = y + static_cast<int>(posY >> fractionBits);
         const int fy = static_cast<int>(posY & fractionMask);
+        std::uint32_t mask = 0;
         for (int c = 0; c < glyphColumns; ++c) {
-            const std::int64_t posX = c * stepX;
-            const int cellX = x + static_cast<int>(posX >> fractionBits);
-            const int fx = static_cast<int>(posX & fractionMask);
-            if (strokeCell(corners(plane, cellX, cellY), fx, fy)) {
-                grid[r] |= std::uint32_t{1} << (glyphColumns - 1 - c);
-            }
+            const bool stroke = strokeCell(corners(plane, cellX[c], cellY), fractionX[c], fy);
+            mask |= static_cast<std::uint32_t>(stroke) << (glyphColumns - 1 - c);
         }
+        grid[r] = mask;
     }
     return grid;
 }
