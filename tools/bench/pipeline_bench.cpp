@@ -163,8 +163,9 @@ int main(int argc, char** argv) {
     CLI11_PARSE(app, argc, argv);
 
     const double serial = picturesPerSecond(options.files, 1);
+    const double serialPeak = peakMegabytes();
     const double parallel = picturesPerSecond(options.files, options.jobs);
-    const double peak = peakMegabytes();
+    const double parallelPeak = peakMegabytes();
 
     std::printf("%-36s %11s %8s %8s %6s %9s %8s %8s %6s\n", "picture (times in us)", "size",
                 "decode", "prepare", "edges", "recognise", "rectify", "read", "ratio");
@@ -193,7 +194,8 @@ int main(int argc, char** argv) {
     }
     std::printf("\npictures/s: %.1f with 1 worker, %.1f with %u (%.2fx, target 1.8x on 2 cores)\n",
                 serial, parallel, options.jobs, parallel / serial);
-    std::printf("peak memory: %.1f MB; largest decoded picture %.1f MB, limit 3x + 16 = %.1f MB\n",
-                peak, largestPicture, 3 * largestPicture + 16);
+    std::printf("peak memory: %.1f MB with 1 worker, %.1f MB with %u; largest decoded picture "
+                "%.1f MB, limit 3x + 16 = %.1f MB\n",
+                serialPeak, parallelPeak, options.jobs, largestPicture, 3 * largestPicture + 16);
     return 0;
 }
