@@ -196,6 +196,13 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     if (!direction) {
         return 0;
     }
+    // The walk's bounds, held apart from the plane: the probe's rows are written
+    // through a pointer that could otherwise alias the plane's sides.
+    const int lastX = plane.width - borderMargin - 1;
+    const int lastY = plane.height - borderMargin - 1;
+    const auto walkable = [&](int px, int py) {
+        return px >= borderMargin && py >= borderMargin && px <= lastX && py <= lastY;
+    };
     int x = startX;
     int y = startY;
     int count = 0;
@@ -222,7 +229,7 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
         x += steps[*direction].dx;
         y += steps[*direction].dy;
         around.move(*direction);
-        if ((x == startX && y == startY) || !insideMargin(plane, x, y, borderMargin)) {
+        if ((x == startX && y == startY) || !walkable(x, y)) {
             return count >= minOutlinePoints && turned ? count : 0;
         }
     }
