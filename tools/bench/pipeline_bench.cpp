@@ -1,4 +1,4 @@
-// kavro-bench-pipeline [-j N] [--repeat R] FILE...
+// kavro-bench-pipeline [-j N] [--repeat R] FILE_OR_FOLDER...
 //
 // The whole read over a set of pictures, as kavro-cli does it:
 //  1. pictures per second with one worker and with N workers (default: all cores),
@@ -7,6 +7,7 @@
 //     prepareImage, the edge plane, recognition (the search of all scan rows, or the
 //     corner path for a file with a plate-corner trailer, split into rectification and
 //     recogniseCharacters), and recognition after decoding against the decoding itself.
+// A folder stands for the .jpg and .bmp files in it, in name order.
 // Stage times are the calling thread's processor time, so other load on the machine
 // disturbs them little; the throughput figures are wall-clock times.
 
@@ -25,6 +26,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -138,6 +140,27 @@ double picturesPerSecond(const std::vector<std::string>& files, unsigned workers
     return static_cast<double>(files.size()) / elapsed.count();
 }
 
+// The files named, with every folder replaced by its pictures.
+std::vector<std::string> picturesOf(const std::vector<std::string>& names) {
+    std::vector<std::string> files;
+    for (const std::string& name : names) {
+        if (!std::filesystem::is_directory(name)) {
+            files.push_back(name);
+            continue;
+        }
+        std::vector<std::string> inFolder;
+        for (const auto& entry : std::filesystem::directory_iterator(name)) {
+            const std::string extension = entry.path().extension().string();
+            if (entry.is_regular_file() && (extension == ".jpg" || extension == ".bmp")) {
+                inFolder.push_back(entry.path().string());
+            }
+        }
+        std::sort(inFolder.begin(), inFolder.end());
+        files.insert(files.end(), inFolder.begin(), inFolder.end());
+    }
+    return files;
+}
+
 double peakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -159,8 +182,9 @@ int main(int argc, char** argv) {
         ->check(CLI::PositiveNumber);
     app.add_option("--repeat", options.repeat, "runs per stage; the least time counts")
         ->check(CLI::PositiveNumber);
-    app.add_option("FILE", options.files, "pictures")->required();
+    app.add_option("FILE", options.files, "pictures, or folders of them")->required();
     CLI11_PARSE(app, argc, argv);
+    options.files = picturesOf(options.files);
 
     const double serial = picturesPerSecond(options.files, 1);
     const double serialPeak = peakMegabytes();
