@@ -2,6 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/localise/row_scan.h"
+#include "engine/localise/trace_memo.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
@@ -16,16 +17,6 @@ constexpr int firstRowAboveBottom = 13;
 constexpr int rowSpacing = 12;
 constexpr int searchedFraction = 3; // rows above the top third are never scanned
 constexpr int maxMissingAllowed = 2;
-
-// The trailer's corners, given in the picture scaled to the working width,
-// in pixels of the picture itself.
-PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
-    const double scale = static_cast<double>(context.imageWidth) / workingWidth;
-    const auto corner = [&](int i) {
-        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
-    };
-    return {corner(0), corner(1), corner(2), corner(3)};
-}
 
 int readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
     const int warped =
@@ -59,6 +50,7 @@ int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result
 // until two plates are stored. Each search starts from a fresh copy of the
 // blue plane in the work plane.
 int searchPlates(RecognitionContext& context, RecognitionResult& result) {
+    const TraceMemoScope memo; // the edge plane stays as it is throughout the search
     const std::size_t planeBytes = static_cast<std::size_t>(context.planeWidth) *
                                    static_cast<std::size_t>(context.planeHeight);
     std::copy_n(context.bluePlane.get(), planeBytes, context.workPlane.get());
@@ -73,6 +65,14 @@ int searchPlates(RecognitionContext& context, RecognitionResult& result) {
 }
 
 } // namespace
+
+PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
+    const double scale = static_cast<double>(context.imageWidth) / workingWidth;
+    const auto corner = [&](int i) {
+        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
+    };
+    return {corner(0), corner(1), corner(2), corner(3)};
+}
 
 int recognisePlates(RecognitionContext& context, RecognitionResult& result) {
     result = {};

@@ -2,6 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/localise/box_search_state.h"
+#include "engine/localise/trace_memo.h"
 #include "engine/primitives/plate_rectify.h"
 
 #include <algorithm>
@@ -32,18 +33,15 @@ void markStretch(RecognitionContext& context, const LabelRow& labelRow, int thre
 // character-shaped ones; a box traced again from another stroke replaces the
 // boxes found since its first tracing.
 void collectBoxes(BoxSearch& search, const LabelRow& labelRow) {
-    TraceRect rect{};
     for (int j = labelRow.stretchFirst; j <= labelRow.stretchLast; ++j) {
         if (search.boxCount >= maxSearchBoxes) {
             return;
         }
-        const int count = traceOutline(search.edges, search.threshold, nullptr, labelRow.row[j],
-                                       labelRow.rowY, *search.points, rect, false);
-        if (count == 0) {
+        CharBox& box = search.box(search.boxCount);
+        if (!traceAndMeasureOnce(search.edges, search.threshold, labelRow.row[j], labelRow.rowY,
+                                 *search.points, box)) {
             continue;
         }
-        CharBox& box = search.box(search.boxCount);
-        measureOutline(rect, box, std::span(*search.points).first(static_cast<std::size_t>(count)));
         if (!hasCharacterShape(box)) {
             continue;
         }

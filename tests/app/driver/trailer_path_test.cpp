@@ -5,6 +5,7 @@
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
 #include "image/message_sink.h"
+#include "support/temp_path.h"
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
 
@@ -22,9 +23,9 @@ constexpr int trailerFormat = 1;
 class TrailerPath : public testing::Test {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kavro-trailer-" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_dir =
+            tempPath("kavro-trailer-" +
+                     std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(m_dir);
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
