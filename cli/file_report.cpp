@@ -52,6 +52,9 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
         if (readPicture(session, path, PictureReader::byContent)) {
             recogniseCurrent(session);
             report.plates = platesOf(session.result);
+            // Nothing shows the picture again: its pixels go before the next file is
+            // decoded, so that two decoded pictures never wait side by side.
+            session.picture = CDib{};
         } else {
             report.error = message.take();
         }

@@ -23,7 +23,8 @@ struct FileReport {
 };
 
 // Reads and recognises one file (format by content) in `session`, which the
-// caller reuses from file to file. Never throws.
+// caller reuses from file to file; the decoded picture is not kept in it
+// afterwards, only the engine's buffers. Never throws.
 FileReport reportFile(PictureSession& session, const std::string& path);
 
 // "FILE: 浙B12345 小型汽车 - 蓝底白字 (93)", plates joined by "; ",

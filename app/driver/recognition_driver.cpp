@@ -2,6 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/localise/row_scan.h"
+#include "engine/localise/trace_memo.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
@@ -30,16 +31,6 @@ constexpr int rowsOfPlane(int planeHeight) {
 
 constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 
-// The trailer's corners, given in the picture scaled to the working width,
-// in pixels of the picture itself.
-PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
-    const double scale = static_cast<double>(context.imageWidth) / workingWidth;
-    const auto corner = [&](int i) {
-        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
-    };
-    return {corner(0), corner(1), corner(2), corner(3)};
-}
-
 int readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
     const int warped =
         warpPlateFromCorners(context.plateImages[0].get(), trailerCornersInPicture(context),
@@ -54,9 +45,14 @@ int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result
     for (int missingAllowed = 1; missingAllowed <= maxMissingAllowed && found == 0;
          ++missingAllowed) {
         RowFormats formats{};
-        const int count =
-            scanRowForPlate(context, rowY, missingAllowed, context.rowTable[0], result, formats);
+        RowWarps warps;
+        const int count = scanRowForPlate(context, rowY, missingAllowed, context.rowTable[0],
+                                          result, formats, warps);
         for (int i = 0; i < count && found == 0; ++i) {
+            // Each format is read from the plate its own search warped.
+            if (i > 0) {
+                restoreWarp(context, result, warps[static_cast<std::size_t>(i)]);
+            }
             found = recogniseCharacters(context, formats[static_cast<std::size_t>(i)], result);
         }
     }
@@ -66,6 +62,7 @@ int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result
 // Scans the planned rows from the bottom up until two plates are stored. Each
 // search starts from a fresh copy of the blue plane in the work plane.
 int searchPlates(RecognitionContext& context, RecognitionResult& result) {
+    const TraceMemoScope memo; // the edge plane stays as it is throughout the search
     const std::size_t planeBytes = static_cast<std::size_t>(context.planeWidth) *
                                    static_cast<std::size_t>(context.planeHeight);
     std::copy_n(context.bluePlane.get(), planeBytes, context.workPlane.get());
@@ -87,6 +84,14 @@ ScanRows planScanRows(int planeHeight) {
         spacing = (stretch + maxScanRows - 1) / maxScanRows;
     }
     return {first, spacing, rowsBetween(first, limit, spacing)};
+}
+
+PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
+    const double scale = static_cast<double>(context.imageWidth) / workingWidth;
+    const auto corner = [&](int i) {
+        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
+    };
+    return {corner(0), corner(1), corner(2), corner(3)};
 }
 
 int recognisePlates(RecognitionContext& context, RecognitionResult& result) {

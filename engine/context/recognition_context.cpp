@@ -21,16 +21,45 @@ std::unique_ptr<T[]> allocate(std::size_t count) {
     return std::make_unique_for_overwrite<T[]>(count);
 }
 
-// Every buffer that depends on the picture's size, allocated before any is replaced.
+// Every buffer that depends on the picture's size. The previous picture's buffers
+// are taken over where their size stays the same; the others are allocated first,
+// and only once all of them are there is anything taken from the context.
 struct PictureBuffers {
     std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,
         bluePlane, yellowPlane, grayPlane, inverseGrayPlane, edgePlane;
     std::unique_ptr<std::int32_t[]> labelPlane;
     std::unique_ptr<LabelRow[]> rowTable;
 
-    PictureBuffers(std::size_t sourceBytes, int planeHeight) {
+    PictureBuffers(RecognitionContext& previous, std::size_t sourceBytes, int planeHeight,
+                   bool mayReuse) {
+        const bool sameSource = mayReuse && previous.sourceImage &&
+                                sourceBytes == bytesPerPixel * previous.imageWidth *
+                                                   static_cast<std::size_t>(previous.imageHeight);
+        const bool samePlanes =
+            mayReuse && previous.colourPlane && planeHeight == previous.planeHeight;
+        if (!sameSource) {
+            sourceImage = allocate<std::uint8_t>(sourceBytes);
+        }
+        if (!samePlanes) {
+            allocatePlanes(planeHeight);
+        }
+        if (sameSource) {
+            sourceImage = std::move(previous.sourceImage);
+        }
+        if (samePlanes) {
+            takePlanes(previous);
+        }
+    }
+
+    ColourPlanes colourPlanes() const {
+        return ColourPlanes{colourPlane.get(),     hsvPlane.get(),    greenPlane.get(),
+                            bluePlane.get(),       yellowPlane.get(), grayPlane.get(),
+                            inverseGrayPlane.get()};
+    }
+
+private:
+    void allocatePlanes(int planeHeight) {
         const std::size_t planeSize = std::size_t{workingWidth} * planeHeight;
-        sourceImage = allocate<std::uint8_t>(sourceBytes);
         colourPlane = allocate<std::uint8_t>(planeSize * bytesPerPixel);
         hsvPlane = allocate<std::uint8_t>(planeSize * bytesPerPixel);
         for (auto* plane : {&workPlane, &greenPlane, &bluePlane, &yellowPlane, &grayPlane,
@@ -44,12 +73,45 @@ struct PictureBuffers {
         }
     }
 
-    ColourPlanes colourPlanes() const {
-        return ColourPlanes{colourPlane.get(),     hsvPlane.get(),    greenPlane.get(),
-                            bluePlane.get(),       yellowPlane.get(), grayPlane.get(),
-                            inverseGrayPlane.get()};
+    void takePlanes(RecognitionContext& previous) {
+        colourPlane = std::move(previous.colourPlane);
+        hsvPlane = std::move(previous.hsvPlane);
+        workPlane = std::move(previous.workPlane);
+        greenPlane = std::move(previous.greenPlane);
+        bluePlane = std::move(previous.bluePlane);
+        yellowPlane = std::move(previous.yellowPlane);
+        grayPlane = std::move(previous.grayPlane);
+        inverseGrayPlane = std::move(previous.inverseGrayPlane);
+        edgePlane = std::move(previous.edgePlane);
+        labelPlane = std::move(previous.labelPlane);
+        rowTable = std::move(previous.rowTable);
     }
 };
+
+// True when `pixels` lies in one of the context's own buffers: those are then not
+// written while the picture is read from them.
+bool readsFromContext(const RecognitionContext& context, std::span<const std::uint8_t> pixels) {
+    const auto first = reinterpret_cast<std::uintptr_t>(pixels.data());
+    const std::uintptr_t last = first + pixels.size();
+    const auto inside = [&](const std::uint8_t* buffer, std::size_t size) {
+        const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+        return buffer != nullptr && first < start + size && start < last;
+    };
+    const std::size_t planeSize = std::size_t{workingWidth} * context.planeHeight;
+    const std::size_t sourceBytes =
+        bytesPerPixel * context.imageWidth * static_cast<std::size_t>(context.imageHeight);
+    bool any = inside(context.sourceImage.get(), sourceBytes) ||
+               inside(context.colourPlane.get(), planeSize * bytesPerPixel) ||
+               inside(context.hsvPlane.get(), planeSize * bytesPerPixel) ||
+               inside(reinterpret_cast<const std::uint8_t*>(context.labelPlane.get()),
+                      planeSize * sizeof(std::int32_t));
+    for (const auto* plane :
+         {&context.workPlane, &context.greenPlane, &context.bluePlane, &context.yellowPlane,
+          &context.grayPlane, &context.inverseGrayPlane, &context.edgePlane}) {
+        any = any || inside(plane->get(), planeSize);
+    }
+    return any;
+}
 
 void checkPicture(std::span<const std::uint8_t> pixels, int width, int height) {
     if (width <= 0 || height <= 0 || width > maxPictureSide || height > maxPictureSide) {
@@ -86,7 +148,8 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
         throw std::invalid_argument("picture too narrow for its height");
     }
 
-    PictureBuffers buffers(bytesPerPixel * width * height, geometry.planeHeight);
+    PictureBuffers buffers(*this, bytesPerPixel * width * height, geometry.planeHeight,
+                           !readsFromContext(*this, pixels));
     const SourcePicture picture{pixels, width, height, bottomUp};
     copySourceImage(picture, buffers.sourceImage.get());
     convertColourPlanes(picture, geometry, buffers.colourPlanes());

@@ -31,8 +31,8 @@ struct RecognitionContext {
     // and edgePlane. Throws std::invalid_argument for sides outside 1..32,767, a pixel span
     // shorter than width*height*3 or a picture so narrow for its height that its working
     // planes would be more than 32,767 rows high (more than 64 times as tall as wide).
-    // All allocation happens before anything is replaced: after std::bad_alloc the previous
-    // picture is still intact.
+    // Buffers whose size stays the same are reused; all allocation happens before anything
+    // is replaced: after std::bad_alloc the previous picture is still intact.
     void prepareImage(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp);
 
     std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,

@@ -17,6 +17,8 @@ constexpr int narrowHeightPerWidth = 4; // wider boxes count towards the mean wi
 constexpr int noGap = 0;                // start of the running maxima
 constexpr int hugeGap = 255;            // start of the running minima
 constexpr int percent = 100;
+constexpr int minHeightPerWidthTenths = 14; // mean box height over mean width, in tenths
+constexpr int tenths = 10;
 
 bool contains(const CharBox& outer, const CharBox& inner) {
     return inner.leftX >= outer.leftX && inner.rightX <= outer.rightX && inner.topY >= outer.topY &&
@@ -140,6 +142,10 @@ BoxAverages averageBoxSize(std::span<const CharBox> boxes) {
     const int averageWidth =
         narrowCount > 0 ? (narrowCount / 2 + widths) / narrowCount : averageHeight / 2;
     return {averageHeight, averageWidth};
+}
+
+bool hasPlateProportions(const BoxAverages& averages) {
+    return averages.averageHeight * tenths >= averages.averageWidth * minHeightPerWidthTenths;
 }
 
 int oneMissingSlot(const GapStats& gaps, const PlateFormat& format, int boxCount) {

@@ -55,6 +55,11 @@ struct BoxAverages {
 // width is half the mean height.
 BoxAverages averageBoxSize(std::span<const CharBox> boxes);
 
+// Whether the mean box is at least 1.4 times as high as wide. Plate characters
+// are twice as high as wide (a little less once traced in the edge plane);
+// rows of squatter boxes are lettering on signs.
+bool hasPlateProportions(const BoxAverages& averages);
+
 // The slots opened for missing characters, in the order they are opened.
 struct MissingSlots {
     int insertAt;

@@ -315,7 +315,10 @@ void refineLastBox(BoxSearch& search) {
                               last.topY, last.bottomY};
         count = seekRightWithin(search, x, last.midLeftY, limit, traced);
     }
-    if (count > 0 && hasCharacterHeight(search, traced)) {
+    // With small characters the seek may start on the edge of the character
+    // before: only an outline centred within the last box replaces it.
+    if (count > 0 && hasCharacterHeight(search, traced) && traced.centreX > last.leftX &&
+        traced.centreX < last.rightX) {
         last = traced;
         buildRightProfile(last, std::span(*search.points).first(static_cast<std::size_t>(count)));
     }

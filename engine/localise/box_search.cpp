@@ -2,6 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/localise/box_search_state.h"
+#include "engine/localise/trace_memo.h"
 #include "engine/primitives/plate_rectify.h"
 
 #include <algorithm>
@@ -32,18 +33,15 @@ void markStretch(RecognitionContext& context, const LabelRow& labelRow, int thre
 // character-shaped ones; a box traced again from another stroke replaces the
 // boxes found since its first tracing.
 void collectBoxes(BoxSearch& search, const LabelRow& labelRow) {
-    TraceRect rect{};
     for (int j = labelRow.stretchFirst; j <= labelRow.stretchLast; ++j) {
         if (search.boxCount >= maxSearchBoxes) {
             return;
         }
-        const int count = traceOutline(search.edges, search.threshold, nullptr, labelRow.row[j],
-                                       labelRow.rowY, *search.points, rect, false);
-        if (count == 0) {
+        CharBox& box = search.box(search.boxCount);
+        if (!traceAndMeasureOnce(search.edges, search.threshold, labelRow.row[j], labelRow.rowY,
+                                 *search.points, box)) {
             continue;
         }
-        CharBox& box = search.box(search.boxCount);
-        measureOutline(rect, box, std::span(*search.points).first(static_cast<std::size_t>(count)));
         if (!hasCharacterShape(box)) {
             continue;
         }
@@ -62,7 +60,11 @@ bool tooFew(const BoxSearch& search) {
     return search.boxCount < search.format.charCount - maxAbsentChars;
 }
 
-// The box filter of the collected outlines; false when too few remain.
+// The box filter of the collected outlines; false when too few remain. The
+// first box is not tested on its own: dropping it when it is less than twice
+// as high as a box is wide (its own width, the next box's, or that of the
+// record after the last box) lost plates on drawn and real pictures alike,
+// often the province character, which is about half as wide as high.
 bool keepPlausibleBoxes(BoxSearch& search) {
     if (tooFew(search)) {
         return false;
@@ -77,7 +79,8 @@ bool keepPlausibleBoxes(BoxSearch& search) {
     return true;
 }
 
-// Gap statistics, mean size and centre line of the boxes found.
+// Gap statistics, mean size and centre line of the boxes found; false when
+// the gaps cannot be measured or the boxes are too squat for plate characters.
 bool measureRow(BoxSearch& search) {
     const std::optional<GapStats> gaps = measureGaps(search.found());
     if (!gaps) {
@@ -87,6 +90,9 @@ bool measureRow(BoxSearch& search) {
     const BoxAverages averages = averageBoxSize(search.found());
     search.averageHeight = averages.averageHeight;
     search.averageWidth = averages.averageWidth;
+    if (!hasPlateProportions(averages)) {
+        return false;
+    }
     std::vector<EdgePoint> centres;
     for (const CharBox& box : search.found()) {
         centres.push_back({box.centreX, box.centreY, 0});

@@ -66,30 +66,33 @@ void widenRect(TraceRect& rect, int x, int y) {
 }
 
 // The eight neighbours of the walker's position, as byte offsets that move
-// with it.
+// with it. The offsets repeat three times over, so that a direction plus a
+// turn of up to two rounds needs no reduction to 0..7.
 class Neighbourhood {
 public:
     Neighbourhood(const BytePlane& plane, int threshold, int x, int y)
         : pixels_(plane.pixels.data()), threshold_(threshold),
           index_(static_cast<std::ptrdiff_t>(y) * plane.width + x) {
-        for (int d = 0; d < directionCount; ++d) {
-            offsets_[d] = steps[d].dx + static_cast<std::ptrdiff_t>(steps[d].dy) * plane.width;
+        for (std::size_t d = 0; d < offsets_.size(); ++d) {
+            const Step& step = steps[d % directionCount];
+            offsets_[d] = step.dx + static_cast<std::ptrdiff_t>(step.dy) * plane.width;
         }
     }
 
+    // `direction` lies in 0 .. 3 * directionCount - 1.
     bool object(int direction) const {
-        return pixels_[index_ + offsets_[direction % directionCount]] > threshold_;
+        return pixels_[index_ + offsets_[static_cast<std::size_t>(direction)]] > threshold_;
     }
     bool edge(int background, int object) const {
         return !this->object(background) && this->object(object);
     }
-    void move(int direction) { index_ += offsets_[direction]; }
+    void move(int direction) { index_ += offsets_[static_cast<std::size_t>(direction)]; }
 
 private:
     const std::uint8_t* pixels_;
     int threshold_;
     std::ptrdiff_t index_;
-    std::array<std::ptrdiff_t, directionCount> offsets_{};
+    std::array<std::ptrdiff_t, 3 * directionCount> offsets_{};
 };
 
 std::optional<int> initialDirection(const Neighbourhood& around) {
@@ -101,11 +104,16 @@ std::optional<int> initialDirection(const Neighbourhood& around) {
     return std::nullopt;
 }
 
+// Each neighbour is read once: the object side of one pair is the background
+// side of the next.
 std::optional<int> nextDirection(const Neighbourhood& around, int direction) {
+    bool previous = around.object(direction + firstTurn - 1);
     for (int s = firstTurn; s <= lastTurn; ++s) {
-        if (around.edge(direction + s - 1, direction + s)) {
+        const bool current = around.object(direction + s);
+        if (!previous && current) {
             return (direction + s) % directionCount;
         }
+        previous = current;
     }
     return std::nullopt;
 }
@@ -188,6 +196,13 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     if (!direction) {
         return 0;
     }
+    // The walk's bounds, held apart from the plane: the probe's rows are written
+    // through a pointer that could otherwise alias the plane's sides.
+    const int lastX = plane.width - borderMargin - 1;
+    const int lastY = plane.height - borderMargin - 1;
+    const auto walkable = [&](int px, int py) {
+        return px >= borderMargin && py >= borderMargin && px <= lastX && py <= lastY;
+    };
     int x = startX;
     int y = startY;
     int count = 0;
@@ -214,7 +229,7 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
         x += steps[*direction].dx;
         y += steps[*direction].dy;
         around.move(*direction);
-        if ((x == startX && y == startY) || !insideMargin(plane, x, y, borderMargin)) {
+        if ((x == startX && y == startY) || !walkable(x, y)) {
             return count >= minOutlinePoints && turned ? count : 0;
         }
     }

@@ -123,33 +123,9 @@ std::vector<ColourSample> stretchSamples(const RecognitionContext& context,
     return samples;
 }
 
-// Every accepted format warps its plate into the same slot. The first
-// accepted format, which is read first, keeps its own warp.
-class FirstWarp {
-public:
-    void keep(const RecognitionContext& context, const RecognitionResult& result) {
-        if (pixels_.empty()) {
-            const std::uint8_t* slot = slotOf(context, result);
-            pixels_.assign(slot, slot + warpImageBytes);
-        } else {
-            overwritten_ = true;
-        }
-    }
-    void restore(RecognitionContext& context, const RecognitionResult& result) const {
-        if (overwritten_) {
-            std::copy(pixels_.begin(), pixels_.end(), slotOf(context, result));
-        }
-    }
-
-private:
-    static std::uint8_t* slotOf(const RecognitionContext& context,
-                                const RecognitionResult& result) {
-        return context.plateImages[static_cast<std::size_t>(result.count)].get();
-    }
-
-    std::vector<std::uint8_t> pixels_;
-    bool overwritten_ = false;
-};
+std::uint8_t* plateSlot(const RecognitionContext& context, const RecognitionResult& result) {
+    return context.plateImages[static_cast<std::size_t>(result.count)].get();
+}
 
 } // namespace
 
@@ -241,8 +217,13 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
     return formatsForTally(tallyColours(samples, chromaThreshold, brightnessThreshold), formats);
 }
 
+void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
+                 std::span<const std::uint8_t> warp) {
+    std::copy(warp.begin(), warp.end(), plateSlot(context, result));
+}
+
 int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
-                    RecognitionResult& result, RowFormats& formatsOut) {
+                    RecognitionResult& result, RowFormats& formatsOut, RowWarps& warpsOut) {
     const int width = context.planeWidth;
     const std::span<const std::uint8_t> edgeRow(context.edgePlane.get() +
                                                     static_cast<std::ptrdiff_t>(rowY) * width,
@@ -271,16 +252,16 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
         }
         RowFormats offered{};
         const int offeredCount = selectPlateFormats(context, labelRow, offered);
-        FirstWarp firstWarp;
         for (int i = 0; i < offeredCount; ++i) {
             const int format = offered[static_cast<std::size_t>(i)];
             if (searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result) != 0) {
+                const std::uint8_t* slot = plateSlot(context, result);
+                warpsOut[static_cast<std::size_t>(accepted)].assign(slot, slot + warpImageBytes);
                 formatsOut[static_cast<std::size_t>(accepted++)] = format;
-                firstWarp.keep(context, result);
             }
         }
         if (accepted > 0) {
-            firstWarp.restore(context, result);
+            restoreWarp(context, result, warpsOut[0]);
             break;
         }
     }

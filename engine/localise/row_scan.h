@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 struct LabelRow;
 struct RecognitionContext;
@@ -13,6 +14,8 @@ struct RecognitionResult;
 
 inline constexpr int maxRowFormats = 3;
 using RowFormats = std::array<int, maxRowFormats>;
+// The warped plate image of each accepted format, in the order of the formats.
+using RowWarps = std::array<std::vector<std::uint8_t>, maxRowFormats>;
 
 // Colour classes of the tally, numbered as the format selection uses them
 // (class 2 is never counted).
@@ -57,6 +60,12 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
 
 // Looks for a line of plate characters on scan row rowY of the edge plane and
 // runs the character-box search for every plate format its colours allow.
-// Writes the accepted formats to formatsOut and returns their number.
+// Writes the accepted formats to formatsOut and the plate each of them warped
+// to warpsOut, and returns their number. Every search warps into the slot of
+// the next plate; the slot is left holding the first accepted format's plate.
 int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
-                    RecognitionResult& result, RowFormats& formatsOut);
+                    RecognitionResult& result, RowFormats& formatsOut, RowWarps& warpsOut);
+
+// Puts a kept plate image back into the slot of the next plate.
+void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
+                 std::span<const std::uint8_t> warp);

@@ -94,20 +94,36 @@ std::optional<std::int32_t> toFixedCoefficient(double value) {
     return static_cast<std::int32_t>(scaled);
 }
 
-// The source position of plate pixel (u, v), or empty when the denominator is not
-// positive: it is 2^18 at (0, 0), and a map of a real plate never turns it to zero
-// or below inside the rectangle. Numerators and denominator are computed in 64
-// bits: wherever they fit in 32 bits this is the same value, and where they do not
-// (large pictures) it is the true one instead of a wrapped one.
-std::optional<SourcePosition> mapToSource(const WarpCoefficients& k, std::int64_t u,
-                                          std::int64_t v) {
-    const std::int64_t denominator = u * k.g + v * k.h + coefficientOne;
-    if (denominator <= 0) {
+// The numerators and the denominator of the map at one plate pixel. Along a row
+// they grow by (a, d, g) per pixel and down a column by (b, e, h) per row, so they
+// are carried from pixel to pixel instead of multiplied out. They are kept in 64
+// bits: wherever they fit in 32 bits this is the same value, and where they do
+// not (large pictures) it is the true one instead of a wrapped one.
+struct MapTerms {
+    std::int64_t x;
+    std::int64_t y;
+    std::int64_t denominator;
+};
+
+MapTerms rowStart(const WarpCoefficients& k, std::int64_t v) {
+    return {v * k.b + k.c, v * k.e + k.f, v * k.h + coefficientOne};
+}
+
+void stepRight(MapTerms& terms, const WarpCoefficients& k) {
+    terms.x += k.a;
+    terms.y += k.d;
+    terms.denominator += k.g;
+}
+
+// The source position of a plate pixel, or empty when the denominator is not
+// positive: it is 2^18 at (0, 0), and a map of a real plate never turns it to
+// zero or below inside the rectangle.
+std::optional<SourcePosition> mapToSource(const MapTerms& terms) {
+    if (terms.denominator <= 0) {
         return std::nullopt;
     }
-    const std::int64_t xNumerator = u * k.a + v * k.b + k.c;
-    const std::int64_t yNumerator = u * k.d + v * k.e + k.f;
-    return SourcePosition{xNumerator * fixedOne / denominator, yNumerator * fixedOne / denominator};
+    return SourcePosition{terms.x * fixedOne / terms.denominator,
+                          terms.y * fixedOne / terms.denominator};
 }
 
 bool insideSource(const SourcePosition& position, int sourceWidth, int sourceHeight) {
@@ -204,8 +220,9 @@ int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
               const std::uint8_t* source, int sourceWidth, int sourceHeight) {
     std::uint8_t* out = destination;
     for (int v = 0; v < warpHeight; ++v) {
-        for (int u = 0; u < warpWidth; ++u) {
-            const auto position = mapToSource(coefficients, u, v);
+        MapTerms terms = rowStart(coefficients, v);
+        for (int u = 0; u < warpWidth; ++u, stepRight(terms, coefficients)) {
+            const auto position = mapToSource(terms);
             if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
                 return 0;
             }

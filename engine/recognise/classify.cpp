@@ -1,5 +1,7 @@
 #include "engine/recognise/classify.h"
 
+#include "data/plate_formats.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -15,7 +17,6 @@ constexpr int fractionMask = 0xFFFF;
 // The four corner weights of a cell sum to 2^18.
 constexpr int weightBits = 18;
 constexpr int weightHalf = 1 << (weightBits - 1);
-constexpr int twoUnits = 2 * (1 << fractionBits);
 constexpr int oneUnit = 1 << fractionBits;
 constexpr int strokeLevel = 128;
 constexpr int maxScore = 100;
@@ -23,6 +24,9 @@ constexpr int marginBonus = 5;
 constexpr int marginFactor = 2;
 constexpr int narrowRatio = 4; // a box at most h / 4 wide is a "1"
 constexpr std::uint8_t digitOne = '1';
+// A sort key holds an entry's position in its low 32 bits, its distance above.
+constexpr int positionBits = 32;
+constexpr std::uint64_t positionMask = 0xFFFF'FFFF;
 
 using SampleGrid = std::array<std::uint32_t, glyphRows>;
 
@@ -55,10 +59,13 @@ CellCorners innerCorners(const BytePlane& plane, int x, int y) {
 }
 
 // One cell: the mean of the linear interpolations along the four edges of the
-// pixel square, rounded, compared with the stroke level.
+// pixel square, rounded, compared with the stroke level. The weighted sum
+// tl(2u - fx - fy) + tr(u + fx - fy) + bl(u - fx + fy) + br(fx + fy) is
+// gathered by fx and fy, which needs two products instead of four.
 bool strokeCell(const CellCorners& c, int fx, int fy) {
-    const int sum = c.topLeft * (twoUnits - fx - fy) + c.topRight * (oneUnit + fx - fy) +
-                    c.bottomLeft * (oneUnit - fx + fy) + c.bottomRight * (fx + fy);
+    const int sum = oneUnit * (2 * c.topLeft + c.topRight + c.bottomLeft) +
+                    fx * (c.topRight + c.bottomRight - c.topLeft - c.bottomLeft) +
+                    fy * (c.bottomLeft + c.bottomRight - c.topLeft - c.topRight);
     return ((sum + weightHalf) >> weightBits) >= strokeLevel;
 }
 
@@ -73,22 +80,28 @@ CellSpan cellSpan(int start, std::int64_t step, int cells) {
 }
 
 // Row masks of the box resampled to the template grid; bit 31 is column 0.
+// The columns' pixels and fractions are the same on every row.
 template <CellCorners (*corners)(const BytePlane&, int, int)>
 SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
                       std::int64_t stepY) {
+    std::array<int, glyphColumns> cellX{};
+    std::array<int, glyphColumns> fractionX{};
+    for (int c = 0; c < glyphColumns; ++c) {
+        const std::int64_t posX = c * stepX;
+        cellX[c] = x + static_cast<int>(posX >> fractionBits);
+        fractionX[c] = static_cast<int>(posX & fractionMask);
+    }
     SampleGrid grid{};
     for (int r = 0; r < glyphRows; ++r) {
         const std::int64_t posY = r * stepY;
         const int cellY = y + static_cast<int>(posY >> fractionBits);
         const int fy = static_cast<int>(posY & fractionMask);
+        std::uint32_t mask = 0;
         for (int c = 0; c < glyphColumns; ++c) {
-            const std::int64_t posX = c * stepX;
-            const int cellX = x + static_cast<int>(posX >> fractionBits);
-            const int fx = static_cast<int>(posX & fractionMask);
-            if (strokeCell(corners(plane, cellX, cellY), fx, fy)) {
-                grid[r] |= std::uint32_t{1} << (glyphColumns - 1 - c);
-            }
+            const bool stroke = strokeCell(corners(plane, cellX[c], cellY), fractionX[c], fy);
+            mask |= static_cast<std::uint32_t>(stroke) << (glyphColumns - 1 - c);
         }
+        grid[r] = mask;
     }
     return grid;
 }
@@ -127,20 +140,37 @@ void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* con
     }
 }
 
-std::vector<RankEntry> rankCandidates(const SampleGrid& grid,
-                                      std::span<const GlyphTemplate* const> candidates) {
-    std::vector<RankEntry> ranking(candidates.size());
+// Work room of a ranking: its entries and one sort key per entry.
+struct RankRoom {
+    std::span<RankEntry> entries;
+    std::span<std::uint64_t> keys;
+};
+
+// The candidates' entries by rising distance, equal distances in candidate order:
+// each entry's distance and position make one key, and the keys, all different,
+// are sorted without the work buffer a stable sort would allocate.
+std::span<RankEntry> rankCandidates(const SampleGrid& grid,
+                                    std::span<const GlyphTemplate* const> candidates,
+                                    const RankRoom& room) {
+    const std::span<RankEntry> ranking = room.entries.first(candidates.size());
+    const std::span<std::uint64_t> keys = room.keys.first(candidates.size());
     measureDistances(grid, candidates, ranking);
-    std::stable_sort(ranking.begin(), ranking.end(), [](const RankEntry& a, const RankEntry& b) {
-        return a.distance < b.distance;
-    });
+    for (std::size_t i = 0; i < ranking.size(); ++i) {
+        keys[i] = (static_cast<std::uint64_t>(ranking[i].distance) << positionBits) | i;
+    }
+    std::sort(keys.begin(), keys.end());
+    for (std::size_t i = 0; i < ranking.size(); ++i) {
+        const GlyphTemplate& glyph = *candidates[keys[i] & positionMask];
+        ranking[i] = {static_cast<std::uint8_t>(glyph.code),
+                      static_cast<int>(keys[i] >> positionBits)};
+    }
     return ranking;
 }
 
 // Index of the winning entry under the rule for the digit one. A narrow box
 // turns the first entry into a "1" (halving its distance if it already was
 // one); a wide box skips entries that are "1".
-std::size_t chooseWinner(std::vector<RankEntry>& ranking, int w, int h, bool oneRule) {
+std::size_t chooseWinner(std::span<RankEntry> ranking, int w, int h, bool oneRule) {
     if (!oneRule) {
         return 0;
     }
@@ -163,7 +193,7 @@ std::size_t chooseWinner(std::vector<RankEntry>& ranking, int w, int h, bool one
 
 // True when the nearest entry from `winner` on with a different code is more
 // than twice as far as the winner.
-bool clearMargin(const std::vector<RankEntry>& ranking, std::size_t winner) {
+bool clearMargin(std::span<const RankEntry> ranking, std::size_t winner) {
     const RankEntry& chosen = ranking[winner];
     const auto rival =
         std::find_if(ranking.begin() + static_cast<std::ptrdiff_t>(winner), ranking.end(),
@@ -178,7 +208,20 @@ CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
     if (candidates.empty() || !plane.valid() || plane.width < 1 || plane.height < 1) {
         return {};
     }
-    std::vector<RankEntry> ranking = rankCandidates(sampleBox(plane, x, y, w, h), candidates);
+    // Room on the stack for the lists of the plate formats; longer ones (never
+    // given by the formats) get room on the heap.
+    std::array<RankEntry, maxCandidates> entries;
+    std::array<std::uint64_t, maxCandidates> keys;
+    RankRoom room{entries, keys};
+    std::vector<RankEntry> longEntries;
+    std::vector<std::uint64_t> longKeys;
+    if (candidates.size() > entries.size()) {
+        longEntries.resize(candidates.size());
+        longKeys.resize(candidates.size());
+        room = {longEntries, longKeys};
+    }
+    const std::span<RankEntry> ranking =
+        rankCandidates(sampleBox(plane, x, y, w, h), candidates, room);
     const std::size_t winner = chooseWinner(ranking, w, h, oneRule);
     const RankEntry& chosen = ranking[winner];
     int score = ((glyphCells - chosen.distance) * maxScore) / glyphCells;

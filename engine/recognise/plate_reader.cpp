@@ -7,8 +7,8 @@
 #include "engine/recognise/segment.h"
 #include "image/plate_corner_trailer.h"
 
-#include <memory>
-#include <vector>
+#include <array>
+#include <span>
 
 namespace {
 
@@ -17,16 +17,22 @@ constexpr int greyPlaneCount = 2;
 // Middle characters first: a confident reading narrows the band for the rest.
 constexpr std::array<int, maxPlatePositions> positionOrder = {3, 2, 4, 6, 0, 1, 5, 7};
 
-using CandidateLists = std::array<std::vector<const GlyphTemplate*>, allowedListCount>;
-
-CandidateLists buildCandidateLists(int formatIndex) {
-    CandidateLists lists;
-    for (int list = 0; list < plateFormats[formatIndex].listCount; ++list) {
-        lists[list].resize(maxCandidates);
-        lists[list].resize(buildCandidates(formatIndex, list, lists[list]));
+// The candidate templates of each allowed list of a format, in fixed room.
+class CandidateLists {
+public:
+    explicit CandidateLists(int formatIndex) {
+        for (int list = 0; list < plateFormats[formatIndex].listCount; ++list) {
+            counts_[list] = buildCandidates(formatIndex, list, room_[list]);
+        }
     }
-    return lists;
-}
+    std::span<const GlyphTemplate* const> operator[](int list) const {
+        return std::span(room_[list]).first(static_cast<std::size_t>(counts_[list]));
+    }
+
+private:
+    std::array<std::array<const GlyphTemplate*, maxCandidates>, allowedListCount> room_{};
+    std::array<int, allowedListCount> counts_{};
+};
 
 // The two grey planes and the eight filtered binary planes of the plate in
 // the slot about to be stored.
@@ -49,7 +55,7 @@ void prepareBinaryPlanes(RecognitionContext& context, const PlateFormat& format,
 // Every position of every binary plane, read in the fixed position order.
 VoteTable readPlanes(RecognitionContext& context, const PlateFormat& format,
                      const CandidateLists& candidates) {
-    const auto points = std::make_unique<OutlinePoints>();
+    OutlinePoints points;
     std::array<std::array<CharBox, maxPlatePositions>, binaryPlaneCount> boxes{};
     VoteTable votes{};
     for (int k = 0; k < binaryPlaneCount; ++k) {
@@ -59,7 +65,7 @@ VoteTable readPlanes(RecognitionContext& context, const PlateFormat& format,
         CharacterBand band{firstBandRow, lastBandRow};
         for (int i = 0; i < format.charCount; ++i) {
             const int p = positionOrder[i];
-            votes[k][p] = segmentPosition(plane, format, p, band, *points, boxes[k][p],
+            votes[k][p] = segmentPosition(plane, format, p, band, points, boxes[k][p],
                                           candidates[format.charList[p]]);
         }
     }
@@ -71,7 +77,7 @@ VoteTable readPlanes(RecognitionContext& context, const PlateFormat& format,
 int recogniseCharacters(RecognitionContext& context, int formatIndex, RecognitionResult& result) {
     const PlateFormat& format = plateFormats[formatIndex];
     const bool trailer = cornersFromTrailer;
-    const CandidateLists candidates = buildCandidateLists(formatIndex);
+    const CandidateLists candidates(formatIndex);
     prepareBinaryPlanes(context, format, result.count, trailer);
     VoteTable votes = readPlanes(context, format, candidates);
 

@@ -1,7 +1,8 @@
 #include "engine/recognise/plate_vote.h"
 
 #include <algorithm>
-#include <vector>
+#include <span>
+#include <tuple>
 
 namespace {
 
@@ -53,22 +54,25 @@ void vetoIncompletePlanes(VoteTable& votes, int charCount) {
 }
 
 CharMatch votePosition(const VoteTable& votes, int position) {
-    std::vector<CharMatch> seen; // distinct codes in the order first seen, best score each
+    // Distinct codes in the order first seen, best score each; at most one per plane.
+    std::array<CharMatch, std::tuple_size_v<VoteTable>> room{};
+    std::size_t distinct = 0;
     for (const PlateReading& plane : votes) {
         const CharMatch& m = plane[position];
         if (m.code == 0) {
             continue;
         }
+        const auto seen = std::span(room).first(distinct);
         const auto known = std::find_if(seen.begin(), seen.end(),
                                         [&](const CharMatch& s) { return s.code == m.code; });
         if (known == seen.end()) {
-            seen.push_back(m);
+            room[distinct++] = m;
         } else if (m.score > known->score) {
             *known = m;
         }
     }
     CharMatch winner{};
-    for (const CharMatch& s : seen) {
+    for (const CharMatch& s : std::span(room).first(distinct)) {
         if (s.score > winner.score) {
             winner = s;
         }

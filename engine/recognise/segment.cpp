@@ -18,6 +18,9 @@ constexpr int sizeTolerance = 2;
 constexpr int confidentScore = 80;
 constexpr int tallNumerator = 4; // boxes below 4/5 of the character height are not read
 constexpr int tallDenominator = 5;
+// A box narrower than a third of its height is a "1" or one stroke of a
+// wider character; lists without "1" do not read it.
+constexpr int strokeFraction = 3;
 constexpr int wideFraction = 4; // wider than a character by a quarter: slide windows
 constexpr int slideStep = 4;
 constexpr int slideLimit = -4;
@@ -87,7 +90,9 @@ public:
         : plane_(plane), format_(format), position_(position),
           centreX_(format.charCentreX[position]), band_(band), points_(points), box_(box),
           candidates_(candidates), oneRule_(format.fontSet == 0 && position > 0),
-          window_(searchWindow()) {}
+          window_(searchWindow()),
+          oneAllowed_(std::any_of(candidates.begin(), candidates.end(),
+                                  [](const GlyphTemplate* t) { return t->code == digitOne; })) {}
 
     CharMatch read() {
         box_ = CharBox{};
@@ -170,7 +175,8 @@ private:
 
     void classify() {
         lastClassified_ = shapeOf(box_);
-        if (box_.height < (format_.charHeight * tallNumerator) / tallDenominator) {
+        if (box_.height < (format_.charHeight * tallNumerator) / tallDenominator ||
+            (!oneAllowed_ && isStroke())) {
             return;
         }
         const CharMatch match = classifyBox(plane_, box_.leftX, box_.topY, box_.width, box_.height,
@@ -183,6 +189,8 @@ private:
             done_ = true;
         }
     }
+
+    bool isStroke() const { return box_.width * strokeFraction < box_.height; }
 
     void narrowBand() {
         if (box_.topY > band_.top) {
@@ -224,6 +232,7 @@ private:
     std::span<const GlyphTemplate* const> candidates_;
     bool oneRule_;
     TraceRect window_;
+    bool oneAllowed_;
     CharMatch best_{};
     std::optional<CharMatch> lastMatch_;
     BoxShape lastClassified_{};

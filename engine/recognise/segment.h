@@ -47,7 +47,9 @@ int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow, ColumnT
 
 // Finds and reads the character at `position` of `plane` (0 background, 255
 // stroke). `box` is cleared and receives the union of the blobs found;
-// `band` is narrowed after a confident reading (score 80 or more). Returns
+// `band` is narrowed after a confident reading (score 80 or more). A box
+// narrower than a third of its height (one stroke of a character) is read
+// only when `candidates` hold a "1". Returns
 // the best reading, code 0 and score 0 when nothing character-sized was found.
 CharMatch segmentPosition(const BytePlane& plane, const PlateFormat& format, int position,
                           CharacterBand& band, OutlinePoints& points, CharBox& box,

@@ -1,5 +1,6 @@
 #include "image/test_pictures.h"
 #include "ordered_runner.h"
+#include "support/temp_path.h"
 
 #include <nlohmann/json.hpp>
 
@@ -39,9 +40,9 @@ CliRun runCli(const std::string& arguments) {
 class CliFiles : public testing::Test {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kavro-cli-" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_dir =
+            tempPath("kavro-cli-" +
+                     std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(m_dir);
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }

@@ -1,4 +1,5 @@
 #include "test_pictures.h"
+#include "support/temp_path.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -143,7 +144,7 @@ Bytes withTrailer(Bytes file, std::uint8_t secondMarker,
 }
 
 std::string writeTempFile(const std::string& name, const Bytes& bytes) {
-    const auto path = std::filesystem::temp_directory_path() / ("kavro-test-" + name);
+    const auto path = tempPath("kavro-test-" + name);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

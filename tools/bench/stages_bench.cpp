@@ -1,11 +1,13 @@
 // Every stage of one read, on drawn pictures of 640 x 480 and 1920 x 1080 with
 // a blue plate: JPEG decoding, preparing the working planes, the edge plane,
-// the search of all scan rows, and the corner path (warp and reading). Run as
-// one program so that the stages can be compared with each other.
+// the search of all scan rows, and the corner path (warp and reading) whole and
+// in its two steps, rectification and recogniseCharacters. Run as one program
+// so that the stages can be compared with each other.
 
 #include "app/driver/recognition_driver.h"
 #include "engine/context/edge_plane.h"
 #include "engine/context/recognition_context.h"
+#include "engine/recognise/plate_reader.h"
 #include "image/dib.h"
 #include "image/plate_corner_trailer.h"
 #include "tools/scenegen/encoders.h"
@@ -103,6 +105,33 @@ void trailerPath(benchmark::State& state) {
     cornersFromTrailer = false;
 }
 
+void rectification(benchmark::State& state) {
+    Fixture& fixture = fixtureFor(state);
+    RecognitionContext& context = fixture.context;
+    trailerCorners = fixture.corners;
+    const PlateCorners corners = trailerCornersInPicture(context);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(warpPlateFromCorners(context.plateImages[0].get(), corners,
+                                                      context.sourceImage.get(), context.imageWidth,
+                                                      context.imageHeight));
+    }
+}
+
+void readPlate(benchmark::State& state) {
+    Fixture& fixture = fixtureFor(state);
+    RecognitionContext& context = fixture.context;
+    trailerCorners = fixture.corners;
+    warpPlateFromCorners(context.plateImages[0].get(), trailerCornersInPicture(context),
+                         context.sourceImage.get(), context.imageWidth, context.imageHeight);
+    cornersFromTrailer = true;
+    RecognitionResult result{};
+    for (auto _ : state) {
+        result = {};
+        benchmark::DoNotOptimize(recogniseCharacters(context, 1, result));
+    }
+    cornersFromTrailer = false;
+}
+
 void pictureSizes(benchmark::internal::Benchmark* benchmark) {
     benchmark->Arg(640)->Arg(1920)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime();
 }
@@ -114,5 +143,7 @@ BENCHMARK(prepareImage)->Apply(pictureSizes);
 BENCHMARK(edgePlane)->Apply(pictureSizes);
 BENCHMARK(searchAllRows)->Apply(pictureSizes);
 BENCHMARK(trailerPath)->Apply(pictureSizes);
+BENCHMARK(rectification)->Apply(pictureSizes);
+BENCHMARK(readPlate)->Apply(pictureSizes);
 
 BENCHMARK_MAIN();

@@ -14,6 +14,10 @@
 // Character samples grouped by code, in a fixed order.
 using SamplesByCode = std::map<std::uint8_t, std::vector<GlyphRows>>;
 
+// How many variants of a character its samples support, at most `variants`:
+// one per 10 samples for letters and digits, one per 5 for Chinese characters.
+int learnableVariants(const SamplesByCode& samples, std::uint8_t code, int variants);
+
 // The faces the Chinese characters are rendered from, one per variant (the
 // last one repeats when a character has more variants).
 std::vector<FontFace> chineseFaces();

@@ -6,6 +6,7 @@
 #include "image/message_capture.h"
 #include "image/plate_corner_trailer.h"
 #include "image/test_pictures.h"
+#include "support/temp_path.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,9 @@ constexpr PictureReader allReaders[] = {PictureReader::byContent, PictureReader:
 class BadInput : public testing::Test {
 protected:
     void SetUp() override {
-        m_dir = fs::temp_directory_path() /
-                ("kavro-bad-input-" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_dir =
+            tempPath("kavro-bad-input-" +
+                     std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::create_directories(m_dir);
         const MessageCapture quiet;
         ASSERT_TRUE(readPicture(m_session, write(withTrailer(makeJpeg(64, 48), 0xD0, shownCorners)),

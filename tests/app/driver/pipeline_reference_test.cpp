@@ -9,6 +9,7 @@
 
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
+#include "support/temp_path.h"
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
 
@@ -170,7 +171,7 @@ std::vector<std::string> readLines(const std::filesystem::path& path) {
 }
 
 TEST(PipelineReference, EveryResultAndPlaneMatchesTheRecording) {
-    const auto dir = std::filesystem::temp_directory_path() / "kavro-pipeline-reference";
+    const auto dir = tempPath("kavro-pipeline-reference");
     std::filesystem::create_directories(dir);
     std::vector<std::string> lines;
     for (const PictureCase& picture : pictureCases) {

@@ -97,17 +97,27 @@ TEST(PlateSearch, FindsAndReadsEachFormat) {
             foundCount += found(read, scene.plates.front().codes) ? 1 : 0;
             exact += contains(read, scene.plates.front().codes) ? 1 : 0;
         }
-        EXPECT_GE(foundCount, 4) << "format " << format;
-        // Green plates are found, but their letter D is still read as 0.
-        if (format != 5) {
-            EXPECT_GT(exact, 0) << "format " << format;
-        }
+        EXPECT_GE(foundCount, 5) << "format " << format;
+        // Green plates are found, but their final D is often read as 0.
+        EXPECT_GE(exact, format == 5 ? 1 : 4) << "format " << format;
     }
 }
 
-// Over a mixed set the plate is located (read in at least half its positions)
-// in four pictures of five, and no plate is returned that has nothing in
-// common with the picture's plate.
+// Yellow plates are offered formats 2, 1 and 4 in turn; on a dump-truck plate
+// the first two may also be accepted, with boxes shifted by one character.
+// Format 4 must then be read from its own warp, not from theirs.
+TEST(PlateSearch, DumpTruckPlatesAreReadFromTheirOwnWarp) {
+    int exact = 0;
+    for (std::uint32_t seed = 100; seed < 112; ++seed) {
+        const Scene scene = drawScene(seed, easyScenes({4}));
+        exact += contains(readPlates(scene), scene.plates.front().codes) ? 1 : 0;
+    }
+    EXPECT_GE(exact, 11);
+}
+
+// Over a mixed set every plate is located (read in all but at most two
+// positions), four in five are read exactly, and no plate is returned that has
+// nothing in common with the picture's plate.
 TEST(PlateSearch, FindsMostPlatesOfAMixedSetAndNothingElse) {
     constexpr int pictures = 50;
     int foundCount = 0;
@@ -118,7 +128,7 @@ TEST(PlateSearch, FindsMostPlatesOfAMixedSetAndNothingElse) {
             drawScene(1000 + static_cast<std::uint32_t>(i), easyScenes({1, 2, 4, 5, 7}));
         const std::vector<Codes> read = readPlates(scene);
         const Codes& truth = scene.plates.front().codes;
-        foundCount += 2 * bestAgreement(read, truth) >= static_cast<int>(truth.size()) ? 1 : 0;
+        foundCount += found(read, truth) ? 1 : 0;
         exact += contains(read, truth) ? 1 : 0;
         for (const Codes& plate : read) {
             elsewhere += bestAgreement({plate}, truth) == 0 ? 1 : 0;
@@ -126,7 +136,8 @@ TEST(PlateSearch, FindsMostPlatesOfAMixedSetAndNothingElse) {
     }
     RecordProperty("exact", exact);
     RecordProperty("found", foundCount);
-    EXPECT_GE(foundCount * 5, pictures * 4);
+    EXPECT_GE(foundCount, pictures - 2);
+    EXPECT_GE(exact * 5, pictures * 4);
     EXPECT_EQ(elsewhere, 0);
 }
 
@@ -150,8 +161,8 @@ TEST(PlateSearch, TwoPlatesOfDifferentFormatsGiveBoth) {
         }
         bothExact += exact == 2 ? 1 : 0;
     }
-    EXPECT_GE(located, 2 * scenes - 1);
-    EXPECT_GE(bothExact, 1);
+    EXPECT_EQ(located, 2 * scenes);
+    EXPECT_GE(bothExact, scenes / 2);
 }
 
 TEST(PlateSearch, TwoPlatesOfTheSameFormatGiveOne) {

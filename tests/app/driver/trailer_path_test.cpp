@@ -5,6 +5,7 @@
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
 #include "image/message_sink.h"
+#include "support/temp_path.h"
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
 
@@ -22,9 +23,9 @@ constexpr int trailerFormat = 1;
 class TrailerPath : public testing::Test {
 protected:
     void SetUp() override {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("kavro-trailer-" +
-                 std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+        m_dir =
+            tempPath("kavro-trailer-" +
+                     std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::create_directories(m_dir);
     }
     void TearDown() override { std::filesystem::remove_all(m_dir); }
@@ -59,6 +60,7 @@ std::string afterProvince(const RecognitionResult& result) {
 TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
     PictureSession session;
     int exact = 0;
+    int provinces = 0;
     int lettersAndDigits = 0;
     for (int i = 0; i < sceneCount; ++i) {
         PlateTruth truth;
@@ -71,14 +73,17 @@ TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
         const bool read = plateNumberText(result, 0) == truth.text;
         exact += read;
         lettersAndDigits += afterProvince(result) == truth.text.substr(3);
+        provinces += plateNumberText(result, 0).starts_with(truth.text.substr(0, 3));
         if (read) {
             EXPECT_GE(result.confidence[0], 70) << truth.text;
         }
     }
-    // Province characters, rendered from a font, are the weak spot: whole
-    // plates come out exact less often than their letters and digits.
+    // Province characters are the weak spot: the scenes draw them from another
+    // face than the templates, and blurred into solid blobs they are drawn to
+    // the densest templates. Reached: 42 exact, 45 provinces, 47 letters and digits.
     EXPECT_GE(lettersAndDigits * 100, sceneCount * 90) << lettersAndDigits << " of " << sceneCount;
-    EXPECT_GE(exact * 100, sceneCount * 70) << exact << " of " << sceneCount;
+    EXPECT_GE(provinces * 100, sceneCount * 86) << provinces << " of " << sceneCount;
+    EXPECT_GE(exact * 100, sceneCount * 80) << exact << " of " << sceneCount;
 }
 
 TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -185,6 +188,69 @@ TEST(RecognitionContext, RefusesPicturesOverOneHundredMegapixels) {
     } catch (const std::invalid_argument& error) {
         EXPECT_STREQ(error.what(), "picture larger than 100 megapixels");
     }
+}
+
+} // namespace
+
+namespace {
+
+struct BufferAddresses {
+    const void* source;
+    const void* colour;
+    const void* edges;
+    const void* labels;
+
+    explicit BufferAddresses(const RecognitionContext& c)
+        : source(c.sourceImage.get()), colour(c.colourPlane.get()), edges(c.edgePlane.get()),
+          labels(c.labelPlane.get()) {}
+};
+
+TEST(RecognitionContext, PictureOfTheSameSizeReusesTheBuffers) {
+    RecognitionContext context;
+    const TestPicture first = uniformPicture(640, 480, {200, 200, 200});
+    context.prepareImage(first.span(), 640, 480, false);
+    const BufferAddresses before(context);
+    const TestPicture second = uniformPicture(640, 480, {10, 20, 30});
+    context.prepareImage(second.span(), 640, 480, false);
+
+    const BufferAddresses after(context);
+    EXPECT_EQ(after.source, before.source);
+    EXPECT_EQ(after.colour, before.colour);
+    EXPECT_EQ(after.edges, before.edges);
+    EXPECT_EQ(after.labels, before.labels);
+    EXPECT_EQ(context.sourceImage[0], 10);
+    EXPECT_EQ(context.colourPlane[std::size_t{512} * 3 * 200 + 2], 30);
+    EXPECT_EQ(context.rowTable[100].row, context.labelPlane.get() + 512 * 100);
+}
+
+// The same number of source bytes in another shape keeps the picture copy; another
+// plane height gives new planes.
+TEST(RecognitionContext, OnlyBuffersOfUnchangedSizeAreReused) {
+    RecognitionContext context;
+    const TestPicture first = uniformPicture(640, 480, {200, 200, 200});
+    context.prepareImage(first.span(), 640, 480, false);
+    const BufferAddresses before(context);
+    const TestPicture second = rowNumberedPicture(480, 640);
+    context.prepareImage(second.span(), 480, 640, false);
+
+    const BufferAddresses after(context);
+    EXPECT_EQ(after.source, before.source);
+    EXPECT_NE(context.planeHeight, 384);
+    EXPECT_EQ(context.rowTable[context.planeHeight - 1].row,
+              context.labelPlane.get() + 512 * (context.planeHeight - 1));
+}
+
+// A picture read from the context's own copy is converted into fresh buffers, the
+// same as from anywhere else.
+TEST(RecognitionContext, PictureTakenFromTheContextItself) {
+    RecognitionContext context;
+    const TestPicture first = rowNumberedPicture(512, 100);
+    context.prepareImage(first.span(), 512, 100, false);
+    const std::vector<std::uint8_t> grey(context.grayPlane.get(),
+                                         context.grayPlane.get() + 512 * 64);
+    const std::span<const std::uint8_t> own(context.sourceImage.get(), std::size_t{512} * 100 * 3);
+    context.prepareImage(own, 512, 100, false);
+    EXPECT_TRUE(std::equal(grey.begin(), grey.end(), context.grayPlane.get()));
 }
 
 } // namespace

@@ -92,6 +92,22 @@ TEST(AverageBoxSize, RoundedMeansAndTheFallbackWidth) {
     EXPECT_EQ(narrow.averageWidth, 10);
 }
 
+TEST(HasPlateProportions, MeanBoxAtLeastOnePointFourTimesAsHighAsWide) {
+    const struct {
+        int height;
+        int width;
+        bool plate;
+    } cases[] = {
+        {28, 20, true},  // exactly 1.4
+        {27, 20, false}, // 1.35: lettering on a sign
+        {40, 20, true},  // plate characters
+        {14, 11, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(hasPlateProportions({c.height, c.width}), c.plate) << c.height << "x" << c.width;
+    }
+}
+
 GapStats gapsWith(int maxRatio, int secondRatio, int maxIndex, int secondIndex) {
     GapStats gaps;
     gaps.maxGapRatio = maxRatio;

@@ -216,6 +216,28 @@ TEST(SegmentPosition, NeverReadsABoxShorterThanFourFifthsOfACharacter) {
     EXPECT_EQ(reading.band.bottom, lastBandRow);
 }
 
+TEST(SegmentPosition, ReadsANarrowStrokeOnlyWhereAOneIsAllowed) {
+    // A lone stroke 80 rows high: narrower than a third of that (26) it can
+    // only be a "1" or part of a character, so a list without "1" never reads
+    // it; from 27 columns on it is read like any box.
+    struct Case {
+        int position;
+        int width;
+        bool read;
+    };
+    const Case cases[] = {{0, 20, false}, {0, 26, false}, {0, 27, true},
+                          {1, 20, false}, {3, 10, true},  {3, 20, true}};
+    for (const Case& c : cases) {
+        const int centre = plateFormats[1].charCentreX[c.position];
+        TestPlane plane(plateWidth, plateHeight);
+        plane.fill(centre - c.width / 2, charTop, centre - c.width / 2 + c.width - 1,
+                   charTop + charHeight - 1);
+        const Reading reading = readPosition(plane, 1, c.position);
+        EXPECT_EQ(reading.box.width, c.width) << c.position << " " << c.width;
+        EXPECT_EQ(reading.match.code != 0, c.read) << c.position << " " << c.width;
+    }
+}
+
 TEST(SegmentPosition, StrokesOnThePlaneBorderAreNotTraced) {
     // A bar over the full plate height: every probe column's run starts on
     // row 0 and ends on the last row, where no trace may start.

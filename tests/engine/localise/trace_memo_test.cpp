@@ -1,0 +1,113 @@
+#include "engine/localise/trace_memo.h"
+
+#include "support/test_plane.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int threshold = 128;
+
+// A 5 x 9 block: an outline of 24 points whose box is 5 x 9.
+TestPlane blockPlane() {
+    TestPlane plane(40, 30);
+    plane.fill(10, 10, 14, 18);
+    return plane;
+}
+
+struct Outcome {
+    bool traced;
+    CharBox box;
+};
+
+Outcome traceOnce(const TestPlane& plane, int x, int y, OutlinePoints& points) {
+    Outcome outcome{};
+    outcome.traced = traceAndMeasureOnce(plane.view(), threshold, x, y, points, outcome.box);
+    return outcome;
+}
+
+void expectSameBox(const CharBox& a, const CharBox& b) {
+    EXPECT_EQ(a.traced, b.traced);
+    EXPECT_EQ(a.leftX, b.leftX);
+    EXPECT_EQ(a.rightX, b.rightX);
+    EXPECT_EQ(a.topY, b.topY);
+    EXPECT_EQ(a.bottomY, b.bottomY);
+    EXPECT_EQ(a.midLeftY, b.midLeftY);
+    EXPECT_EQ(a.centreX, b.centreX);
+    EXPECT_EQ(a.centreY, b.centreY);
+    EXPECT_EQ(a.width, b.width);
+    EXPECT_EQ(a.height, b.height);
+}
+
+TEST(TraceMemo, GivesTheBoxOfAPlainTraceAndMeasure) {
+    const TestPlane plane = blockPlane();
+    auto points = std::make_unique<OutlinePoints>();
+    TraceRect rect{};
+    const int count = traceOutline(plane.view(), threshold, nullptr, 10, 14, *points, rect, false);
+    ASSERT_GT(count, 0);
+    CharBox expected;
+    measureOutline(rect, expected, std::span(*points).first(static_cast<std::size_t>(count)));
+
+    const TraceMemoScope scope;
+    const Outcome first = traceOnce(plane, 10, 14, *points);
+    (*points)[0] = {-1, -1, 0};
+    const Outcome again = traceOnce(plane, 10, 14, *points);
+    ASSERT_TRUE(first.traced && again.traced);
+    expectSameBox(first.box, expected);
+    expectSameBox(again.box, expected);
+    EXPECT_EQ((*points)[0].x, -1) << "a remembered outline is not walked again";
+}
+
+TEST(TraceMemo, RemembersFailuresAndLeavesTheBoxAlone) {
+    const TestPlane plane = blockPlane();
+    auto points = std::make_unique<OutlinePoints>();
+    const TraceMemoScope scope;
+    for (int pass = 0; pass < 2; ++pass) {
+        CharBox box;
+        box.width = 77;
+        EXPECT_FALSE(traceAndMeasureOnce(plane.view(), threshold, 25, 14, *points, box));
+        EXPECT_EQ(box.width, 77);
+    }
+}
+
+TEST(TraceMemo, KeepsTheProfilesOfTheBoxFilled) {
+    const TestPlane plane = blockPlane();
+    auto points = std::make_unique<OutlinePoints>();
+    const TraceMemoScope scope;
+    for (int pass = 0; pass < 2; ++pass) {
+        CharBox box;
+        box.leftProfile = {{1, 2, 0}};
+        ASSERT_TRUE(traceAndMeasureOnce(plane.view(), threshold, 10, 14, *points, box));
+        EXPECT_EQ(box.leftProfileCount(), 1);
+    }
+}
+
+// Another row, another threshold, another plane or a new scope never see an
+// earlier answer.
+TEST(TraceMemo, AnswersOnlyTheSameRowThresholdPlaneAndScope) {
+    TestPlane plane = blockPlane();
+    auto points = std::make_unique<OutlinePoints>();
+    {
+        const TraceMemoScope scope;
+        ASSERT_TRUE(traceOnce(plane, 10, 14, *points).traced);
+        CharBox box;
+        EXPECT_FALSE(traceAndMeasureOnce(plane.view(), 255, 10, 14, *points, box))
+            << "nothing lies above 255";
+        EXPECT_TRUE(traceOnce(plane, 10, 15, *points).traced);
+        const TestPlane other(40, 30);
+        EXPECT_FALSE(traceOnce(other, 10, 14, *points).traced) << "another plane";
+    }
+    plane.fill(10, 10, 14, 18, 0);
+    {
+        const TraceMemoScope scope;
+        EXPECT_FALSE(traceOnce(plane, 10, 14, *points).traced) << "a new scope forgets";
+    }
+    plane.fill(10, 10, 14, 18);
+    EXPECT_TRUE(traceOnce(plane, 10, 14, *points).traced);
+    plane.fill(10, 10, 14, 18, 0);
+    EXPECT_FALSE(traceOnce(plane, 10, 14, *points).traced) << "outside a scope nothing is kept";
+}
+
+} // namespace
