@@ -17,6 +17,19 @@ constexpr int firstRowAboveBottom = 13;
 constexpr int rowSpacing = 12;
 constexpr int searchedFraction = 3; // rows above the top third are never scanned
 constexpr int maxMissingAllowed = 2;
+constexpr int tallestFullySearched = 3; // planes up to this many times as tall as wide
+
+// Rows from `first` down to just above the top third, `spacing` apart.
+constexpr int rowsBetween(int first, int limit, int spacing) {
+    return first > limit ? (first - limit - 1) / spacing + 1 : 0;
+}
+
+constexpr int rowsOfPlane(int planeHeight) {
+    return rowsBetween(planeHeight - firstRowAboveBottom, planeHeight / searchedFraction,
+                       rowSpacing);
+}
+
+constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 
 int readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
     const int warped =
@@ -46,25 +59,32 @@ int readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result
     return found;
 }
 
-// Scan rows every 12 working rows from near the bottom up to the top third,
-// until two plates are stored. Each search starts from a fresh copy of the
-// blue plane in the work plane.
+// Scans the planned rows from the bottom up until two plates are stored. Each
+// search starts from a fresh copy of the blue plane in the work plane.
 int searchPlates(RecognitionContext& context, RecognitionResult& result) {
     const TraceMemoScope memo; // the edge plane stays as it is throughout the search
     const std::size_t planeBytes = static_cast<std::size_t>(context.planeWidth) *
                                    static_cast<std::size_t>(context.planeHeight);
     std::copy_n(context.bluePlane.get(), planeBytes, context.workPlane.get());
-    const int limit = context.planeHeight / searchedFraction;
-    for (int y = context.planeHeight - firstRowAboveBottom; y > limit; y -= rowSpacing) {
-        if (result.count >= maxPlates) {
-            break;
-        }
-        readScanRow(context, y, result);
+    const ScanRows rows = planScanRows(context.planeHeight);
+    for (int i = 0; i < rows.count && result.count < maxPlates; ++i) {
+        readScanRow(context, rows.first - i * rows.spacing, result);
     }
     return result.count;
 }
 
 } // namespace
+
+ScanRows planScanRows(int planeHeight) {
+    const int first = planeHeight - firstRowAboveBottom;
+    const int limit = planeHeight / searchedFraction;
+    int spacing = rowSpacing;
+    if (rowsBetween(first, limit, spacing) > maxScanRows) {
+        const int stretch = first - limit;
+        spacing = (stretch + maxScanRows - 1) / maxScanRows;
+    }
+    return {first, spacing, rowsBetween(first, limit, spacing)};
+}
 
 PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
     const double scale = static_cast<double>(context.imageWidth) / workingWidth;

@@ -8,6 +8,19 @@
 
 struct RecognitionContext;
 
+// The working rows the plate search scans, from `first` upwards every `spacing` rows:
+// from near the bottom of the working planes up to their top third, every 12 rows. A
+// plane more than three times as tall as it is wide (a tall narrow picture, scaled up to
+// the working width) gets its rows spread over the same stretch, no more of them than a
+// plane three times as tall as wide has: the search's work stays bounded whatever the
+// picture's shape.
+struct ScanRows {
+    int first = 0;
+    int spacing = 0;
+    int count = 0;
+};
+ScanRows planScanRows(int planeHeight);
+
 // Clears `result`, fills it and returns its count.
 int recognisePlates(RecognitionContext& context, RecognitionResult& result);
 

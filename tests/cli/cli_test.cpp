@@ -121,6 +121,13 @@ TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
     truncatedJpeg.resize(truncatedJpeg.size() / 2);
     Bytes truncatedBitmap = makeBitmap({.width = 64, .height = 48});
     truncatedBitmap.resize(100);
+    Bytes offsetPastEnd = makeBitmap({.width = 64, .height = 48});
+    putU32(offsetPastEnd, 10, static_cast<std::uint32_t>(offsetPastEnd.size() + 1));
+    Bytes widthZero = makeBitmap({.width = 64, .height = 48});
+    putU32(widthZero, 18, 0);
+    constexpr std::int16_t most = 32767;
+    const Bytes farCorners =
+        withTrailer(makeJpeg(64, 48), 0xD0, {-most, -most, most, -most, -most, most, most, most});
     struct Case {
         std::string path;
         std::string result; // what follows "PATH: "
@@ -129,6 +136,10 @@ TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
         {write("empty.jpg", {}), "error: "},
         {write("one-byte.bmp", {'B'}), "error: "},
         {write("truncated.bmp", truncatedBitmap), "error: Read bitmapfileheader error!"},
+        {write("offset.bmp", offsetPastEnd), "error: Bad BMP pixel offset!"},
+        {write("width-0.bmp", widthZero), "error: Bad BMP size!"},
+        {write("width-0.jpg", withFrameSize(makeJpeg(16, 16), 16, 0)), "error: "},
+        {write("far-corners.jpg", farCorners), "无法识别车牌！"},
         {write("good.bmp", makeBitmap({.width = 64, .height = 48})), "无法识别车牌！"},
         {write("tall.bmp", makeBitmap({.width = 1, .height = 405})),
          "error: picture too narrow for its height"},

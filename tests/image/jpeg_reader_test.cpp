@@ -94,20 +94,6 @@ TEST(LoadJpeg, RefusedFilesKeepThePreviousPictureAndCorners) {
     expectRefused(withTrailer(makeBitmap({}), 0xD0, {}), "Not a JPEG file");
 }
 
-// Sets the height and width of the frame header (SOF0) of a baseline file.
-Bytes withFrameSize(Bytes file, int height, int width) {
-    for (std::size_t i = 0; i + 8 < file.size(); ++i) {
-        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
-            file[i + 5] = static_cast<std::uint8_t>(height >> 8);
-            file[i + 6] = static_cast<std::uint8_t>(height);
-            file[i + 7] = static_cast<std::uint8_t>(width >> 8);
-            file[i + 8] = static_cast<std::uint8_t>(width);
-            break;
-        }
-    }
-    return file;
-}
-
 TEST(LoadJpeg, HugeFramesAreRefusedBeforeDecoding) {
     expectRefused(withFrameSize(makeJpeg(16, 16), 16, 32768), "Bad JPEG size!");
     expectRefused(withFrameSize(makeJpeg(16, 16), 40000, 16), "Bad JPEG size!");

@@ -118,6 +118,19 @@ Bytes makeJpeg(int width, int height, JpegKind kind) {
     return file;
 }
 
+Bytes withFrameSize(Bytes file, int height, int width) {
+    for (std::size_t i = 0; i + 8 < file.size(); ++i) {
+        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+            file[i + 5] = static_cast<std::uint8_t>(height >> 8);
+            file[i + 6] = static_cast<std::uint8_t>(height);
+            file[i + 7] = static_cast<std::uint8_t>(width >> 8);
+            file[i + 8] = static_cast<std::uint8_t>(width);
+            break;
+        }
+    }
+    return file;
+}
+
 Bytes withTrailer(Bytes file, std::uint8_t secondMarker,
                   const std::array<std::int16_t, 8>& corners) {
     file.push_back(0xFF);

@@ -34,6 +34,10 @@ enum class JpegKind { colour, grey, cmyk, progressive };
 // files are colour files in progressive scans.
 Bytes makeJpeg(int width, int height, JpegKind kind = JpegKind::colour);
 
+// A baseline file whose frame header (SOF0) declares another height and width;
+// the coded data stays as it was.
+Bytes withFrameSize(Bytes file, int height, int width);
+
 // `file` followed by a plate-corner trailer: 0xFF, `secondMarker` (0xD0 for a
 // real trailer) and the eight corner values.
 Bytes withTrailer(Bytes file, std::uint8_t secondMarker,

@@ -139,33 +139,49 @@ TEST_F(BadInput, PipesAndDevicesAreRefusedWithoutWaiting) {
     }
 }
 
-TEST_F(BadInput, TruncatedBitmapsAreRefusedAtEveryLength) {
-    const Bytes file = makeBitmap({.width = 7, .height = 5});
-    for (std::size_t length = 0; length < file.size(); ++length) {
-        Bytes truncated = cut(file, length);
-        expectRefused(truncated, "cut to " + std::to_string(length));
-        if (length >= 6) { // the declared size made to agree: the pixels are still missing
-            putU32(truncated, 2, static_cast<std::uint32_t>(length));
-            expectRefused(truncated, "cut to " + std::to_string(length) + ", size adjusted");
+TEST_F(BadInput, TruncatedBitmapsOfEveryKindAreRefusedAtEveryLength) {
+    const BitmapLayout kinds[] = {{.width = 7, .height = 5},
+                                  {.width = 5, .height = 3, .bitCount = 8},
+                                  {.width = 3, .height = 4, .bitCount = 32, .topDown = true}};
+    for (const BitmapLayout& kind : kinds) {
+        const Bytes file = makeBitmap(kind);
+        for (std::size_t length = 0; length < file.size(); ++length) {
+            const std::string what =
+                std::to_string(kind.bitCount) + "-bit, cut to " + std::to_string(length);
+            Bytes truncated = cut(file, length);
+            expectRefused(truncated, what);
+            if (length >= 6) { // the declared size made to agree: the pixels are still missing
+                putU32(truncated, 2, static_cast<std::uint32_t>(length));
+                expectRefused(truncated, what + ", size adjusted");
+            }
         }
     }
 }
 
+// Cut short, and cut short with the trailer still behind the remains.
 TEST_F(BadInput, TruncatedJpegsAreReadWhereTheDecoderCanOrRefused) {
-    for (const JpegKind kind : {JpegKind::colour, JpegKind::progressive}) {
+    constexpr TrailerCorners plateCorners{100, 10, 400, 10, 100, 60, 400, 60};
+    for (const JpegKind kind : {JpegKind::colour, JpegKind::grey, JpegKind::progressive}) {
         const Bytes file = makeJpeg(48, 8, kind); // 64 working rows: quick to prepare
         for (std::size_t length = 0; length < file.size(); length += 11) {
-            const std::string what = "cut to " + std::to_string(length);
-            const Shown before(m_session);
-            const MessageCapture capture;
-            if (readPicture(m_session, write(cut(file, length)), PictureReader::byContent)) {
-                EXPECT_EQ(m_session.picture.GetWidth(), 48) << what;
-                EXPECT_EQ(m_session.picture.GetHeight(), 8) << what;
-                EXPECT_FALSE(cornersFromTrailer) << what;
-                EXPECT_TRUE(recogniseCurrent(m_session)) << what;
-            } else {
-                EXPECT_EQ(Shown(m_session), before) << what;
-                EXPECT_FALSE(capture.messages.empty()) << what;
+            for (const bool trailer : {false, true}) {
+                const std::string what = "kind " + std::to_string(static_cast<int>(kind)) +
+                                         ", cut to " + std::to_string(length) +
+                                         (trailer ? ", trailer" : "");
+                const Bytes damaged = trailer ? withTrailer(cut(file, length), 0xD0, plateCorners)
+                                              : cut(file, length);
+                const Shown before(m_session);
+                const MessageCapture capture;
+                if (readPicture(m_session, write(damaged), PictureReader::byContent)) {
+                    EXPECT_EQ(m_session.picture.GetWidth(), 48) << what;
+                    EXPECT_EQ(m_session.picture.GetHeight(), 8) << what;
+                    EXPECT_EQ(cornersFromTrailer, trailer) << what;
+                    EXPECT_TRUE(recogniseCurrent(m_session)) << what;
+                    EXPECT_LE(m_session.result.count, trailer ? 1 : 0) << what;
+                } else {
+                    EXPECT_EQ(Shown(m_session), before) << what;
+                    EXPECT_FALSE(capture.messages.empty()) << what;
+                }
             }
         }
     }
@@ -190,6 +206,50 @@ TEST_F(BadInput, HeaderLiesAreRefusedThroughTheWholeRoad) {
         expectRefused(file, "height " + std::to_string(height));
     }
     EXPECT_EQ(expectRefused(makeJpeg(8, 8, JpegKind::cmyk), "CMYK").rfind("Unsupported", 0), 0u);
+}
+
+// A frame header that declares another size than the coded data holds: the
+// decoder reads the declared size (filling what is missing) or the file is refused.
+TEST_F(BadInput, JpegFrameSizesThatLieAreReadAtTheirSizeOrRefused) {
+    struct Lie {
+        int width, height;
+        const char* refusal; // nullptr: read at the declared size
+    };
+    const Lie lies[] = {
+        {0, 16, ""}, // the decoder's own message
+        {16, 0, ""},
+        {1, 16, nullptr},
+        {16, 1, nullptr},
+        {1, 1, nullptr},
+        {32767, 16, nullptr},
+        {16, 32767, "picture too narrow for its height"},
+        {32768, 16, "Bad JPEG size!"},
+        {16, 32768, "Bad JPEG size!"},
+    };
+    const Bytes file = makeJpeg(16, 16);
+    for (const auto& [width, height, refusal] : lies) {
+        const std::string what =
+            "declared " + std::to_string(width) + " x " + std::to_string(height);
+        const Bytes lying = withFrameSize(file, height, width);
+        if (refusal == nullptr) {
+            expectRecognised(lying, width, height, what);
+        } else {
+            EXPECT_EQ(expectRefused(lying, what).rfind(refusal, 0), 0u) << what;
+        }
+    }
+}
+
+TEST_F(BadInput, BitmapsOfEveryKindAreRecognised) {
+    const BitmapLayout kinds[] = {{.width = 64, .height = 48, .topDown = true},
+                                  {.width = 64, .height = 48, .bitCount = 8},
+                                  {.width = 64, .height = 48, .bitCount = 32},
+                                  {.width = 64, .height = 48, .bitCount = 32, .topDown = true}};
+    for (const BitmapLayout& kind : kinds) {
+        expectRecognised(makeBitmap(kind), 64, 48,
+                         std::to_string(kind.bitCount) + "-bit" +
+                             (kind.topDown ? ", top-down" : ""));
+        EXPECT_FALSE(cornersFromTrailer);
+    }
 }
 
 // The reader takes these, but their working planes would be gigabytes high.
@@ -244,6 +304,32 @@ TEST_F(BadInput, TrailerCornersThatCannotBeWarpedReadNothing) {
     for (const TrailerCorners& corners : cases) {
         expectRecognised(withTrailer(makeJpeg(640, 480), 0xD0, corners), 640, 480, "corners");
         EXPECT_EQ(m_session.result.count, 0) << corners[0] << ", " << corners[6];
+    }
+}
+
+// Corners far outside small, wide and narrow pictures, and corners of a plate that
+// fills a 1 x 1 picture.
+TEST_F(BadInput, TrailerCornersAtTheLimitsOfEverySizeAreRead) {
+    constexpr std::int16_t most = 32767;
+    const TrailerCorners cases[] = {
+        {-most, -most, most, -most, -most, most, most, most},
+        {most, -most, -most, -most, most, most, -most, most}, // mirrored
+        {0, 0, 511, 0, 0, 511, 511, 511},
+        {0, 0, 100, 0, 200, 0, 300, 0}, // collinear along the top row
+    };
+    struct Size {
+        int width, height;
+    };
+    const Size sizes[] = {{1, 1}, {2, 2}, {2000, 200}, {513, 64}, {64, 1000}};
+    for (const auto [width, height] : sizes) {
+        for (const TrailerCorners& corners : cases) {
+            const std::string what = std::to_string(width) + " x " + std::to_string(height) +
+                                     ", corner " + std::to_string(corners[0]);
+            expectRecognised(withTrailer(makeJpeg(width, height), 0xD0, corners), width, height,
+                             what);
+            EXPECT_TRUE(cornersFromTrailer) << what;
+            EXPECT_LE(m_session.result.count, 1) << what;
+        }
     }
 }
 
