@@ -7,6 +7,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <numeric>
 #include <stdexcept>
 
 namespace {
@@ -17,7 +18,9 @@ constexpr double borderInsetMm = 3.5;
 constexpr double borderWidthMm = 1.5;
 constexpr double borderRadiusMm = 4;
 constexpr double dotDiameterMm = 10;
-constexpr double oneBarWidthMm = 11; // the plain "1" of ordinary plates: one stroke
+// The plain "1" of ordinary plates: one stroke of the plate face, 10 mm wide,
+// centred in its 45 mm cell.
+constexpr double oneBarWidthMm = 10;
 // The regular CJK weight thickened by a stroke: a bold Hei look whose outlines
 // are not those of the bold weight the reader's templates come from.
 constexpr double chineseEmboldenMm = 3.5;
@@ -42,16 +45,21 @@ QPainterPath glyphOutline(const QFont& font, const QString& text) {
     return path;
 }
 
-// Maps `bounds` into the box: fills the box's height and, unless the shape is
-// narrower than that, its width; centred in the box.
-QTransform fitTransform(const QRectF& bounds, const QRectF& box) {
-    const double scaleY = box.height() / bounds.height();
-    const double scaleX = std::min(box.width() / bounds.width(), scaleY);
+// Scales `bounds` by the given factors about its centre and puts that centre
+// on the box's centre.
+QTransform centredTransform(const QRectF& bounds, const QRectF& box, double scaleX, double scaleY) {
     QTransform transform;
     transform.translate(box.center().x(), box.center().y());
     transform.scale(scaleX, scaleY);
     transform.translate(-bounds.center().x(), -bounds.center().y());
     return transform;
+}
+
+// Maps `bounds` into the box: fills the box's height and, unless the shape is
+// narrower than that, its width; centred in the box.
+QTransform fitTransform(const QRectF& bounds, const QRectF& box) {
+    const double scaleY = box.height() / bounds.height();
+    return centredTransform(bounds, box, std::min(box.width() / bounds.width(), scaleY), scaleY);
 }
 
 QPainterPath fitToBox(const QPainterPath& outline, const QRectF& box) {
@@ -73,17 +81,43 @@ QImage inked(const QImage& coverage, const QColor& ink) {
 
 // The picture's character box placed as an outline would be (its margin
 // around it), with its real proportions in millimetres.
-void paintPicture(QPainter& painter, const CharacterPicture& picture, const QRectF& box,
-                  const QColor& ink) {
+QTransform pictureTransform(const CharacterPicture& picture, const QRectF& box) {
     const QRectF pictureBox(picture.box);
     QTransform pixelsToMm;
     pixelsToMm.scale(picture.sizeMm.width() / pictureBox.width(),
                      picture.sizeMm.height() / pictureBox.height());
     pixelsToMm.translate(-pictureBox.left(), -pictureBox.top());
+    return pixelsToMm * fitTransform(QRectF(QPointF(0, 0), picture.sizeMm), box);
+}
+
+// Mean coverage across a row of the middle half of the picture's box, in
+// pixels: the width of the ink of a bar, soft edges included.
+double inkWidthPixels(const CharacterPicture& picture) {
+    const QRect& box = picture.box;
+    const int top = box.top() + box.height() / 4;
+    const int rows = std::max(1, box.height() / 2);
+    double coverage = 0;
+    for (int y = top; y < top + rows; ++y) {
+        const uchar* line = picture.coverage.constScanLine(y);
+        coverage += std::accumulate(line, line + picture.coverage.width(), 0.0);
+    }
+    return coverage / (rows * 255.0);
+}
+
+// A picture of a "1" as the plain bar of the plate face: the height of the box,
+// and the crop's ink, widened by the blur of the small crops, narrowed to the
+// bar's real width.
+QTransform barTransform(const CharacterPicture& picture, const QRectF& box) {
+    const double inkWidth = std::max(1.0, inkWidthPixels(picture));
+    return centredTransform(QRectF(picture.box), box, oneBarWidthMm / inkWidth,
+                            box.height() / picture.box.height());
+}
+
+void paintPicture(QPainter& painter, const CharacterPicture& picture,
+                  const QTransform& pixelsToPlate, const QColor& ink) {
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.setTransform(pixelsToMm * fitTransform(QRectF(QPointF(0, 0), picture.sizeMm), box),
-                         true);
+    painter.setTransform(pixelsToPlate, true);
     painter.drawImage(QPointF(0, 0), inked(picture.coverage, ink));
     painter.restore();
 }
@@ -124,8 +158,11 @@ void paintDot(QPainter& painter, const PlateStyle& style) {
 void paintCharacter(QPainter& painter, const PlateStyle& style, int position,
                     const PlateCharacter& character, const QColor& ink, const PlateFaces& faces) {
     const std::uint8_t code = character.code;
-    if (character.picture != nullptr) {
-        paintPicture(painter, *character.picture, charBox(style, position, 0), ink);
+    if (const CharacterPicture* picture = character.picture) {
+        const QRectF box = charBox(style, position, 0);
+        paintPicture(painter, *picture,
+                     code == '1' ? barTransform(*picture, box) : pictureTransform(*picture, box),
+                     ink);
         return;
     }
     painter.setBrush(ink);

@@ -116,8 +116,8 @@ TEST(PlateSearch, DumpTruckPlatesAreReadFromTheirOwnWarp) {
 }
 
 // Over a mixed set every plate is located (read in all but at most two
-// positions), four in five are read exactly, and no plate is returned that has
-// nothing in common with the picture's plate.
+// positions), at least 86 % are read exactly (reached: 46 of 50), and no plate
+// is returned that has nothing in common with the picture's plate.
 TEST(PlateSearch, FindsMostPlatesOfAMixedSetAndNothingElse) {
     constexpr int pictures = 50;
     int foundCount = 0;
@@ -137,7 +137,7 @@ TEST(PlateSearch, FindsMostPlatesOfAMixedSetAndNothingElse) {
     RecordProperty("exact", exact);
     RecordProperty("found", foundCount);
     EXPECT_GE(foundCount, pictures - 2);
-    EXPECT_GE(exact * 5, pictures * 4);
+    EXPECT_GE(exact * 100, pictures * 86);
     EXPECT_EQ(elsewhere, 0);
 }
 

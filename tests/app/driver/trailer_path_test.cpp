@@ -80,10 +80,10 @@ TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
     }
     // Province characters are the weak spot: the scenes draw them from another
     // face than the templates, and blurred into solid blobs they are drawn to
-    // the densest templates. Reached: 42 exact, 45 provinces, 47 letters and digits.
-    EXPECT_GE(lettersAndDigits * 100, sceneCount * 90) << lettersAndDigits << " of " << sceneCount;
+    // the densest templates. Reached: 43 exact, 45 provinces, 48 letters and digits.
+    EXPECT_GE(lettersAndDigits * 100, sceneCount * 92) << lettersAndDigits << " of " << sceneCount;
     EXPECT_GE(provinces * 100, sceneCount * 86) << provinces << " of " << sceneCount;
-    EXPECT_GE(exact * 100, sceneCount * 80) << exact << " of " << sceneCount;
+    EXPECT_GE(exact * 100, sceneCount * 82) << exact << " of " << sceneCount;
 }
 
 TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {

@@ -110,8 +110,8 @@ TEST(RealCharacters, PicturesFillTheBoxHeightAndKeepNarrowProportions) {
     ensureGuiApplication();
     const PlateStyle& style = plateStyle(1);
     const CharacterPicture wide = block(QSizeF(45, 90));
-    const CharacterPicture narrow = block(QSizeF(10, 90)); // a "1"
-    const std::vector<PlateCharacter> characters = {{0x8B, nullptr}, {'A', &wide}, {'1', &narrow},
+    const CharacterPicture narrow = block(QSizeF(10, 90));
+    const std::vector<PlateCharacter> characters = {{0x8B, nullptr}, {'A', &wide}, {'7', &narrow},
                                                     {'2', &wide},    {'3', &wide}, {'4', &wide},
                                                     {'5', &wide}};
     constexpr double pixelsPerMm = 2;
@@ -124,9 +124,40 @@ TEST(RealCharacters, PicturesFillTheBoxHeightAndKeepNarrowProportions) {
         EXPECT_TRUE(inkAt(plate, {x, top + 2}, pixelsPerMm)) << "fills the height";
         EXPECT_FALSE(inkAt(plate, {x, top - 3}, pixelsPerMm));
     }
-    const double a = style.charCentreXMm[1], one = style.charCentreXMm[2];
+    const double a = style.charCentreXMm[1], seven = style.charCentreXMm[2];
     EXPECT_TRUE(inkAt(plate, {a + 20, middle}, pixelsPerMm)) << "a wide picture fills the width";
-    EXPECT_FALSE(inkAt(plate, {one + 10, middle}, pixelsPerMm)) << "a narrow one stays narrow";
+    EXPECT_FALSE(inkAt(plate, {seven + 10, middle}, pixelsPerMm)) << "a narrow one stays narrow";
+}
+
+// The crops' "1"s come out 11 to 24 mm wide, their ink widened by the blur of
+// the small crops; on the plate the bar is 10 mm wide, centred in its cell.
+TEST(RealCharacters, AOneIsTheBarOfThePlateFaceWhateverItsPicturesWidth) {
+    ensureGuiApplication();
+    const PlateStyle& style = plateStyle(1);
+    const CharacterPicture wide = block(QSizeF(45, 90));
+    constexpr double pixelsPerMm = 4;
+    const double middle = style.charCentreYMm();
+    const double top = middle - style.charHeightMm / 2;
+    const double one = style.charCentreXMm[2];
+    for (const QSizeF sizeMm : {QSizeF(24, 66), QSizeF(12, 90), QSizeF(11, 54)}) {
+        const CharacterPicture bar = block(sizeMm);
+        const std::vector<PlateCharacter> characters = {{0x8B, nullptr}, {'A', &wide}, {'1', &bar},
+                                                        {'2', &wide},    {'3', &wide}, {'4', &wide},
+                                                        {'5', &wide}};
+        const QImage plate = renderFlatPlate(style, characters, defaultPlateFaces(), pixelsPerMm);
+        double inked = 0;
+        double sum = 0;
+        for (double x = one - 20; x <= one + 20; x += 1 / pixelsPerMm) {
+            if (inkAt(plate, {x, middle}, pixelsPerMm)) {
+                inked += 1 / pixelsPerMm;
+                sum += x / pixelsPerMm;
+            }
+        }
+        EXPECT_NEAR(inked, 10, 1) << sizeMm.width() << " x " << sizeMm.height();
+        EXPECT_NEAR(sum / inked, one, 0.5) << "centred in the cell";
+        EXPECT_TRUE(inkAt(plate, {one, top + 2}, pixelsPerMm)) << "fills the height";
+        EXPECT_FALSE(inkAt(plate, {one, top - 3}, pixelsPerMm));
+    }
 }
 
 TEST(RealCharacters, TheBundledCropsHaveEveryLetterAndDigit) {
