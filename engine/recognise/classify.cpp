@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -150,6 +151,14 @@ SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
                   : sampleGrid<clampedCorners>(plane, x, y, stepX, stepY);
 }
 
+// Rows r and r + 1 as one 64-bit word, so that a count covers two rows at once.
+static_assert(glyphRows % 2 == 0);
+std::uint64_t rowPair(const std::array<std::uint32_t, glyphRows>& rows, int r) {
+    std::uint64_t pair = 0;
+    std::memcpy(&pair, &rows[static_cast<std::size_t>(r)], sizeof pair);
+    return pair;
+}
+
 // On x86-64 the distances are counted twice over, with and without the popcnt
 // instruction; the loader picks the first the processor supports. Without it
 // every count would be a call into the compiler's runtime library.
@@ -165,8 +174,8 @@ void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* con
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const GlyphTemplate& glyph = *candidates[i];
         int distance = 0;
-        for (int r = 0; r < glyphRows; ++r) {
-            distance += std::popcount(grid[r] ^ glyph.rows[r]);
+        for (int r = 0; r < glyphRows; r += 2) {
+            distance += std::popcount(rowPair(grid, r) ^ rowPair(glyph.rows, r));
         }
         ranking[i] = {static_cast<std::uint8_t>(glyph.code), distance};
     }
