@@ -207,33 +207,60 @@ struct ColumnSampling {
     }
 };
 
+// One source row read at every working column: its left and right neighbours per channel.
+struct GatheredRow {
+    int sourceRow = -1;
+    alignas(32) std::array<ChannelRow, bytesPerPixel> left;
+    alignas(32) std::array<ChannelRow, bytesPerPixel> right;
+};
+
+// The last two source rows gathered. Successive working rows usually share a source row,
+// which is then read from the source only once.
+class GatheredRows {
+public:
+    GatheredRows(const SourcePicture& picture, const ColumnSampling& columns)
+        : pixels_(picture.pixels.data()),
+          rowBytes_(static_cast<std::ptrdiff_t>(picture.width) * bytesPerPixel), columns_(columns) {
+    }
+
+    // Source row `sourceRow`, gathered if need be into the slot that does not hold `keep`.
+    const GatheredRow& row(int sourceRow, int keep) {
+        for (const GatheredRow& slot : slots_) {
+            if (slot.sourceRow == sourceRow) {
+                return slot;
+            }
+        }
+        GatheredRow& slot = slots_[0].sourceRow == keep ? slots_[1] : slots_[0];
+        gather(sourceRow, slot);
+        return slot;
+    }
+
+private:
+    void gather(int sourceRow, GatheredRow& slot) const {
+        const std::uint8_t* source = pixels_ + sourceRow * rowBytes_;
+        for (int x = 0; x < workingWidth; ++x) {
+            const std::int32_t left = columns_.left[x];
+            const std::int32_t right = columns_.right[x];
+            for (int c = 0; c < bytesPerPixel; ++c) {
+                slot.left[c][x] = source[left + c];
+                slot.right[c][x] = source[right + c];
+            }
+        }
+        slot.sourceRow = sourceRow;
+    }
+
+    const std::uint8_t* pixels_;
+    std::ptrdiff_t rowBytes_;
+    const ColumnSampling& columns_;
+    std::array<GatheredRow, 2> slots_;
+};
+
 // The two source rows around a sampling row and its vertical fraction.
 struct SampleRows {
-    const std::uint8_t* top;
-    const std::uint8_t* bottom;
+    const GatheredRow& top;
+    const GatheredRow& bottom;
     std::int32_t fractionY;
 };
-
-// The four neighbours of every working pixel of a row, one channel row each.
-struct CellCorners {
-    alignas(32) std::array<ChannelRow, bytesPerPixel> topLeft;
-    alignas(32) std::array<ChannelRow, bytesPerPixel> topRight;
-    alignas(32) std::array<ChannelRow, bytesPerPixel> bottomLeft;
-    alignas(32) std::array<ChannelRow, bytesPerPixel> bottomRight;
-};
-
-void gatherCorners(const SampleRows& rows, const ColumnSampling& columns, CellCorners& corners) {
-    for (int x = 0; x < workingWidth; ++x) {
-        const std::int32_t left = columns.left[x];
-        const std::int32_t right = columns.right[x];
-        for (int c = 0; c < bytesPerPixel; ++c) {
-            corners.topLeft[c][x] = rows.top[left + c];
-            corners.topRight[c][x] = rows.top[right + c];
-            corners.bottomLeft[c][x] = rows.bottom[left + c];
-            corners.bottomRight[c][x] = rows.bottom[right + c];
-        }
-    }
-}
 
 // Each channel is the mean of the linear interpolations along the four edges of the cell,
 // TL(2 - fx - fy) + TR(1 + fx - fy) + BL(1 - fx + fy) + BR(fx + fy), regrouped by fraction.
@@ -255,13 +282,12 @@ void interpolateChannel(const std::int32_t* topLeft, const std::int32_t* topRigh
 
 // Every other width: neighbours beyond the last source column repeat that column.
 void convertSampledRow(const SampleRows& rows, const ColumnSampling& columns, const PlaneRow& out,
-                       RowPixels& pixels, CellCorners& corners) {
-    gatherCorners(rows, columns, corners);
+                       RowPixels& pixels) {
     const std::array<std::int32_t*, bytesPerPixel> channels{pixels.blue.data(), pixels.green.data(),
                                                             pixels.red.data()};
     for (int c = 0; c < bytesPerPixel; ++c) {
-        interpolateChannel(corners.topLeft[c].data(), corners.topRight[c].data(),
-                           corners.bottomLeft[c].data(), corners.bottomRight[c].data(),
+        interpolateChannel(rows.top.left[c].data(), rows.top.right[c].data(),
+                           rows.bottom.left[c].data(), rows.bottom.right[c].data(),
                            columns.fraction.data(), rows.fractionY, channels[c]);
     }
     std::uint8_t* colour = out.colour;
@@ -314,13 +340,14 @@ void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geom
         return;
     }
     const ColumnSampling columns(picture.width, geometry.step);
-    CellCorners corners;
+    GatheredRows gathered(picture, columns);
     std::int32_t sy = geometry.skipRows * geometry.step;
     for (int k = 0; k < geometry.planeHeight; ++k, sy += geometry.step) {
         const PlaneRow out(planes, picture.bottomUp ? geometry.planeHeight - 1 - k : k);
         const int iy = sy >> fixedShift;
-        const std::uint8_t* top = pixels + iy * rowBytes;
-        const SampleRows rows{top, iy >= lastRow ? top : top + rowBytes, sy & fractionMask};
-        convertSampledRow(rows, columns, out, rowPixels, corners);
+        const int below = iy >= lastRow ? iy : iy + 1;
+        const GatheredRow& top = gathered.row(iy, below);
+        const GatheredRow& bottom = gathered.row(below, iy);
+        convertSampledRow(SampleRows{top, bottom, sy & fractionMask}, columns, out, rowPixels);
     }
 }
