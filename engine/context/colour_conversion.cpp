@@ -91,15 +91,11 @@ std::int32_t pick(bool condition, std::int32_t ifTrue, std::int32_t ifFalse) {
     return (ifTrue & mask) | (ifFalse & ~mask);
 }
 
-// 16,711,680 / sum, truncated, for sums of 3 to 765. The single precision quotient is
-// within 0.34 of the true one, so its truncation is off by at most one; the products,
-// below 2^25, are exact in 32 bits and mend it.
+// 16,711,680 / sum, truncated, for sums of 3 to 765: the correctly rounded single
+// precision quotient never reaches the next integer for these sums (every one of them is
+// checked by the conversion tests), so its truncation is the exact factor.
 std::int32_t shareFactorOf(std::int32_t sum) {
-    auto factor =
-        static_cast<std::int32_t>(static_cast<float>(shareScale) / static_cast<float>(sum));
-    factor -= static_cast<std::int32_t>(factor * sum > shareScale);
-    factor += static_cast<std::int32_t>((factor + 1) * sum <= shareScale);
-    return factor;
+    return static_cast<std::int32_t>(static_cast<float>(shareScale) / static_cast<float>(sum));
 }
 
 // Hue numerators are at most 85 * chroma in magnitude, so the quotient is below 86 and a
