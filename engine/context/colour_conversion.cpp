@@ -17,7 +17,6 @@ constexpr std::int32_t rowRemainderMask = 63;
 
 // The four edge weights of a cell sum to 2^18: the mean of four linear interpolations.
 constexpr int sampleShift = 18;
-constexpr std::int32_t diagonalWeight = 2 * fixedOne;
 
 // Hue: a sixth of the circle is 85; the byte is rotated by 16, so pure red lands on 15.
 constexpr int hueSextant = 85;
@@ -37,63 +36,34 @@ constexpr std::int32_t blueLuma = 7'209;
 constexpr std::int32_t greenLuma = 38'666;
 
 constexpr int maxByte = 255;
-constexpr int maxSum = 3 * maxByte;
 
-// 16,711,680 / s for every channel sum s, computed once instead of per pixel.
-constexpr auto shareFactors = [] {
-    std::array<std::int32_t, maxSum + 1> factors{};
-    for (int sum = minimumSum; sum <= maxSum; ++sum) {
-        factors[sum] = shareScale / sum;
-    }
-    return factors;
-}();
+// On x86-64 the row loops are compiled twice, for AVX2 and for plain x86-64; the loader
+// picks the first the processor supports.
+#if defined(__x86_64__)
+#define KAVRO_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
+#else
+#define KAVRO_WITH_AVX2
+#endif
 
-// Hue numerators are at most 255 * 85 in magnitude. For such n and a chroma c of 1..255,
-// (|n| * (2^32 / c + 1)) >> 32 equals |n| / c: the excess |n| / 2^32 stays below 1 / c.
-constexpr int reciprocalShift = 32;
-constexpr auto chromaReciprocals = [] {
-    std::array<std::uint64_t, maxByte + 1> reciprocals{};
-    for (int chroma = 1; chroma <= maxByte; ++chroma) {
-        reciprocals[chroma] = (std::uint64_t{1} << reciprocalShift) / chroma + 1;
-    }
-    return reciprocals;
-}();
+using ChannelRow = std::array<std::int32_t, workingWidth>;
 
-// numerator / chroma, truncated toward zero.
-int divideByChroma(int numerator, int chroma) {
-    const auto magnitude = static_cast<std::uint64_t>(numerator < 0 ? -numerator : numerator);
-    const auto quotient =
-        static_cast<int>((magnitude * chromaReciprocals[chroma]) >> reciprocalShift);
-    return numerator < 0 ? -quotient : quotient;
-}
-
-struct Bgr {
-    int blue;
-    int green;
-    int red;
+// One working row as three channel rows, so that the per-pixel arithmetic runs over
+// plain arrays that the compiler can vectorise.
+struct RowPixels {
+    alignas(32) ChannelRow blue;
+    alignas(32) ChannelRow green;
+    alignas(32) ChannelRow red;
 };
 
-int hueOf(const Bgr& pixel, int brightness, int chroma) {
-    if (brightness == 0 || chroma == 0) {
-        return 0;
-    }
-    int hue = 0;
-    if (brightness == pixel.blue) {
-        hue = divideByChroma((pixel.red - pixel.green) * hueSextant, chroma) + blueHueBase;
-    } else if (brightness == pixel.green) {
-        hue = divideByChroma((pixel.blue - pixel.red) * hueSextant, chroma) + greenHueBase;
-    } else {
-        hue = divideByChroma((pixel.green - pixel.blue) * hueSextant, chroma) + redHueBase;
-    }
-    return hue >> 1;
-}
+// The three interleaved hsv bytes of a row, kept apart until they are written out.
+struct HsvRow {
+    alignas(32) std::array<std::uint8_t, workingWidth> brightness;
+    alignas(32) std::array<std::uint8_t, workingWidth> chroma;
+    alignas(32) std::array<std::uint8_t, workingWidth> hue;
+};
 
-std::uint8_t clampByte(std::int32_t value) {
-    return static_cast<std::uint8_t>(std::clamp(value, 0, maxByte));
-}
-
-// Running write positions, one per plane.
-struct PlaneCursor {
+// Start of one row in every plane.
+struct PlaneRow {
     std::uint8_t* colour;
     std::uint8_t* hsv;
     std::uint8_t* green;
@@ -102,7 +72,7 @@ struct PlaneCursor {
     std::uint8_t* gray;
     std::uint8_t* inverseGray;
 
-    PlaneCursor(const ColourPlanes& planes, int planeRow) {
+    PlaneRow(const ColourPlanes& planes, int planeRow) {
         const auto offset = static_cast<std::ptrdiff_t>(planeRow) * workingWidth;
         colour = planes.colour + offset * bytesPerPixel;
         hsv = planes.hsv + offset * bytesPerPixel;
@@ -112,72 +82,217 @@ struct PlaneCursor {
         gray = planes.gray + offset;
         inverseGray = planes.inverseGray + offset;
     }
-
-    void put(Bgr pixel) {
-        *colour++ = static_cast<std::uint8_t>(pixel.blue);
-        *colour++ = static_cast<std::uint8_t>(pixel.green);
-        *colour++ = static_cast<std::uint8_t>(pixel.red);
-
-        const int brightness = std::max({pixel.blue, pixel.green, pixel.red});
-        const int chroma = brightness - std::min({pixel.blue, pixel.green, pixel.red});
-        *hsv++ = static_cast<std::uint8_t>(brightness);
-        *hsv++ = static_cast<std::uint8_t>(chroma);
-        *hsv++ = static_cast<std::uint8_t>(hueOf(pixel, brightness, chroma) + hueOffset);
-
-        std::int32_t sum = pixel.blue + pixel.green + pixel.red;
-        if (sum < minimumSum) {
-            pixel = Bgr{1, 1, 1};
-            sum = minimumSum;
-        }
-        const std::int32_t shareFactor = shareFactors[sum];
-        *green++ = static_cast<std::uint8_t>(maxByte - (pixel.green >> 1));
-        *blue++ = static_cast<std::uint8_t>(
-            maxByte - clampByte((shareFactor * pixel.blue - neutralBlueShare) >> blueShareShift));
-        *yellow++ =
-            static_cast<std::uint8_t>(maxByte - clampByte(pixel.red + pixel.green - pixel.blue));
-        const std::int32_t luma =
-            (pixel.red * redLuma + pixel.blue * blueLuma + pixel.green * greenLuma) >> fixedShift;
-        *gray++ = static_cast<std::uint8_t>(luma);
-        *inverseGray++ = static_cast<std::uint8_t>(maxByte - luma);
-    }
 };
 
-// A picture exactly as wide as the working planes: each pixel is taken as it is.
-void convertDirectRow(const std::uint8_t* source, PlaneCursor& cursor) {
-    for (int x = 0; x < workingWidth; ++x, source += bytesPerPixel) {
-        cursor.put(Bgr{source[0], source[1], source[2]});
+// condition ? ifTrue : ifFalse through bit masks. Written as a branch, the compiler
+// splits the loop body around it and no longer vectorises the loop.
+std::int32_t pick(bool condition, std::int32_t ifTrue, std::int32_t ifFalse) {
+    const std::int32_t mask = -static_cast<std::int32_t>(condition);
+    return (ifTrue & mask) | (ifFalse & ~mask);
+}
+
+// 16,711,680 / sum, truncated, for sums of 3 to 765: the correctly rounded single
+// precision quotient never reaches the next integer for these sums (every one of them is
+// checked by the conversion tests), so its truncation is the exact factor.
+std::int32_t shareFactorOf(std::int32_t sum) {
+    return static_cast<std::int32_t>(static_cast<float>(shareScale) / static_cast<float>(sum));
+}
+
+// Hue numerators are at most 85 * chroma in magnitude, so the quotient is below 86 and a
+// non-integral one lies at least 1/255 from the integers: the correctly rounded single
+// precision quotient truncates to the exact integer quotient.
+KAVRO_WITH_AVX2
+void deriveHsv(const RowPixels& pixels, HsvRow& hsv) {
+    for (int x = 0; x < workingWidth; ++x) {
+        const std::int32_t b = pixels.blue[x];
+        const std::int32_t g = pixels.green[x];
+        const std::int32_t r = pixels.red[x];
+        const std::int32_t brightness = std::max(b, std::max(g, r));
+        const std::int32_t chroma = brightness - std::min(b, std::min(g, r));
+        const bool blueLeads = brightness == b;
+        const bool greenLeads = brightness == g;
+        const std::int32_t difference = blueLeads ? r - g : (greenLeads ? b - r : g - b);
+        const std::int32_t base =
+            blueLeads ? blueHueBase : (greenLeads ? greenHueBase : redHueBase);
+        const float divisor = static_cast<float>(std::max(chroma, 1));
+        const auto quotient =
+            static_cast<std::int32_t>(static_cast<float>(difference * hueSextant) / divisor);
+        const std::int32_t hue = pick(chroma == 0, 0, (quotient + base) >> 1);
+        hsv.brightness[x] = static_cast<std::uint8_t>(brightness);
+        hsv.chroma[x] = static_cast<std::uint8_t>(chroma);
+        hsv.hue[x] = static_cast<std::uint8_t>(hue + hueOffset);
     }
 }
 
+// Blue dominance of one row: twice the excess of the blue share over a third.
+KAVRO_WITH_AVX2
+void deriveBlueDominance(const RowPixels& pixels, std::uint8_t* __restrict blue) {
+    for (int x = 0; x < workingWidth; ++x) {
+        const std::int32_t sum = pixels.blue[x] + pixels.green[x] + pixels.red[x];
+        const std::int32_t b = pick(sum < minimumSum, 1, pixels.blue[x]);
+        const std::int32_t shareFactor = shareFactorOf(std::max(sum, minimumSum));
+        const std::int32_t blueShare = (shareFactor * b - neutralBlueShare) >> blueShareShift;
+        blue[x] = static_cast<std::uint8_t>(maxByte - std::clamp(blueShare, 0, maxByte));
+    }
+}
+
+// Green and yellow dominance, luma and inverse luma of one row.
+KAVRO_WITH_AVX2
+void deriveSingleChannels(const RowPixels& pixels, const PlaneRow& out) {
+    std::uint8_t* __restrict green = out.green;
+    std::uint8_t* __restrict yellow = out.yellow;
+    std::uint8_t* __restrict gray = out.gray;
+    std::uint8_t* __restrict inverseGray = out.inverseGray;
+    for (int x = 0; x < workingWidth; ++x) {
+        const std::int32_t sum = pixels.blue[x] + pixels.green[x] + pixels.red[x];
+        const bool dark = sum < minimumSum;
+        const std::int32_t b = pick(dark, 1, pixels.blue[x]);
+        const std::int32_t g = pick(dark, 1, pixels.green[x]);
+        const std::int32_t r = pick(dark, 1, pixels.red[x]);
+        green[x] = static_cast<std::uint8_t>(maxByte - (g >> 1));
+        yellow[x] = static_cast<std::uint8_t>(maxByte - std::clamp(r + g - b, 0, maxByte));
+        const std::int32_t luma = (r * redLuma + b * blueLuma + g * greenLuma) >> fixedShift;
+        gray[x] = static_cast<std::uint8_t>(luma);
+        inverseGray[x] = static_cast<std::uint8_t>(maxByte - luma);
+    }
+}
+
+void interleaveHsv(const HsvRow& hsv, std::uint8_t* out) {
+    for (int x = 0; x < workingWidth; ++x, out += bytesPerPixel) {
+        out[0] = hsv.brightness[x];
+        out[1] = hsv.chroma[x];
+        out[2] = hsv.hue[x];
+    }
+}
+
+void convertRow(const RowPixels& pixels, const PlaneRow& out) {
+    HsvRow hsv;
+    deriveHsv(pixels, hsv);
+    deriveBlueDominance(pixels, out.blue);
+    deriveSingleChannels(pixels, out);
+    interleaveHsv(hsv, out.hsv);
+}
+
+// A picture exactly as wide as the working planes: each pixel is taken as it is.
+void convertDirectRow(const std::uint8_t* source, const PlaneRow& out, RowPixels& pixels) {
+    std::copy_n(source, workingWidth * bytesPerPixel, out.colour);
+    for (int x = 0; x < workingWidth; ++x, source += bytesPerPixel) {
+        pixels.blue[x] = source[0];
+        pixels.green[x] = source[1];
+        pixels.red[x] = source[2];
+    }
+    convertRow(pixels, out);
+}
+
+// Where each working column samples the source: byte offsets of its left and right
+// neighbours (the right one repeats the last column) and its horizontal fraction.
+struct ColumnSampling {
+    std::array<std::int32_t, workingWidth> left;
+    std::array<std::int32_t, workingWidth> right;
+    alignas(32) ChannelRow fraction;
+
+    ColumnSampling(int width, std::int32_t step) {
+        const int lastColumn = width - 1;
+        std::int32_t sx = 0;
+        for (int x = 0; x < workingWidth; ++x, sx += step) {
+            const int ix = sx >> fixedShift;
+            left[x] = ix * bytesPerPixel;
+            right[x] = ix >= lastColumn ? left[x] : left[x] + bytesPerPixel;
+            fraction[x] = sx & fractionMask;
+        }
+    }
+};
+
+// One source row read at every working column: its left and right neighbours per channel.
+struct GatheredRow {
+    int sourceRow = -1;
+    alignas(32) std::array<ChannelRow, bytesPerPixel> left;
+    alignas(32) std::array<ChannelRow, bytesPerPixel> right;
+};
+
+// The last two source rows gathered. Successive working rows usually share a source row,
+// which is then read from the source only once.
+class GatheredRows {
+public:
+    GatheredRows(const SourcePicture& picture, const ColumnSampling& columns)
+        : pixels_(picture.pixels.data()),
+          rowBytes_(static_cast<std::ptrdiff_t>(picture.width) * bytesPerPixel), columns_(columns) {
+    }
+
+    // Source row `sourceRow`, gathered if need be into the slot that does not hold `keep`.
+    const GatheredRow& row(int sourceRow, int keep) {
+        for (const GatheredRow& slot : slots_) {
+            if (slot.sourceRow == sourceRow) {
+                return slot;
+            }
+        }
+        GatheredRow& slot = slots_[0].sourceRow == keep ? slots_[1] : slots_[0];
+        gather(sourceRow, slot);
+        return slot;
+    }
+
+private:
+    void gather(int sourceRow, GatheredRow& slot) const {
+        const std::uint8_t* source = pixels_ + sourceRow * rowBytes_;
+        for (int x = 0; x < workingWidth; ++x) {
+            const std::int32_t left = columns_.left[x];
+            const std::int32_t right = columns_.right[x];
+            for (int c = 0; c < bytesPerPixel; ++c) {
+                slot.left[c][x] = source[left + c];
+                slot.right[c][x] = source[right + c];
+            }
+        }
+        slot.sourceRow = sourceRow;
+    }
+
+    const std::uint8_t* pixels_;
+    std::ptrdiff_t rowBytes_;
+    const ColumnSampling& columns_;
+    std::array<GatheredRow, 2> slots_;
+};
+
 // The two source rows around a sampling row and its vertical fraction.
 struct SampleRows {
-    const std::uint8_t* top;
-    const std::uint8_t* bottom;
+    const GatheredRow& top;
+    const GatheredRow& bottom;
     std::int32_t fractionY;
 };
 
-// Every other width: each channel is the mean of the linear interpolations along the four
-// edges of the cell; neighbours beyond the last source column repeat that column.
-void convertSampledRow(const SampleRows& rows, int width, std::int32_t step, PlaneCursor& cursor) {
-    const int lastColumn = width - 1;
-    const std::int32_t fy = rows.fractionY;
-    std::int32_t sx = 0;
-    for (int x = 0; x < workingWidth; ++x, sx += step) {
-        const int ix = sx >> fixedShift;
-        const std::int32_t fx = sx & fractionMask;
-        const std::ptrdiff_t left = static_cast<std::ptrdiff_t>(ix) * bytesPerPixel;
-        const std::ptrdiff_t right = ix >= lastColumn ? left : left + bytesPerPixel;
-        const std::int32_t topLeft = diagonalWeight - fx - fy;
-        const std::int32_t topRight = fixedOne + fx - fy;
-        const std::int32_t bottomLeft = fixedOne - fx + fy;
-        const std::int32_t bottomRight = fx + fy;
-        const auto channel = [&](int c) {
-            return (rows.top[left + c] * topLeft + rows.top[right + c] * topRight +
-                    rows.bottom[left + c] * bottomLeft + rows.bottom[right + c] * bottomRight) >>
-                   sampleShift;
-        };
-        cursor.put(Bgr{channel(0), channel(1), channel(2)});
+// Each channel is the mean of the linear interpolations along the four edges of the cell,
+// TL(2 - fx - fy) + TR(1 + fx - fy) + BL(1 - fx + fy) + BR(fx + fy), regrouped by fraction.
+KAVRO_WITH_AVX2
+void interpolateChannel(const std::int32_t* topLeft, const std::int32_t* topRight,
+                        const std::int32_t* bottomLeft, const std::int32_t* bottomRight,
+                        const std::int32_t* fractionX, std::int32_t fy,
+                        std::int32_t* __restrict out) {
+    for (int x = 0; x < workingWidth; ++x) {
+        const std::int32_t tl = topLeft[x];
+        const std::int32_t tr = topRight[x];
+        const std::int32_t bl = bottomLeft[x];
+        const std::int32_t br = bottomRight[x];
+        out[x] = (fixedOne * (2 * tl + tr + bl) + fractionX[x] * (tr - tl + br - bl) +
+                  fy * (bl - tl + br - tr)) >>
+                 sampleShift;
     }
+}
+
+// Every other width: neighbours beyond the last source column repeat that column.
+void convertSampledRow(const SampleRows& rows, const ColumnSampling& columns, const PlaneRow& out,
+                       RowPixels& pixels) {
+    const std::array<std::int32_t*, bytesPerPixel> channels{pixels.blue.data(), pixels.green.data(),
+                                                            pixels.red.data()};
+    for (int c = 0; c < bytesPerPixel; ++c) {
+        interpolateChannel(rows.top.left[c].data(), rows.top.right[c].data(),
+                           rows.bottom.left[c].data(), rows.bottom.right[c].data(),
+                           columns.fraction.data(), rows.fractionY, channels[c]);
+    }
+    std::uint8_t* colour = out.colour;
+    for (int x = 0; x < workingWidth; ++x, colour += bytesPerPixel) {
+        colour[0] = static_cast<std::uint8_t>(pixels.blue[x]);
+        colour[1] = static_cast<std::uint8_t>(pixels.green[x]);
+        colour[2] = static_cast<std::uint8_t>(pixels.red[x]);
+    }
+    convertRow(pixels, out);
 }
 
 } // namespace
@@ -211,16 +326,24 @@ void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geom
     const auto rowBytes = static_cast<std::ptrdiff_t>(picture.width) * bytesPerPixel;
     const std::uint8_t* const pixels = picture.pixels.data();
     const int lastRow = picture.height - 1;
+    const bool direct = picture.width == workingWidth;
+    RowPixels rowPixels;
+    if (direct) {
+        for (int k = 0; k < geometry.planeHeight; ++k) {
+            const PlaneRow out(planes, picture.bottomUp ? geometry.planeHeight - 1 - k : k);
+            convertDirectRow(pixels + (geometry.skipRows + k) * rowBytes, out, rowPixels);
+        }
+        return;
+    }
+    const ColumnSampling columns(picture.width, geometry.step);
+    GatheredRows gathered(picture, columns);
     std::int32_t sy = geometry.skipRows * geometry.step;
     for (int k = 0; k < geometry.planeHeight; ++k, sy += geometry.step) {
-        PlaneCursor cursor(planes, picture.bottomUp ? geometry.planeHeight - 1 - k : k);
-        if (picture.width == workingWidth) {
-            convertDirectRow(pixels + (geometry.skipRows + k) * rowBytes, cursor);
-            continue;
-        }
+        const PlaneRow out(planes, picture.bottomUp ? geometry.planeHeight - 1 - k : k);
         const int iy = sy >> fixedShift;
-        const std::uint8_t* top = pixels + iy * rowBytes;
-        const SampleRows rows{top, iy >= lastRow ? top : top + rowBytes, sy & fractionMask};
-        convertSampledRow(rows, picture.width, geometry.step, cursor);
+        const int below = iy >= lastRow ? iy : iy + 1;
+        const GatheredRow& top = gathered.row(iy, below);
+        const GatheredRow& bottom = gathered.row(below, iy);
+        convertSampledRow(SampleRows{top, bottom, sy & fractionMask}, columns, out, rowPixels);
     }
 }

@@ -138,6 +138,8 @@ void binarise(const std::uint8_t* grey, int level, std::uint8_t* binary) {
 // plain in-place filter in raster order does.
 void majorityFilter(std::uint8_t* plane) {
     std::array<int, plateWidth> columns{};
+    // Per pixel, the window's sum without the filtered pixel to its left.
+    std::array<int, plateWidth> partial{};
     for (int y = 1; y < plateHeight - 1; ++y) {
         std::uint8_t* row = plane + y * plateWidth;
         const std::uint8_t* above = row - plateWidth;
@@ -145,16 +147,15 @@ void majorityFilter(std::uint8_t* plane) {
         for (int x = 0; x < plateWidth; ++x) {
             columns[x] = above[x] + row[x] + below[x];
         }
-        // The three column sums under the window, the left one with its pixel filtered.
-        int left = columns[0];
-        int middle = columns[1];
         for (int x = 1; x < plateWidth - 1; ++x) {
-            const int right = columns[x + 1];
+            partial[x] = columns[x - 1] - row[x - 1] + columns[x] + columns[x + 1];
+        }
+        // Only this chain is sequential: each pixel sees its left neighbour filtered.
+        int left = row[0];
+        for (int x = 1; x < plateWidth - 1; ++x) {
             // Arithmetic rather than a branch: on noisy planes the outcome is unpredictable.
-            const int filtered = on * static_cast<int>(left + middle + right >= majoritySum);
-            left = middle + filtered - row[x];
-            middle = right;
-            row[x] = static_cast<std::uint8_t>(filtered);
+            left = on * static_cast<int>(partial[x] + left >= majoritySum);
+            row[x] = static_cast<std::uint8_t>(left);
         }
     }
 }

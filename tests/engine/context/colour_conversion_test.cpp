@@ -117,6 +117,40 @@ TEST(PixelConversion, HueOfEveryChromaAndDifference) {
     EXPECT_EQ(mismatches, 0);
 }
 
+// Blue plane straight from its definition, with the exact share division.
+int definedBlueByte(const Bgr& colour) {
+    int blue = colour[0];
+    int sum = colour[0] + colour[1] + colour[2];
+    if (sum < 3) {
+        blue = 1;
+        sum = 3;
+    }
+    const int share = (16'711'680 / sum * blue - 5'570'560) >> 15;
+    return 255 - std::clamp(share, 0, 255);
+}
+
+TEST(PixelConversion, BlueDominanceOfEveryBlueLevelAndSum) {
+    // Row y holds blue level y; column x adds x to green and red, so every channel sum
+    // from the blue level up to the blue level + 510 occurs.
+    const auto colourAt = [](int x, int y) {
+        const int rest = std::min(x, 510);
+        const int green = std::min(rest, 255);
+        return Bgr{static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(green),
+                   static_cast<std::uint8_t>(rest - green)};
+    };
+    const TestPicture picture = makePicture(512, 256, colourAt);
+    RecognitionContext context;
+    context.prepareImage(picture.span(), 512, 256, false);
+    int mismatches = 0;
+    for (int y = 0; y < 256; ++y) {
+        for (int x = 0; x < 512; ++x) {
+            const std::size_t index = static_cast<std::size_t>(y) * 512 + x;
+            mismatches += context.bluePlane[index] != definedBlueByte(colourAt(x, y));
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 Bgr patternColour(int x, int y) {
     return Bgr{static_cast<std::uint8_t>(x * 7 + y * 13), static_cast<std::uint8_t>(x * 3 + y * 5),
                static_cast<std::uint8_t>(x ^ y)};
