@@ -58,20 +58,32 @@ bool load(CDib& picture, const std::filesystem::path& path, PictureReader reader
     return false;
 }
 
+void computeEdge(RecognitionContext& context) {
+    computeEdgePlane(context.planeHeight, context.grayPlane.get(), context.edgePlane.get(),
+                     context.planeWidth);
+}
+
 } // namespace
 
 // The picture is read aside and adopted only once the context has taken it, so a
 // picture that the context refuses (too narrow for its height) changes nothing.
-bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader) {
+bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader,
+                 WorkingPlanes planes) {
     const CornerState previousCorners;
     CDib picture;
     if (!load(picture, path, reader)) {
         return false;
     }
     RecognitionContext& context = session.context;
+    const bool deferPlanes = planes == WorkingPlanes::whenSearched && cornersFromTrailer;
     try {
-        context.prepareImage(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
-                             picture.IsBottomUp());
+        if (deferPlanes) {
+            context.prepareSourceOnly(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
+                                      picture.IsBottomUp());
+        } else {
+            context.prepareImage(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
+                                 picture.IsBottomUp());
+        }
     } catch (const std::invalid_argument& refusal) {
         previousCorners.restore(); // the refused file's trailer must not apply
         showMessage(refusal.what());
@@ -80,17 +92,29 @@ bool readPicture(PictureSession& session, const std::filesystem::path& path, Pic
         previousCorners.restore(); // out of memory: the caller reports it
         throw;
     }
-    computeEdgePlane(context.planeHeight, context.grayPlane.get(), context.edgePlane.get(),
-                     context.planeWidth);
+    if (!deferPlanes) {
+        computeEdge(context);
+    }
     session.picture = std::move(picture);
+    session.planesPending = deferPlanes;
     session.result = {};
     return true;
 }
 
 bool recogniseCurrent(PictureSession& session) {
-    if (!session.context.colourPlane) {
+    RecognitionContext& context = session.context;
+    if (!context.colourPlane) {
         return false;
     }
-    recognisePlates(session.context, session.result);
+    if (session.planesPending && !cornersFromTrailer) {
+        const CDib& picture = session.picture;
+        if (picture.GetPixels().empty()) {
+            return false;
+        }
+        context.convertPlanes(picture.GetPixels(), picture.IsBottomUp());
+        computeEdge(context);
+        session.planesPending = false;
+    }
+    recognisePlates(context, session.result);
     return true;
 }

@@ -21,6 +21,15 @@ std::unique_ptr<T[]> allocate(std::size_t count) {
     return std::make_unique_for_overwrite<T[]>(count);
 }
 
+// The planes the colour conversion fills, of the context or of its next buffers.
+template <typename Owner>
+ColourPlanes colourPlanesOf(const Owner& owner) {
+    return ColourPlanes{owner.colourPlane.get(),     owner.hsvPlane.get(),
+                        owner.greenPlane.get(),      owner.bluePlane.get(),
+                        owner.yellowPlane.get(),     owner.grayPlane.get(),
+                        owner.inverseGrayPlane.get()};
+}
+
 // Every buffer that depends on the picture's size. The previous picture's buffers
 // are taken over where their size stays the same; the others are allocated first,
 // and only once all of them are there is anything taken from the context.
@@ -49,12 +58,6 @@ struct PictureBuffers {
         if (samePlanes) {
             takePlanes(previous);
         }
-    }
-
-    ColourPlanes colourPlanes() const {
-        return ColourPlanes{colourPlane.get(),     hsvPlane.get(),    greenPlane.get(),
-                            bluePlane.get(),       yellowPlane.get(), grayPlane.get(),
-                            inverseGrayPlane.get()};
     }
 
 private:
@@ -142,6 +145,25 @@ RecognitionContext::RecognitionContext() {
 
 void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int width, int height,
                                       bool bottomUp) {
+    adoptPicture(pixels, width, height, bottomUp, true);
+}
+
+void RecognitionContext::prepareSourceOnly(std::span<const std::uint8_t> pixels, int width,
+                                           int height, bool bottomUp) {
+    adoptPicture(pixels, width, height, bottomUp, false);
+}
+
+void RecognitionContext::convertPlanes(std::span<const std::uint8_t> pixels, bool bottomUp) {
+    if (!colourPlane) {
+        throw std::invalid_argument("no picture prepared");
+    }
+    checkPicture(pixels, imageWidth, imageHeight);
+    convertColourPlanes({pixels, imageWidth, imageHeight, bottomUp},
+                        planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
+}
+
+void RecognitionContext::adoptPicture(std::span<const std::uint8_t> pixels, int width, int height,
+                                      bool bottomUp, bool withPlanes) {
     checkPicture(pixels, width, height);
     const PlaneGeometry geometry = planeGeometry(width, height);
     if (geometry.planeHeight > maxPlaneHeight) {
@@ -152,7 +174,9 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
                            !readsFromContext(*this, pixels));
     const SourcePicture picture{pixels, width, height, bottomUp};
     copySourceImage(picture, buffers.sourceImage.get());
-    convertColourPlanes(picture, geometry, buffers.colourPlanes());
+    if (withPlanes) {
+        convertColourPlanes(picture, geometry, colourPlanesOf(buffers));
+    }
 
     sourceImage = std::move(buffers.sourceImage);
     colourPlane = std::move(buffers.colourPlane);

@@ -35,6 +35,17 @@ struct RecognitionContext {
     // is replaced: after std::bad_alloc the previous picture is still intact.
     void prepareImage(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp);
 
+    // prepareImage without the working planes' contents: the planes are allocated for
+    // the picture but hold nothing yet. Enough for a plate whose corners are known,
+    // which is read from sourceImage alone; convertPlanes completes the preparation.
+    void prepareSourceOnly(std::span<const std::uint8_t> pixels, int width, int height,
+                           bool bottomUp);
+
+    // Derives the working planes (all but workPlane and edgePlane) of the prepared
+    // picture from `pixels`, which must be the pixels it was prepared from. Throws
+    // std::invalid_argument when no picture is prepared or `pixels` is too short.
+    void convertPlanes(std::span<const std::uint8_t> pixels, bool bottomUp);
+
     std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,
         bluePlane, yellowPlane, grayPlane, inverseGrayPlane, edgePlane;
     std::array<std::unique_ptr<std::uint8_t[]>, plateSlotCount> plateImages, platePlanes;
@@ -45,4 +56,8 @@ struct RecognitionContext {
     std::int32_t planeRowOffset = 0;
     std::unique_ptr<std::int32_t[]> labelPlane;
     std::unique_ptr<LabelRow[]> rowTable;
+
+private:
+    void adoptPicture(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp,
+                      bool withPlanes);
 };

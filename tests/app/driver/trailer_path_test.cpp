@@ -5,12 +5,14 @@
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
 #include "image/message_sink.h"
+#include "image/plate_corner_trailer.h"
 #include "support/temp_path.h"
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -110,6 +112,48 @@ TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {
     ASSERT_TRUE(readPicture(session, next, PictureReader::jpeg));
     recogniseCurrent(session);
     EXPECT_EQ(plateNumberText(session.result, 0), second.text);
+}
+
+bool sameResult(const RecognitionResult& a, const RecognitionResult& b) {
+    return a.count == b.count && a.formatIndex == b.formatIndex && a.text == b.text &&
+           a.charScore == b.charScore && a.confidence == b.confidence;
+}
+
+bool sameGreyPlane(const RecognitionContext& a, const RecognitionContext& b) {
+    const std::size_t size = std::size_t{512} * a.planeHeight;
+    return a.planeHeight == b.planeHeight &&
+           std::equal(a.grayPlane.get(), a.grayPlane.get() + size, b.grayPlane.get()) &&
+           std::equal(a.edgePlane.get(), a.edgePlane.get() + size, b.edgePlane.get());
+}
+
+// A batch read fills the working planes of a picture with plate corners only when
+// it has to search it: the same plate either way, and the same planes once searched.
+TEST_F(TrailerPath, BatchReadFillsThePlanesOnlyForASearch) {
+    PlateTruth truth;
+    const auto path = blueScene(firstSeed, truth);
+    PictureSession shown;
+    PictureSession batch;
+    ASSERT_TRUE(readPicture(shown, path, PictureReader::jpeg));
+    ASSERT_TRUE(readPicture(batch, path, PictureReader::jpeg, WorkingPlanes::whenSearched));
+    EXPECT_TRUE(batch.planesPending);
+    EXPECT_FALSE(shown.planesPending);
+    ASSERT_TRUE(recogniseCurrent(shown));
+    ASSERT_TRUE(recogniseCurrent(batch));
+    EXPECT_TRUE(sameResult(batch.result, shown.result));
+    EXPECT_TRUE(batch.planesPending);
+
+    cornersFromTrailer = false; // as after a bitmap: the same picture is searched
+    ASSERT_TRUE(recogniseCurrent(shown));
+    ASSERT_TRUE(recogniseCurrent(batch));
+    EXPECT_FALSE(batch.planesPending);
+    EXPECT_TRUE(sameResult(batch.result, shown.result));
+    EXPECT_TRUE(sameGreyPlane(batch.context, shown.context));
+
+    // Without its picture a pending search cannot run.
+    ASSERT_TRUE(readPicture(batch, path, PictureReader::jpeg, WorkingPlanes::whenSearched));
+    batch.picture = CDib{};
+    cornersFromTrailer = false;
+    EXPECT_FALSE(recogniseCurrent(batch));
 }
 
 } // namespace

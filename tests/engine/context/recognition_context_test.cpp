@@ -253,4 +253,62 @@ TEST(RecognitionContext, PictureTakenFromTheContextItself) {
     EXPECT_TRUE(std::equal(grey.begin(), grey.end(), context.grayPlane.get()));
 }
 
+// Bytes of each plane the colour conversion fills, and of the picture's copy.
+std::vector<std::vector<std::uint8_t>> convertedBytes(const RecognitionContext& c) {
+    const std::size_t plane = std::size_t{512} * c.planeHeight;
+    const std::size_t source = std::size_t{3} * c.imageWidth * c.imageHeight;
+    const auto bytes = [](const std::unique_ptr<std::uint8_t[]>& buffer, std::size_t size) {
+        return std::vector<std::uint8_t>(buffer.get(), buffer.get() + size);
+    };
+    return {bytes(c.sourceImage, source), bytes(c.colourPlane, plane * 3),
+            bytes(c.hsvPlane, plane * 3), bytes(c.greenPlane, plane),
+            bytes(c.bluePlane, plane),    bytes(c.yellowPlane, plane),
+            bytes(c.grayPlane, plane),    bytes(c.inverseGrayPlane, plane)};
+}
+
+struct DeferredCase {
+    int width, height;
+    bool bottomUp;
+};
+
+class DeferredPlanes : public testing::TestWithParam<DeferredCase> {};
+
+// Preparing the copy first and the planes later gives what preparing both at once
+// gives, also in a context that held another picture of the same size before.
+TEST_P(DeferredPlanes, EqualThePlanesPreparedAtOnce) {
+    const auto [width, height, bottomUp] = GetParam();
+    const TestPicture picture = makePicture(width, height, [](int x, int y) {
+        return Bgr{static_cast<std::uint8_t>(x * 7 + y), static_cast<std::uint8_t>(x ^ y),
+                   static_cast<std::uint8_t>(y * 5 - x)};
+    });
+    RecognitionContext atOnce;
+    atOnce.prepareImage(picture.span(), width, height, bottomUp);
+
+    RecognitionContext later;
+    const TestPicture before = uniformPicture(width, height, {9, 99, 199});
+    later.prepareImage(before.span(), width, height, bottomUp);
+    later.prepareSourceOnly(picture.span(), width, height, bottomUp);
+    EXPECT_EQ(later.planeHeight, atOnce.planeHeight);
+    EXPECT_EQ(later.planeRowOffset, atOnce.planeRowOffset);
+    later.convertPlanes(picture.span(), bottomUp);
+    EXPECT_EQ(convertedBytes(later), convertedBytes(atOnce));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, DeferredPlanes,
+                         testing::Values(DeferredCase{512, 101, false},
+                                         DeferredCase{512, 101, true},
+                                         DeferredCase{640, 480, false},
+                                         DeferredCase{333, 777, true},
+                                         DeferredCase{2000, 200, false}));
+
+TEST(RecognitionContext, ConvertsPlanesOnlyOfAPreparedPicture) {
+    RecognitionContext context;
+    const TestPicture picture = uniformPicture(64, 48, {1, 2, 3});
+    EXPECT_THROW(context.convertPlanes(picture.span(), false), std::invalid_argument);
+    context.prepareSourceOnly(picture.span(), 64, 48, false);
+    EXPECT_THROW(context.convertPlanes(picture.span().first(64 * 48 * 3 - 1), false),
+                 std::invalid_argument);
+    EXPECT_NO_THROW(context.convertPlanes(picture.span(), false));
+}
+
 } // namespace
