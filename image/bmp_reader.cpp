@@ -4,6 +4,7 @@
 // files and top-down rows are converted into 24-bit bottom-up rows.
 
 #include "image/dib.h"
+#include "image/large_buffer.h"
 #include "image/message_sink.h"
 #include "image/plate_corner_trailer.h"
 
@@ -163,7 +164,7 @@ bool CDib::LoadBmpData(std::span<const std::uint8_t> file) {
     picture.info = std::make_unique_for_overwrite<std::uint8_t[]>(picture.infoSize);
     std::copy_n(file.begin() + fileHeaderSize, picture.infoSize, picture.info.get());
     const std::size_t outStride = static_cast<std::size_t>(header.width) * 3;
-    picture.bits = std::make_unique_for_overwrite<std::uint8_t[]>(outStride * rows);
+    picture.bits = allocateLarge<std::uint8_t>(outStride * rows);
     const bool topDown = header.height < 0;
     for (std::size_t row = 0; row < rows; ++row) {
         const std::size_t outRow = topDown ? rows - 1 - row : row; // rows bottom-up

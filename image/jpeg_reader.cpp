@@ -3,6 +3,7 @@
 // the previous picture and corner state stay as they were.
 
 #include "image/dib.h"
+#include "image/large_buffer.h"
 #include "image/message_sink.h"
 #include "image/plate_corner_trailer.h"
 
@@ -80,7 +81,7 @@ bool decode(JpegSession& session, std::span<const std::uint8_t> file) {
     picture.width = static_cast<std::int32_t>(decoder.output_width);
     picture.height = static_cast<std::int32_t>(decoder.output_height);
     const std::size_t stride = static_cast<std::size_t>(picture.width) * 3;
-    picture.bits = std::make_unique_for_overwrite<std::uint8_t[]>(stride * picture.height);
+    picture.bits = allocateLarge<std::uint8_t>(stride * picture.height);
     while (decoder.output_scanline < decoder.output_height) {
         JSAMPROW row = picture.bits.get() + stride * decoder.output_scanline;
         jpeg_read_scanlines(&decoder, &row, 1);

@@ -1,6 +1,7 @@
 #include "engine/context/recognition_context.h"
 
 #include "engine/context/colour_conversion.h"
+#include "image/large_buffer.h"
 
 #include <cstddef>
 #include <stdexcept>
@@ -15,11 +16,6 @@ constexpr std::size_t plateArea = std::size_t{plateWidth} * plateHeight;
 // 64 times as tall as it is wide would otherwise need planes of gigabytes (a 1 x 405
 // picture alone gives 207,360 working rows).
 constexpr std::int32_t maxPlaneHeight = maxPictureSide;
-
-template <typename T>
-std::unique_ptr<T[]> allocate(std::size_t count) {
-    return std::make_unique_for_overwrite<T[]>(count);
-}
 
 // The planes the colour conversion fills, of the context or of its next buffers.
 template <typename Owner>
@@ -47,7 +43,7 @@ struct PictureBuffers {
         const bool samePlanes =
             mayReuse && previous.colourPlane && planeHeight == previous.planeHeight;
         if (!sameSource) {
-            sourceImage = allocate<std::uint8_t>(sourceBytes);
+            sourceImage = allocateLarge<std::uint8_t>(sourceBytes);
         }
         if (!samePlanes) {
             allocatePlanes(planeHeight);
@@ -63,14 +59,14 @@ struct PictureBuffers {
 private:
     void allocatePlanes(int planeHeight) {
         const std::size_t planeSize = std::size_t{workingWidth} * planeHeight;
-        colourPlane = allocate<std::uint8_t>(planeSize * bytesPerPixel);
-        hsvPlane = allocate<std::uint8_t>(planeSize * bytesPerPixel);
+        colourPlane = allocateLarge<std::uint8_t>(planeSize * bytesPerPixel);
+        hsvPlane = allocateLarge<std::uint8_t>(planeSize * bytesPerPixel);
         for (auto* plane : {&workPlane, &greenPlane, &bluePlane, &yellowPlane, &grayPlane,
                             &inverseGrayPlane, &edgePlane}) {
-            *plane = allocate<std::uint8_t>(planeSize);
+            *plane = allocateLarge<std::uint8_t>(planeSize);
         }
-        labelPlane = allocate<std::int32_t>(planeSize);
-        rowTable = allocate<LabelRow>(static_cast<std::size_t>(planeHeight));
+        labelPlane = allocateLarge<std::int32_t>(planeSize);
+        rowTable = allocateLarge<LabelRow>(static_cast<std::size_t>(planeHeight));
         for (int k = 0; k < planeHeight; ++k) {
             rowTable[k].row = labelPlane.get() + static_cast<std::ptrdiff_t>(k) * workingWidth;
         }
@@ -133,13 +129,13 @@ void checkPicture(std::span<const std::uint8_t> pixels, int width, int height) {
 
 RecognitionContext::RecognitionContext() {
     for (auto& image : plateImages) {
-        image = allocate<std::uint8_t>(plateArea * bytesPerPixel);
+        image = allocateLarge<std::uint8_t>(plateArea * bytesPerPixel);
     }
     for (auto& plane : platePlanes) {
-        plane = allocate<std::uint8_t>(plateArea);
+        plane = allocateLarge<std::uint8_t>(plateArea);
     }
     for (auto& plane : binaryPlanes) {
-        plane = allocate<std::uint8_t>(plateArea);
+        plane = allocateLarge<std::uint8_t>(plateArea);
     }
 }
 
