@@ -1,6 +1,7 @@
 #include "engine/context/colour_conversion.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/primitives/vector_clones.h"
 
 #include <algorithm>
 #include <array>
@@ -36,14 +37,6 @@ constexpr std::int32_t blueLuma = 7'209;
 constexpr std::int32_t greenLuma = 38'666;
 
 constexpr int maxByte = 255;
-
-// On x86-64 the row loops are compiled twice, for AVX2 and for plain x86-64; the loader
-// picks the first the processor supports.
-#if defined(__x86_64__)
-#define KAVRO_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
-#else
-#define KAVRO_WITH_AVX2
-#endif
 
 using ChannelRow = std::array<std::int32_t, workingWidth>;
 

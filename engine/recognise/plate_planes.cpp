@@ -2,6 +2,7 @@
 
 #include "engine/context/recognition_context.h"
 #include "engine/primitives/histogram.h"
+#include "engine/primitives/vector_clones.h"
 
 #include <algorithm>
 #include <array>
@@ -15,6 +16,10 @@ constexpr int startThreshold = 60;
 constexpr int frameRun = 116;
 // A 3 x 3 neighbourhood whose mean is at least 128.
 constexpr int majoritySum = 9 * 128;
+constexpr int wordBits = 64;
+constexpr int innerWidth = plateWidth - 2;
+constexpr int maskWords = (innerWidth + wordBits - 1) / wordBits;
+constexpr int paddedWidth = maskWords * wordBits;
 
 struct Bgr {
     int b, g, r;
@@ -78,6 +83,56 @@ bool hasFrameRun(const std::uint8_t* row) {
     return false;
 }
 
+// Per inner pixel x of a row (at index x - 1), padded to whole words: whether the
+// pixel is on for certain, and whether it is on when its left neighbour is.
+struct MajorityFlags {
+    alignas(32) std::array<std::uint8_t, paddedWidth> sure;
+    alignas(32) std::array<std::uint8_t, paddedWidth> ifLeft;
+};
+
+KAVRO_WITH_AVX2
+void markMajorityFlags(const std::uint8_t* above, const std::uint8_t* row,
+                       const std::uint8_t* below, MajorityFlags& flags) {
+    alignas(32) std::array<int, plateWidth> columns;
+    for (int x = 0; x < plateWidth; ++x) {
+        columns[x] = above[x] + row[x] + below[x];
+    }
+    for (int i = 0; i < innerWidth; ++i) {
+        // The window's sum without the filtered pixel to the left.
+        const int partial = columns[i] - row[i] + columns[i + 1] + columns[i + 2];
+        flags.sure[i] = static_cast<std::uint8_t>(partial >= majoritySum);
+        flags.ifLeft[i] = static_cast<std::uint8_t>(partial + on >= majoritySum);
+    }
+    // The first pixel's left neighbour is the border pixel, never filtered and of
+    // any value: its whole window is known.
+    const int first = columns[0] + columns[1] + columns[2];
+    flags.sure[0] = flags.ifLeft[0] = static_cast<std::uint8_t>(first >= majoritySum);
+}
+
+// Sixty-four flags of 0 or 1 as the bits of one word, the first flag in bit 0.
+std::uint64_t packFlags(const std::uint8_t* flags) {
+    std::uint64_t word = 0;
+    for (int i = 0; i < wordBits; i += 8) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, flags + i, sizeof eight);
+        // Gathers the low bit of each byte into the top byte, byte j into bit j.
+        word |= ((eight * 0x0102040810204080ULL) >> 56) << i;
+    }
+    return word;
+}
+
+// Writes the word's bits as sixty-four pixels, on (255) or off, the first from bit 0.
+void unpackFlags(std::uint64_t bits, std::uint8_t* pixels) {
+    for (int i = 0; i < wordBits; i += 8) {
+        // Byte j of the spread holds bit j alone; a nonzero byte becomes 255.
+        const std::uint64_t spread =
+            (((bits >> i) & 0xFF) * 0x0101010101010101ULL) & 0x8040201008040201ULL;
+        const std::uint64_t nonzero = (spread + 0x7F7F7F7F7F7F7F7FULL) & 0x8080808080808080ULL;
+        const std::uint64_t eight = (nonzero >> 7) * on;
+        std::memcpy(pixels + i, &eight, sizeof eight);
+    }
+}
+
 } // namespace
 
 void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* first,
@@ -136,27 +191,29 @@ void binarise(const std::uint8_t* grey, int level, std::uint8_t* binary) {
 // filtered), the row itself and the row below. Filtering a pixel changes its
 // own column's sum, so the pixel to its right sees the filtered value, as a
 // plain in-place filter in raster order does.
+//
+// That chain from left to right is solved as the carries of a binary addition.
+// A pixel whose window holds enough without its filtered left neighbour is on
+// for certain ("sure"); one that needs the neighbour on is on when it is
+// ("ifLeft", a superset of "sure"). So out[x] = sure[x] | (ifLeft[x] & out[x-1]),
+// which is the carry out of bit x when the bit sets sure and ifLeft are added:
+// sixty-four pixels take one addition.
 void majorityFilter(std::uint8_t* plane) {
-    std::array<int, plateWidth> columns{};
-    // Per pixel, the window's sum without the filtered pixel to its left.
-    std::array<int, plateWidth> partial{};
+    alignas(32) MajorityFlags flags{};
+    alignas(32) std::array<std::uint8_t, paddedWidth> filtered{};
     for (int y = 1; y < plateHeight - 1; ++y) {
         std::uint8_t* row = plane + y * plateWidth;
-        const std::uint8_t* above = row - plateWidth;
-        const std::uint8_t* below = row + plateWidth;
-        for (int x = 0; x < plateWidth; ++x) {
-            columns[x] = above[x] + row[x] + below[x];
+        markMajorityFlags(row - plateWidth, row, row + plateWidth, flags);
+        std::uint64_t carry = 0;
+        for (int w = 0; w < maskWords; ++w) {
+            const std::uint64_t a = packFlags(flags.sure.data() + w * wordBits);
+            const std::uint64_t b = packFlags(flags.ifLeft.data() + w * wordBits);
+            const std::uint64_t carriesIn = (a + b + carry) ^ a ^ b;
+            const std::uint64_t out = a | (b & carriesIn);
+            carry = out >> (wordBits - 1);
+            unpackFlags(out, filtered.data() + w * wordBits);
         }
-        for (int x = 1; x < plateWidth - 1; ++x) {
-            partial[x] = columns[x - 1] - row[x - 1] + columns[x] + columns[x + 1];
-        }
-        // Only this chain is sequential: each pixel sees its left neighbour filtered.
-        int left = row[0];
-        for (int x = 1; x < plateWidth - 1; ++x) {
-            // Arithmetic rather than a branch: on noisy planes the outcome is unpredictable.
-            left = on * static_cast<int>(partial[x] + left >= majoritySum);
-            row[x] = static_cast<std::uint8_t>(left);
-        }
+        std::memcpy(row + 1, filtered.data(), innerWidth);
     }
 }
 
