@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <random>
 #include <vector>
 
@@ -96,6 +98,23 @@ TEST(MajorityFilter, MatchesTheNeighbourhoodFilterOnRandomPlanes) {
             majorityFilter(plane.data());
             EXPECT_EQ(plane, expected) << density << (binary ? " binary" : " grey");
         }
+    }
+}
+
+// Row 1 between a bright row and a dim one: every pixel is on only if its left
+// neighbour is, so the row's first pixel decides all 382 of them.
+TEST(MajorityFilter, OneBorderPixelSwitchesAWholeRow) {
+    for (const bool seeded : {false, true}) {
+        std::vector<std::uint8_t> plane(platePixels, 0);
+        std::fill_n(plane.begin(), 384, 255);
+        std::fill_n(plane.begin() + 2 * 384, 384, 100);
+        plane[384] = seeded ? 255 : 0;
+        auto expected = plane;
+        majorityFilterByNeighbourhood(expected);
+        majorityFilter(plane.data());
+        EXPECT_EQ(plane, expected);
+        const auto row = plane.begin() + 384;
+        EXPECT_EQ(std::count(row + 1, row + 383, seeded ? 255 : 0), 382) << seeded;
     }
 }
 
