@@ -12,6 +12,7 @@ namespace {
 
 constexpr int platePixels = plateWidth * plateHeight;
 constexpr std::uint8_t on = 255;
+constexpr int maxLevel = 255;
 constexpr int startThreshold = 60;
 constexpr int frameRun = 116;
 // A 3 x 3 neighbourhood whose mean is at least 128.
@@ -181,9 +182,16 @@ std::array<int, levelsPerGreyPlane> binaryLevels(const PlaneLevels& levels, int 
     return {(low + t) / 2, t, (high + t) / 2, brightest};
 }
 
-void binarise(const std::uint8_t* grey, int level, std::uint8_t* binary) {
+KAVRO_WITH_AVX2
+void binarise(const std::uint8_t* grey, int level, std::uint8_t* __restrict binary) {
+    if (level <= 0 || level > maxLevel) { // every byte is above, or none
+        std::memset(binary, level <= 0 ? on : 0, platePixels);
+        return;
+    }
+    // Compared as bytes, sixteen or thirty-two pixels to a vector instruction.
+    const auto byteLevel = static_cast<std::uint8_t>(level);
     for (int i = 0; i < platePixels; ++i) {
-        binary[i] = grey[i] >= level ? on : 0;
+        binary[i] = grey[i] >= byteLevel ? on : 0;
     }
 }
 

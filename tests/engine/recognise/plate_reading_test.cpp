@@ -69,6 +69,20 @@ TEST(MajorityFilter, SeesTheRowsAlreadyFilteredAbove) {
     EXPECT_FALSE(plate.on(6, 3));
 }
 
+TEST(Binarise, OnWhereTheGreyReachesTheLevelForAnyLevel) {
+    std::vector<std::uint8_t> grey(platePixels);
+    for (std::size_t i = 0; i < grey.size(); ++i) {
+        grey[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    for (const int level : {-5, 0, 1, 128, 254, 255, 256, 300}) {
+        std::vector<std::uint8_t> binary(platePixels, 77);
+        binarise(grey.data(), level, binary.data());
+        for (std::size_t i = 0; i < grey.size(); ++i) {
+            ASSERT_EQ(binary[i], grey[i] >= level ? 255 : 0) << "level " << level << " at " << i;
+        }
+    }
+}
+
 // The filter as first written: nine reads per pixel, in place.
 void majorityFilterByNeighbourhood(std::vector<std::uint8_t>& plane) {
     for (int y = 1; y < 115; ++y) {
