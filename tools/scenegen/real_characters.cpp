@@ -1,6 +1,5 @@
 #include "tools/scenegen/real_characters.h"
 
-#include "data/character_codes.h"
 #include "tools/glyphgen/evaluation.h"
 #include "tools/glyphgen/glyph_learning.h"
 #include "tools/glyphgen/plate_geometry.h"
@@ -17,6 +16,9 @@ namespace {
 
 constexpr int blueFormat = 1;   // the crops are blue plates
 constexpr int marginPixels = 4; // frame pixels kept around a character for its soft edges
+// How far a blurred stroke reaches beyond the binary plane's box; farther out
+// the margin shows the plate frame or a neighbour's edge, left out.
+constexpr int fringePixels = 2;
 // Stroke and plate closer than this in grey levels: a smudged or unlit cut, left out.
 constexpr double minContrast = 32;
 // The crops are small and blurred: the ramp from plate to stroke is steepened by
@@ -27,6 +29,9 @@ constexpr int platePercentile = 50;
 constexpr int strokePercentile = 75;
 // Share of each character's pictures left out as least typical (percent).
 constexpr int atypicalPercent = 25;
+// Fewer cut pictures than this leave none out: a miscut one (the frame inside
+// the box, half a character) would stand for the character in every scene.
+constexpr std::size_t minPictures = 100 / atypicalPercent;
 
 // Grey levels of the plate and of the stroke about a character.
 struct Levels {
@@ -59,10 +64,16 @@ Levels levelsAround(const GreyImage& luma, const GreyImage& binary, const Box& b
     return {percentile(plate, platePercentile), percentile(stroke, strokePercentile)};
 }
 
-GreyImage coverageOf(const GreyImage& luma, const QRect& region, const Levels& levels) {
+// The share of stroke in each pixel of the region, steepened; nothing outside
+// `character`.
+GreyImage coverageOf(const GreyImage& luma, const QRect& region, const QRect& character,
+                     const Levels& levels) {
     GreyImage coverage(region.width(), region.height());
     for (int y = 0; y < region.height(); ++y) {
         for (int x = 0; x < region.width(); ++x) {
+            if (!character.contains(region.left() + x, region.top() + y)) {
+                continue;
+            }
             const double level = luma.at(region.left() + x, region.top() + y);
             const double share = (level - levels.plate) / (levels.stroke - levels.plate);
             const double steep = std::clamp(0.5 + (share - 0.5) * edgeGain, 0.0, 1.0);
@@ -87,14 +98,17 @@ QImage toImage(const GreyImage& grey) {
 std::optional<CharacterPicture> cutCharacter(const PlateCrop& crop, const GreyImage& binary,
                                              const CharacterSample& sample) {
     const Box& found = sample.box;
-    const QRect region = QRect(found.x, found.y, found.width, found.height)
-                             .adjusted(-marginPixels, -marginPixels, marginPixels, marginPixels)
-                             .intersected(QRect(0, 0, crop.luma.width, crop.luma.height));
+    const QRect foundRect(found.x, found.y, found.width, found.height);
+    const QRect region =
+        foundRect.adjusted(-marginPixels, -marginPixels, marginPixels, marginPixels)
+            .intersected(QRect(0, 0, crop.luma.width, crop.luma.height));
     const Levels levels = levelsAround(crop.luma, binary, found, region);
     if (levels.stroke - levels.plate < minContrast) {
         return std::nullopt;
     }
-    const GreyImage coverage = coverageOf(crop.luma, region, levels);
+    const GreyImage coverage = coverageOf(
+        crop.luma, region,
+        foundRect.adjusted(-fringePixels, -fringePixels, fringePixels, fringePixels), levels);
     const Box box = foregroundBox(coverage);
     if (box.empty()) {
         return std::nullopt;
@@ -125,10 +139,6 @@ std::vector<CharacterPicture> typicalPictures(const std::vector<Candidate>& cand
     return kept;
 }
 
-bool isLetterOrDigit(std::uint8_t code) {
-    return code < firstChineseCode;
-}
-
 } // namespace
 
 CharacterPictures heldOutCharacters(const QString& directory) {
@@ -140,9 +150,6 @@ CharacterPictures heldOutCharacters(const QString& directory) {
     for (const PlateCrop& crop : crops) {
         const GreyImage binary = binaryPlate(crop.luma);
         for (const CharacterSample& sample : plateSamples(crop, crop.index)) {
-            if (!isLetterOrDigit(sample.code)) {
-                continue;
-            }
             if (auto picture = cutCharacter(crop, binary, sample)) {
                 candidates[sample.code].push_back({std::move(*picture), sample.rows});
             }
@@ -150,7 +157,9 @@ CharacterPictures heldOutCharacters(const QString& directory) {
     }
     CharacterPictures pictures;
     for (const auto& [code, found] : candidates) {
-        pictures[code] = typicalPictures(found);
+        if (found.size() >= minPictures) {
+            pictures[code] = typicalPictures(found);
+        }
     }
     return pictures;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Letters and digits cut from photographs of real blue plates, for drawing
-// plates in the plate face rather than in a generic font. Only the plates that
+// Characters cut from photographs of real blue plates, for drawing plates in
+// the plate face rather than in a generic font. Only the plates that
 // the glyph generator holds out are used: the reader's templates are never
 // learned from them, so reading a drawn plate is not circular.
 
@@ -27,8 +27,10 @@ struct CharacterPicture {
 
 using CharacterPictures = std::map<std::uint8_t, std::vector<CharacterPicture>>;
 
-// The letters and digits of the held-out plate crops in `directory` (file
-// name = plate text), in a fixed order. Throws when the folder has no crops.
+// The characters of the held-out plate crops in `directory` (file name =
+// plate text) that the sample finder cuts out at least four times: letters,
+// digits and common province characters, in a fixed order. Throws when the
+// folder has no crops.
 CharacterPictures heldOutCharacters(const QString& directory);
 
 // The held-out characters of the project's own plate crops

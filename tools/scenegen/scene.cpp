@@ -1,5 +1,7 @@
 #include "tools/scenegen/scene.h"
 
+#include "data/character_codes.h"
+
 #include "tools/scenegen/gui_application.h"
 #include "tools/scenegen/image_effects.h"
 #include "tools/scenegen/plate_painter.h"
@@ -57,6 +59,7 @@ constexpr int maxTextureCell = 40;
 constexpr int minJpegQuality = 80;
 constexpr int maxJpegQuality = 95;
 constexpr std::uint32_t pictureStreamSalt = 0x9E3779B9; // seeds the choice of character pictures
+constexpr std::uint32_t chinesePictureStreamSalt = 0x85EBCA6B; // and of Chinese character pictures
 
 struct PlatePlacement {
     std::array<QPointF, 4> corners;
@@ -209,16 +212,30 @@ void degrade(QImage& image, const DifficultyParameters& difficulty, SceneRandom&
     addNoise(image, random.real(difficulty.minNoise, difficulty.maxNoise), random);
 }
 
-// The picture of each letter and digit, "1" on green plates excepted: there
-// it keeps the font's flag and foot, which the blue plates' bar does not show.
+// Streams of their own for the choice of character pictures, so that the
+// pictures leave the rest of the scene as it was, and the Chinese characters'
+// pictures leave those of the letters and digits as they were.
+struct PictureStreams {
+    SceneRandom latin;
+    SceneRandom chinese;
+
+    explicit PictureStreams(std::uint32_t seed)
+        : latin(seed ^ pictureStreamSalt), chinese(seed ^ chinesePictureStreamSalt) {}
+
+    SceneRandom& forCode(std::uint8_t code) { return code >= firstChineseCode ? chinese : latin; }
+};
+
+// The picture of each character that has one, "1" on green plates excepted:
+// there it keeps the font's flag and foot, which the blue plates' bar does not show.
 std::vector<PlateCharacter> plateCharacters(const PlateStyle& style,
                                             std::span<const std::uint8_t> codes,
                                             const CharacterPictures& pictures,
-                                            SceneRandom& random) {
+                                            PictureStreams& streams) {
     std::vector<PlateCharacter> characters;
     for (const std::uint8_t code : codes) {
         const bool fontOne = code == '1' && style.latinFace == LatinFace::newEnergy;
-        characters.push_back({code, fontOne ? nullptr : pickCharacter(pictures, code, random)});
+        characters.push_back(
+            {code, fontOne ? nullptr : pickCharacter(pictures, code, streams.forCode(code))});
     }
     return characters;
 }
@@ -287,14 +304,13 @@ Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
     }
     Scene scene{{}, {}, 0};
     const PlateFaces faces = defaultPlateFaces();
-    // A stream of its own, so that the pictures chosen leave the rest of the scene as it was.
-    SceneRandom pictureRandom(seed ^ pictureStreamSalt);
+    PictureStreams pictureStreams(seed);
     for (std::size_t i = 0; i < placements.size(); ++i) {
         const PlateStyle& style = plateStyle(formats[i]);
         std::vector<std::uint8_t> codes = randomPlateCodes(formats[i], random);
         painter.setTransform(placements[i].plateToPicture);
         paintPlate(painter, style,
-                   plateCharacters(style, codes, bundledCharacters(), pictureRandom), faces);
+                   plateCharacters(style, codes, bundledCharacters(), pictureStreams), faces);
         paintPlateWear(painter, style, random);
         scene.plates.push_back(
             makeTruth(formats[i], std::move(codes), placements[i], layout.size.width()));

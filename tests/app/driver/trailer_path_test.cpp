@@ -80,12 +80,15 @@ TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
             EXPECT_GE(result.confidence[0], 70) << truth.text;
         }
     }
-    // Province characters are the weak spot: the scenes draw them from another
-    // face than the templates, and blurred into solid blobs they are drawn to
-    // the densest templates. Reached: 43 exact, 45 provinces, 48 letters and digits.
-    EXPECT_GE(lettersAndDigits * 100, sceneCount * 92) << lettersAndDigits << " of " << sceneCount;
-    EXPECT_GE(provinces * 100, sceneCount * 86) << provinces << " of " << sceneCount;
-    EXPECT_GE(exact * 100, sceneCount * 82) << exact << " of " << sceneCount;
+    // Province characters are the weak spot: the scenes draw 皖 from real plate
+    // crops (some of them blurred to blobs or cut short) and every other one
+    // from another face than the templates; blurred into solid blobs they are
+    // drawn to the densest templates. Real letters with faint arms (E) lose
+    // to lighter ones (L) on the thin-stroke planes. Reached: 44 exact,
+    // 47 provinces, 47 letters and digits.
+    EXPECT_GE(lettersAndDigits * 100, sceneCount * 94) << lettersAndDigits << " of " << sceneCount;
+    EXPECT_GE(provinces * 100, sceneCount * 94) << provinces << " of " << sceneCount;
+    EXPECT_GE(exact * 100, sceneCount * 88) << exact << " of " << sceneCount;
 }
 
 TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {
