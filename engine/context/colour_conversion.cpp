@@ -1,7 +1,8 @@
 #include "engine/context/colour_conversion.h"
 
 #include "engine/context/recognition_context.h"
-#include "engine/primitives/vector_clones.h"
+#include "engine/primitives/blue_share.h"
+#include "engine/primitives/vector_loops.h"
 
 #include <algorithm>
 #include <array>
@@ -25,12 +26,6 @@ constexpr int blueHueBase = 340;
 constexpr int greenHueBase = 170;
 constexpr int redHueBase = 510;
 constexpr int hueOffset = 16;
-
-// Channel sums below 3 are taken as a pixel of ones so that the share division is defined.
-constexpr int minimumSum = 3;
-constexpr std::int32_t shareScale = 255 * fixedOne;      // 16,711,680
-constexpr std::int32_t neutralBlueShare = 85 * fixedOne; // 5,570,560
-constexpr int blueShareShift = 15;
 
 constexpr std::int32_t redLuma = 19'661;
 constexpr std::int32_t blueLuma = 7'209;
@@ -77,20 +72,6 @@ struct PlaneRow {
     }
 };
 
-// condition ? ifTrue : ifFalse through bit masks. Written as a branch, the compiler
-// splits the loop body around it and no longer vectorises the loop.
-std::int32_t pick(bool condition, std::int32_t ifTrue, std::int32_t ifFalse) {
-    const std::int32_t mask = -static_cast<std::int32_t>(condition);
-    return (ifTrue & mask) | (ifFalse & ~mask);
-}
-
-// 16,711,680 / sum, truncated, for sums of 3 to 765: the correctly rounded single
-// precision quotient never reaches the next integer for these sums (every one of them is
-// checked by the conversion tests), so its truncation is the exact factor.
-std::int32_t shareFactorOf(std::int32_t sum) {
-    return static_cast<std::int32_t>(static_cast<float>(shareScale) / static_cast<float>(sum));
-}
-
 // Hue numerators are at most 85 * chroma in magnitude, so the quotient is below 86 and a
 // non-integral one lies at least 1/255 from the integers: the correctly rounded single
 // precision quotient truncates to the exact integer quotient.
@@ -122,10 +103,9 @@ KAVRO_WITH_AVX2
 void deriveBlueDominance(const RowPixels& pixels, std::uint8_t* __restrict blue) {
     for (int x = 0; x < workingWidth; ++x) {
         const std::int32_t sum = pixels.blue[x] + pixels.green[x] + pixels.red[x];
-        const std::int32_t b = pick(sum < minimumSum, 1, pixels.blue[x]);
-        const std::int32_t shareFactor = shareFactorOf(std::max(sum, minimumSum));
-        const std::int32_t blueShare = (shareFactor * b - neutralBlueShare) >> blueShareShift;
-        blue[x] = static_cast<std::uint8_t>(maxByte - std::clamp(blueShare, 0, maxByte));
+        const std::int32_t b = pick(sum < minimumChannelSum, 1, pixels.blue[x]);
+        blue[x] =
+            static_cast<std::uint8_t>(invertedBlueDominance(std::max(sum, minimumChannelSum), b));
     }
 }
 
@@ -138,7 +118,7 @@ void deriveSingleChannels(const RowPixels& pixels, const PlaneRow& out) {
     std::uint8_t* __restrict inverseGray = out.inverseGray;
     for (int x = 0; x < workingWidth; ++x) {
         const std::int32_t sum = pixels.blue[x] + pixels.green[x] + pixels.red[x];
-        const bool dark = sum < minimumSum;
+        const bool dark = sum < minimumChannelSum;
         const std::int32_t b = pick(dark, 1, pixels.blue[x]);
         const std::int32_t g = pick(dark, 1, pixels.green[x]);
         const std::int32_t r = pick(dark, 1, pixels.red[x]);

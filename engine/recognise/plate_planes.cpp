@@ -1,8 +1,9 @@
 #include "engine/recognise/plate_planes.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/primitives/blue_share.h"
 #include "engine/primitives/histogram.h"
-#include "engine/primitives/vector_clones.h"
+#include "engine/primitives/vector_loops.h"
 
 #include <algorithm>
 #include <array>
@@ -39,14 +40,9 @@ int invertedLuma(Bgr c) {
 }
 
 int invertedBlueDominance(Bgr c) {
-    int sum = c.b + c.g + c.r;
-    int blue = c.b;
-    if (isNearBlack(c)) {
-        sum = 3;
-        blue = 1;
-    }
-    const int v = ((16711680 / sum) * blue - 5570560) >> 15;
-    return 255 - std::clamp(v, 0, 255);
+    const int sum = c.b + c.g + c.r;
+    const int blue = pick(isNearBlack(c), 1, c.b);
+    return ::invertedBlueDominance(std::max(sum, minimumChannelSum), blue);
 }
 
 int halfGreen(Bgr c) {
@@ -54,22 +50,43 @@ int halfGreen(Bgr c) {
 }
 
 int invertedYellowDominance(Bgr c) {
-    if (isNearBlack(c)) {
-        c = {1, 1, 1};
-    }
-    return 255 - std::clamp(c.r + c.g - c.b, 0, 255);
+    const bool dark = isNearBlack(c);
+    const int excess = pick(dark, 1, c.r + c.g - c.b);
+    return 255 - std::clamp(excess, 0, 255);
 }
 
 using GreyFunction = int (*)(Bgr);
 
+// One row of a plate image split into its channels: the grey functions then run
+// over plain arrays, which the compiler vectorises.
+struct ChannelRows {
+    alignas(32) std::array<int, plateWidth> b;
+    alignas(32) std::array<int, plateWidth> g;
+    alignas(32) std::array<int, plateWidth> r;
+
+    explicit ChannelRows(const std::uint8_t* row) {
+        for (int x = 0; x < plateWidth; ++x, row += 3) {
+            b[x] = row[0];
+            g[x] = row[1];
+            r[x] = row[2];
+        }
+    }
+};
+
 // The two grey planes of one plate image; the functions are template arguments
 // so that each pair is inlined into its own loop.
 template <GreyFunction First, GreyFunction Second>
-void deriveGreyPair(const std::uint8_t* image, std::uint8_t* first, std::uint8_t* second) {
-    for (int i = 0; i < platePixels; ++i, image += 3) {
-        const Bgr c{image[0], image[1], image[2]};
-        first[i] = static_cast<std::uint8_t>(First(c));
-        second[i] = static_cast<std::uint8_t>(Second(c));
+KAVRO_WITH_AVX2 void deriveGreyPair(const std::uint8_t* image, std::uint8_t* __restrict first,
+                                    std::uint8_t* __restrict second) {
+    for (int y = 0; y < plateHeight; ++y) {
+        const ChannelRows row(image + y * plateWidth * 3);
+        std::uint8_t* firstRow = first + y * plateWidth;
+        std::uint8_t* secondRow = second + y * plateWidth;
+        for (int x = 0; x < plateWidth; ++x) {
+            const Bgr c{row.b[x], row.g[x], row.r[x]};
+            firstRow[x] = static_cast<std::uint8_t>(First(c));
+            secondRow[x] = static_cast<std::uint8_t>(Second(c));
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include <random>
 #include <vector>
@@ -67,6 +68,57 @@ TEST(MajorityFilter, SeesTheRowsAlreadyFilteredAbove) {
     majorityFilter(plate.pixels.data());
     EXPECT_FALSE(plate.on(6, 2));
     EXPECT_FALSE(plate.on(6, 3));
+}
+
+// The grey planes straight from their definitions, with integer division.
+int lumaOf(int b, int g, int r) {
+    return (b * 7209 + g * 38666 + r * 19661) >> 16;
+}
+
+std::array<int, 2> greyPair(int mode, int b, int g, int r) {
+    const bool nearBlack = b + g + r < 3;
+    switch (mode) {
+    case 4: {
+        const int sum = nearBlack ? 3 : b + g + r;
+        const int share = (16'711'680 / sum * (nearBlack ? 1 : b) - 5'570'560) >> 15;
+        return {lumaOf(b, g, r), 255 - std::clamp(share, 0, 255)};
+    }
+    case 3:
+        return {255 - lumaOf(b, g, r), nearBlack ? 255 : 255 - (g >> 1)};
+    case 5:
+        return {255 - lumaOf(b, g, r), 255 - std::clamp(nearBlack ? 1 : r + g - b, 0, 255)};
+    default:
+        return {255 - lumaOf(b, g, r), 255 - lumaOf(b, g, r)};
+    }
+}
+
+// Random colours, with every near-black pixel and every level of each channel among them.
+TEST(DerivePlatePlanes, EveryModeMatchesItsDefinition) {
+    std::mt19937 random(5);
+    std::vector<std::uint8_t> image(platePixels * 3);
+    for (auto& channel : image) {
+        channel = static_cast<std::uint8_t>(random());
+    }
+    const std::array<std::array<std::uint8_t, 3>, 7> nearBlack{
+        {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 0}, {2, 0, 0}, {0, 0, 2}}};
+    for (std::size_t i = 0; i < nearBlack.size(); ++i) {
+        std::copy(nearBlack[i].begin(), nearBlack[i].end(), image.begin() + 3 * i);
+    }
+    for (int level = 0; level < 256; ++level) {
+        for (int c = 0; c < 3; ++c) {
+            image[3 * (1000 + 3 * level + c) + c] = static_cast<std::uint8_t>(level);
+        }
+    }
+    for (const int mode : {1, 3, 4, 5}) {
+        std::vector<std::uint8_t> first(platePixels);
+        std::vector<std::uint8_t> second(platePixels);
+        derivePlatePlanes(image.data(), mode, first.data(), second.data());
+        for (int i = 0; i < platePixels; ++i) {
+            const auto expected = greyPair(mode, image[3 * i], image[3 * i + 1], image[3 * i + 2]);
+            ASSERT_EQ(first[i], expected[0]) << "mode " << mode << " pixel " << i;
+            ASSERT_EQ(second[i], expected[1]) << "mode " << mode << " pixel " << i;
+        }
+    }
 }
 
 TEST(Binarise, OnWhereTheGreyReachesTheLevelForAnyLevel) {
