@@ -1,7 +1,6 @@
 #include "tools/scenegen/real_characters.h"
 
 #include "tools/glyphgen/evaluation.h"
-#include "tools/glyphgen/glyph_learning.h"
 #include "tools/glyphgen/plate_geometry.h"
 #include "tools/glyphgen/plate_samples.h"
 #include "tools/scenegen/plate_style.h"
@@ -9,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <optional>
 #include <stdexcept>
 
@@ -27,11 +27,20 @@ constexpr double edgeGain = 2;
 // Where the plate and the stroke levels are taken among their pixels (percent).
 constexpr int platePercentile = 50;
 constexpr int strokePercentile = 75;
-// Share of each character's pictures left out as least typical (percent).
+// Share of each character's sound pictures left out as least typical
+// (percent, rounded up: a character with few pictures still loses one).
 constexpr int atypicalPercent = 25;
-// Fewer cut pictures than this leave none out: a miscut one (the frame inside
-// the box, half a character) would stand for the character in every scene.
+// Fewer cut pictures than this leave none out: with so few, a miscut one (the
+// frame inside the box, half a character) cannot be told from a typical one.
 constexpr std::size_t minPictures = 100 / atypicalPercent;
+// Every character fills the same height of the plate, and a character's width
+// hardly varies: a box this much shorter or narrower than the character's
+// median is cut off, one this much taller or wider takes in the plate frame or
+// a neighbour's edge (share of the median).
+constexpr double sizeTolerance = 0.2;
+// Ink this much above the character's median share: strokes and the gaps
+// between them blurred into one blob (share of the median).
+constexpr double blobInkExcess = 0.15;
 
 // Grey levels of the plate and of the stroke about a character.
 struct Levels {
@@ -119,46 +128,136 @@ std::optional<CharacterPicture> cutCharacter(const PlateCrop& crop, const GreyIm
     return CharacterPicture{toImage(coverage), QRect(box.x, box.y, box.width, box.height), sizeMm};
 }
 
-// A cut character with its sample on the glyph grid.
-struct Candidate {
-    CharacterPicture picture;
-    GlyphRows rows;
+GreyImage toGrey(const QImage& image) {
+    GreyImage grey(image.width(), image.height());
+    for (int y = 0; y < grey.height; ++y) {
+        std::copy_n(image.constScanLine(y), grey.width,
+                    &grey.pixels[static_cast<std::size_t>(y) * grey.width]);
+    }
+    return grey;
+}
+
+// What the rule compares of a picture: its box size and its coverage on the
+// glyph grid, where pictures of any size line up.
+struct PictureShape {
+    QSizeF sizeMm;
+    std::vector<int> levels; // glyphCells grey levels
+    double ink = 0;          // mean level
 };
 
-// The pictures of one character without those whose shape lies farthest from
-// the character's mean: blurred, smudged or miscut ones.
-std::vector<CharacterPicture> typicalPictures(const std::vector<Candidate>& candidates) {
-    std::vector<GlyphRows> rows;
-    for (const Candidate& candidate : candidates) {
-        rows.push_back(candidate.rows);
+PictureShape shapeOf(const CharacterPicture& picture) {
+    const QRect& box = picture.box;
+    PictureShape shape{
+        picture.sizeMm,
+        sampleLevels(toGrey(picture.coverage), Box{box.x(), box.y(), box.width(), box.height()})};
+    shape.ink = std::accumulate(shape.levels.begin(), shape.levels.end(), 0.0) / glyphCells;
+    return shape;
+}
+
+// The middle value; of an even count the upper of the two middle ones.
+double median(std::vector<double> values) {
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+template <typename Measure>
+double medianOf(const std::vector<PictureShape>& shapes, std::span<const std::size_t> chosen,
+                Measure measure) {
+    std::vector<double> values;
+    for (const std::size_t i : chosen) {
+        values.push_back(measure(shapes[i]));
     }
+    return median(values);
+}
+
+bool within(double value, double reference, double tolerance) {
+    return std::abs(value - reference) <= reference * tolerance;
+}
+
+// The pictures whose box and ink are like most of the character's: not cut
+// off, not widened by the frame or a neighbour, not blurred into a blob.
+std::vector<std::size_t> wellCut(const std::vector<PictureShape>& shapes) {
+    std::vector<std::size_t> all(shapes.size());
+    std::iota(all.begin(), all.end(), 0);
+    const double height = medianOf(shapes, all, [](const auto& s) { return s.sizeMm.height(); });
+    const double width = medianOf(shapes, all, [](const auto& s) { return s.sizeMm.width(); });
+    const double ink = medianOf(shapes, all, [](const auto& s) { return s.ink; });
+    std::vector<std::size_t> kept;
+    for (const std::size_t i : all) {
+        const PictureShape& shape = shapes[i];
+        if (within(shape.sizeMm.height(), height, sizeTolerance) &&
+            within(shape.sizeMm.width(), width, sizeTolerance) &&
+            shape.ink <= ink * (1 + blobInkExcess)) {
+            kept.push_back(i);
+        }
+    }
+    return kept.empty() ? all : kept;
+}
+
+// The `chosen` pictures without the least typical share: those whose grid lies
+// farthest from the per-cell median of the chosen ones.
+std::vector<std::size_t> mostTypical(const std::vector<PictureShape>& shapes,
+                                     std::vector<std::size_t> chosen) {
+    std::vector<int> middle(glyphCells);
+    for (std::size_t cell = 0; cell < middle.size(); ++cell) {
+        middle[cell] = static_cast<int>(
+            medianOf(shapes, chosen, [cell](const auto& s) { return s.levels[cell]; }));
+    }
+    std::vector<long> distance(shapes.size(), 0);
+    for (const std::size_t i : chosen) {
+        for (std::size_t cell = 0; cell < middle.size(); ++cell) {
+            distance[i] += std::abs(shapes[i].levels[cell] - middle[cell]);
+        }
+    }
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [&](std::size_t a, std::size_t b) { return distance[a] < distance[b]; });
+    const std::size_t left = (chosen.size() * atypicalPercent + 99) / 100;
+    chosen.resize(std::max<std::size_t>(1, chosen.size() - left));
+    std::sort(chosen.begin(), chosen.end());
+    return chosen;
+}
+
+// The sound pictures among a character's cuts.
+std::vector<CharacterPicture> soundOnes(const std::vector<CharacterPicture>& cuts) {
     std::vector<CharacterPicture> kept;
-    for (const std::size_t i : typicalSamples(rows, atypicalPercent)) {
-        kept.push_back(candidates[i].picture);
+    for (const std::size_t i : soundPictures(cuts)) {
+        kept.push_back(cuts[i]);
     }
     return kept;
 }
 
 } // namespace
 
+std::vector<std::size_t> soundPictures(std::span<const CharacterPicture> pictures) {
+    if (pictures.empty()) {
+        return {};
+    }
+    std::vector<PictureShape> shapes;
+    for (const CharacterPicture& picture : pictures) {
+        shapes.push_back(shapeOf(picture));
+    }
+    return mostTypical(shapes, wellCut(shapes));
+}
+
 CharacterPictures heldOutCharacters(const QString& directory) {
     const std::vector<PlateCrop> crops = loadPlateCrops(directory, isHeldOutPlate);
     if (crops.empty()) {
         throw std::runtime_error("no plate crops in " + directory.toStdString());
     }
-    std::map<std::uint8_t, std::vector<Candidate>> candidates;
+    std::map<std::uint8_t, std::vector<CharacterPicture>> cuts;
     for (const PlateCrop& crop : crops) {
         const GreyImage binary = binaryPlate(crop.luma);
         for (const CharacterSample& sample : plateSamples(crop, crop.index)) {
             if (auto picture = cutCharacter(crop, binary, sample)) {
-                candidates[sample.code].push_back({std::move(*picture), sample.rows});
+                cuts[sample.code].push_back(std::move(*picture));
             }
         }
     }
     CharacterPictures pictures;
-    for (const auto& [code, found] : candidates) {
+    for (const auto& [code, found] : cuts) {
         if (found.size() >= minPictures) {
-            pictures[code] = typicalPictures(found);
+            pictures[code] = soundOnes(found);
         }
     }
     return pictures;

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -29,9 +30,17 @@ using CharacterPictures = std::map<std::uint8_t, std::vector<CharacterPicture>>;
 
 // The characters of the held-out plate crops in `directory` (file name =
 // plate text) that the sample finder cuts out at least four times: letters,
-// digits and common province characters, in a fixed order. Throws when the
-// folder has no crops.
+// digits and common province characters, each with its sound pictures in a
+// fixed order. Throws when the folder has no crops.
 CharacterPictures heldOutCharacters(const QString& directory);
+
+// Which of one character's cut pictures are fit to draw it, in order: those
+// whose box height, box width and ink share lie near the character's medians
+// (not cut off, not widened by the plate frame or a neighbour, not blurred into
+// a blob), less the least typical quarter of them (rounded up) by their
+// distance on the glyph grid to the per-cell median of those. At least one is
+// kept; none only of none.
+std::vector<std::size_t> soundPictures(std::span<const CharacterPicture> pictures);
 
 // The held-out characters of the project's own plate crops
 // (tools/glyphgen/plates), cut once per process. Needs a QGuiApplication.

@@ -80,15 +80,14 @@ TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
             EXPECT_GE(result.confidence[0], 70) << truth.text;
         }
     }
-    // Province characters are the weak spot: the scenes draw 皖 from real plate
-    // crops (some of them blurred to blobs or cut short) and every other one
-    // from another face than the templates; blurred into solid blobs they are
-    // drawn to the densest templates. Real letters with faint arms (E) lose
-    // to lighter ones (L) on the thin-stroke planes. Reached: 44 exact,
-    // 47 provinces, 47 letters and digits.
-    EXPECT_GE(lettersAndDigits * 100, sceneCount * 94) << lettersAndDigits << " of " << sceneCount;
-    EXPECT_GE(provinces * 100, sceneCount * 94) << provinces << " of " << sceneCount;
-    EXPECT_GE(exact * 100, sceneCount * 88) << exact << " of " << sceneCount;
+    // The scenes draw 皖 and the letters and digits from real plate crops, the
+    // miscut, blurred and cut-short ones left out; every other province comes
+    // from another face than the templates, and two of those are drawn to
+    // like-shaped templates (湘 to 藏, 渝 to 豫). A real 0 whose top is faint
+    // reads as U. Reached: 47 exact, 48 provinces, 49 letters and digits.
+    EXPECT_GE(lettersAndDigits * 100, sceneCount * 98) << lettersAndDigits << " of " << sceneCount;
+    EXPECT_GE(provinces * 100, sceneCount * 96) << provinces << " of " << sceneCount;
+    EXPECT_GE(exact * 100, sceneCount * 94) << exact << " of " << sceneCount;
 }
 
 TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {
