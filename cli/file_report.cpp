@@ -49,9 +49,7 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
     report.file = path;
     LastMessage message;
     try {
-        // Nothing shows the working planes: a picture with known plate corners is
-        // read without them.
-        if (readPicture(session, path, PictureReader::byContent, WorkingPlanes::whenSearched)) {
+        if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);
             report.plates = platesOf(session.result);
             // Nothing shows the picture again: its pixels go before the next file is

@@ -17,6 +17,12 @@ void CDib::Adopt(Picture picture) {
     m_bBottomUp = picture.bottomUp;
 }
 
+std::unique_ptr<std::uint8_t[]> CDib::TakePixels() {
+    std::unique_ptr<std::uint8_t[]> pixels = std::move(m_pBits);
+    Adopt(Picture{});
+    return pixels;
+}
+
 bool CDib::LoadBmp(const std::filesystem::path& path) {
     const auto file = readWholeFile(path);
     return file && LoadBmpData(*file);

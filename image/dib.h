@@ -32,6 +32,9 @@ public:
     // True when the first row of the pixels is the bottom row of the picture.
     bool IsBottomUp() const { return m_bBottomUp; }
 
+    // Hands the pixel buffer to the caller; the CDib holds no picture afterwards.
+    std::unique_ptr<std::uint8_t[]> TakePixels();
+
     // A complete picture produced by a reader, adopted as a whole.
     struct Picture {
         std::unique_ptr<std::uint8_t[]> info;

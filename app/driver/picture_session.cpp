@@ -68,18 +68,21 @@ void computeEdge(RecognitionContext& context) {
 // The picture is read aside and adopted only once the context has taken it, so a
 // picture that the context refuses (too narrow for its height) changes nothing.
 bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader,
-                 WorkingPlanes planes) {
+                 ReadFor use) {
     const CornerState previousCorners;
     CDib picture;
     if (!load(picture, path, reader)) {
         return false;
     }
     RecognitionContext& context = session.context;
-    const bool deferPlanes = planes == WorkingPlanes::whenSearched && cornersFromTrailer;
+    const bool handOver = use == ReadFor::batch && !picture.IsBottomUp();
     try {
-        if (deferPlanes) {
-            context.prepareSourceOnly(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
-                                      picture.IsBottomUp());
+        if (handOver) {
+            const int width = picture.GetWidth();
+            const int height = picture.GetHeight();
+            context.adoptImage(picture.TakePixels(), width, height,
+                               cornersFromTrailer ? RecognitionContext::PlaneFill::later
+                                                  : RecognitionContext::PlaneFill::now);
         } else {
             context.prepareImage(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
                                  picture.IsBottomUp());
@@ -92,11 +95,10 @@ bool readPicture(PictureSession& session, const std::filesystem::path& path, Pic
         previousCorners.restore(); // out of memory: the caller reports it
         throw;
     }
-    if (!deferPlanes) {
+    if (!context.planesPending()) {
         computeEdge(context);
     }
     session.picture = std::move(picture);
-    session.planesPending = deferPlanes;
     session.result = {};
     return true;
 }
@@ -106,14 +108,9 @@ bool recogniseCurrent(PictureSession& session) {
     if (!context.colourPlane) {
         return false;
     }
-    if (session.planesPending && !cornersFromTrailer) {
-        const CDib& picture = session.picture;
-        if (picture.GetPixels().empty()) {
-            return false;
-        }
-        context.convertPlanes(picture.GetPixels(), picture.IsBottomUp());
+    if (context.planesPending() && !cornersFromTrailer) {
+        context.convertPlanes();
         computeEdge(context);
-        session.planesPending = false;
     }
     recognisePlates(context, session.result);
     return true;

@@ -17,28 +17,26 @@ enum class PictureReader { none, bitmap, jpeg, byContent };
 // the last "." ("bmp" or "jpg"), or the whole path when it has no ".".
 PictureReader readerForExtension(const std::filesystem::path& path);
 
-// When the working planes of a picture are filled. The desktop program shows them,
-// so it has them filled at once; a batch read needs them only when it searches
-// the picture, that is when no plate-corner trailer gives the plate's corners.
-enum class WorkingPlanes { always, whenSearched };
+// What a picture is read for. The desktop program shows the picture and its
+// working planes, so it keeps both. A batch read shows nothing: the pixels of a
+// top-down picture are handed to the context instead of copied (the session then
+// keeps no picture), and a picture that carries plate corners gets its working
+// planes and edge plane only once recogniseCurrent has to search it.
+enum class ReadFor { display, batch };
 
 struct PictureSession {
-    CDib picture;
+    CDib picture; // empty after a batch read of a top-down picture
     RecognitionContext context;
     RecognitionResult result{};
-    bool planesPending = false; // the planes are allocated for the picture but not filled
 };
 
 // Reads `path` with `reader` into the session's picture; on success prepares
 // the context, computes the edge plane and clears the result. A failed read, or
 // a picture the context refuses (its message already shown), leaves everything
-// as it was, the corner state of the readers included. With
-// WorkingPlanes::whenSearched, a picture that carries plate corners gets its
-// working planes and edge plane only once recogniseCurrent has to search it.
+// as it was, the corner state of the readers included.
 bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader,
-                 WorkingPlanes planes = WorkingPlanes::always);
+                 ReadFor use = ReadFor::display);
 
 // Recognises the prepared picture again, if there is one; true when it ran. A
-// search of a picture whose planes are pending fills them first, from the
-// session's picture; without that picture (dropped by the caller) nothing runs.
+// search of a picture whose planes are pending fills them first.
 bool recogniseCurrent(PictureSession& session);

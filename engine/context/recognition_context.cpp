@@ -35,6 +35,7 @@ struct PictureBuffers {
     std::unique_ptr<std::int32_t[]> labelPlane;
     std::unique_ptr<LabelRow[]> rowTable;
 
+    // With `sourceBytes` 0 the caller brings the source buffer itself.
     PictureBuffers(RecognitionContext& previous, std::size_t sourceBytes, int planeHeight,
                    bool mayReuse) {
         const bool sameSource = mayReuse && previous.sourceImage &&
@@ -42,7 +43,7 @@ struct PictureBuffers {
                                                    static_cast<std::size_t>(previous.imageHeight);
         const bool samePlanes =
             mayReuse && previous.colourPlane && planeHeight == previous.planeHeight;
-        if (!sameSource) {
+        if (!sameSource && sourceBytes > 0) {
             sourceImage = allocateLarge<std::uint8_t>(sourceBytes);
         }
         if (!samePlanes) {
@@ -112,17 +113,53 @@ bool readsFromContext(const RecognitionContext& context, std::span<const std::ui
     return any;
 }
 
-void checkPicture(std::span<const std::uint8_t> pixels, int width, int height) {
+// The working raster of a picture of this size, or std::invalid_argument.
+PlaneGeometry checkedGeometry(int width, int height) {
     if (width <= 0 || height <= 0 || width > maxPictureSide || height > maxPictureSide) {
         throw std::invalid_argument("picture sides must lie between 1 and 32767");
     }
     if (!fitsPictureArea(width, height)) {
         throw std::invalid_argument("picture larger than 100 megapixels");
     }
-    const std::size_t needed = bytesPerPixel * width * height;
-    if (pixels.size() < needed) {
+    const PlaneGeometry geometry = planeGeometry(width, height);
+    if (geometry.planeHeight > maxPlaneHeight) {
+        throw std::invalid_argument("picture too narrow for its height");
+    }
+    return geometry;
+}
+
+PlaneGeometry checkedGeometry(std::span<const std::uint8_t> pixels, int width, int height) {
+    const PlaneGeometry geometry = checkedGeometry(width, height);
+    if (pixels.size() < bytesPerPixel * width * height) {
         throw std::invalid_argument("pixel buffer shorter than the picture");
     }
+    return geometry;
+}
+
+// Moves the picture's buffers into the context and records its size.
+void install(RecognitionContext& context, PictureBuffers& buffers, const PlaneGeometry& geometry,
+             int width, int height, bool bottomUp) {
+    context.sourceImage = std::move(buffers.sourceImage);
+    context.colourPlane = std::move(buffers.colourPlane);
+    context.hsvPlane = std::move(buffers.hsvPlane);
+    context.workPlane = std::move(buffers.workPlane);
+    context.greenPlane = std::move(buffers.greenPlane);
+    context.bluePlane = std::move(buffers.bluePlane);
+    context.yellowPlane = std::move(buffers.yellowPlane);
+    context.grayPlane = std::move(buffers.grayPlane);
+    context.inverseGrayPlane = std::move(buffers.inverseGrayPlane);
+    context.edgePlane = std::move(buffers.edgePlane);
+    context.labelPlane = std::move(buffers.labelPlane);
+    context.rowTable = std::move(buffers.rowTable);
+    context.planeHeight = geometry.planeHeight;
+    context.planeWidth = workingWidth;
+    context.imageWidth = width;
+    context.imageHeight = height;
+    // The rows left out of the working planes lie at the top of a top-down picture and
+    // at the bottom of a bottom-up one.
+    context.planeRowOffset = bottomUp
+                                 ? geometry.scaledHeight - geometry.planeHeight - geometry.skipRows
+                                 : geometry.skipRows;
 }
 
 } // namespace
@@ -141,57 +178,45 @@ RecognitionContext::RecognitionContext() {
 
 void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int width, int height,
                                       bool bottomUp) {
-    adoptPicture(pixels, width, height, bottomUp, true);
-}
-
-void RecognitionContext::prepareSourceOnly(std::span<const std::uint8_t> pixels, int width,
-                                           int height, bool bottomUp) {
-    adoptPicture(pixels, width, height, bottomUp, false);
-}
-
-void RecognitionContext::convertPlanes(std::span<const std::uint8_t> pixels, bool bottomUp) {
-    if (!colourPlane) {
-        throw std::invalid_argument("no picture prepared");
-    }
-    checkPicture(pixels, imageWidth, imageHeight);
-    convertColourPlanes({pixels, imageWidth, imageHeight, bottomUp},
-                        planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
-}
-
-void RecognitionContext::adoptPicture(std::span<const std::uint8_t> pixels, int width, int height,
-                                      bool bottomUp, bool withPlanes) {
-    checkPicture(pixels, width, height);
-    const PlaneGeometry geometry = planeGeometry(width, height);
-    if (geometry.planeHeight > maxPlaneHeight) {
-        throw std::invalid_argument("picture too narrow for its height");
-    }
-
+    const PlaneGeometry geometry = checkedGeometry(pixels, width, height);
     PictureBuffers buffers(*this, bytesPerPixel * width * height, geometry.planeHeight,
                            !readsFromContext(*this, pixels));
     const SourcePicture picture{pixels, width, height, bottomUp};
     copySourceImage(picture, buffers.sourceImage.get());
-    if (withPlanes) {
+    convertColourPlanes(picture, geometry, colourPlanesOf(buffers));
+    install(*this, buffers, geometry, width, height, bottomUp);
+    planesPending_ = false;
+}
+
+void RecognitionContext::adoptImage(std::unique_ptr<std::uint8_t[]> pixels, int width, int height,
+                                    PlaneFill fill) {
+    const PlaneGeometry geometry = checkedGeometry(width, height);
+    if (!pixels) {
+        throw std::invalid_argument("no pixels to adopt");
+    }
+    PictureBuffers buffers(*this, 0, geometry.planeHeight, true);
+    buffers.sourceImage = std::move(pixels);
+    planesPending_ = fill == PlaneFill::later;
+    if (!planesPending_) {
+        const SourcePicture picture{
+            {buffers.sourceImage.get(), bytesPerPixel * width * static_cast<std::size_t>(height)},
+            width,
+            height,
+            false};
         convertColourPlanes(picture, geometry, colourPlanesOf(buffers));
     }
+    install(*this, buffers, geometry, width, height, false);
+}
 
-    sourceImage = std::move(buffers.sourceImage);
-    colourPlane = std::move(buffers.colourPlane);
-    hsvPlane = std::move(buffers.hsvPlane);
-    workPlane = std::move(buffers.workPlane);
-    greenPlane = std::move(buffers.greenPlane);
-    bluePlane = std::move(buffers.bluePlane);
-    yellowPlane = std::move(buffers.yellowPlane);
-    grayPlane = std::move(buffers.grayPlane);
-    inverseGrayPlane = std::move(buffers.inverseGrayPlane);
-    edgePlane = std::move(buffers.edgePlane);
-    labelPlane = std::move(buffers.labelPlane);
-    rowTable = std::move(buffers.rowTable);
-    planeHeight = geometry.planeHeight;
-    planeWidth = workingWidth;
-    imageWidth = width;
-    imageHeight = height;
-    // The rows left out of the working planes lie at the top of a top-down picture and
-    // at the bottom of a bottom-up one.
-    planeRowOffset = bottomUp ? geometry.scaledHeight - geometry.planeHeight - geometry.skipRows
-                              : geometry.skipRows;
+void RecognitionContext::convertPlanes() {
+    if (!planesPending_) {
+        throw std::logic_error("the working planes are not waiting to be filled");
+    }
+    const SourcePicture picture{
+        {sourceImage.get(), bytesPerPixel * imageWidth * static_cast<std::size_t>(imageHeight)},
+        imageWidth,
+        imageHeight,
+        false};
+    convertColourPlanes(picture, planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
+    planesPending_ = false;
 }

@@ -35,16 +35,21 @@ struct RecognitionContext {
     // is replaced: after std::bad_alloc the previous picture is still intact.
     void prepareImage(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp);
 
-    // prepareImage without the working planes' contents: the planes are allocated for
-    // the picture but hold nothing yet. Enough for a plate whose corners are known,
-    // which is read from sourceImage alone; convertPlanes completes the preparation.
-    void prepareSourceOnly(std::span<const std::uint8_t> pixels, int width, int height,
-                           bool bottomUp);
+    // Takes over the buffer of a top-down picture (width*height*3 bytes) as sourceImage
+    // instead of copying it, with the checks and guarantees of prepareImage (the buffer
+    // is gone after an exception, the previous picture is not). With PlaneFill::now the
+    // working planes are derived at once; with PlaneFill::later they are only allocated,
+    // enough for a plate whose corners are known, which is read from sourceImage alone,
+    // until convertPlanes derives them.
+    enum class PlaneFill { now, later };
+    void adoptImage(std::unique_ptr<std::uint8_t[]> pixels, int width, int height, PlaneFill fill);
 
-    // Derives the working planes (all but workPlane and edgePlane) of the prepared
-    // picture from `pixels`, which must be the pixels it was prepared from. Throws
-    // std::invalid_argument when no picture is prepared or `pixels` is too short.
-    void convertPlanes(std::span<const std::uint8_t> pixels, bool bottomUp);
+    // Derives the working planes an adoptImage with PlaneFill::later left unfilled; they
+    // equal those prepareImage gives. Throws std::logic_error when none are waiting.
+    void convertPlanes();
+
+    // True while the working planes of the picture wait for convertPlanes.
+    bool planesPending() const { return planesPending_; }
 
     std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,
         bluePlane, yellowPlane, grayPlane, inverseGrayPlane, edgePlane;
@@ -58,6 +63,5 @@ struct RecognitionContext {
     std::unique_ptr<LabelRow[]> rowTable;
 
 private:
-    void adoptPicture(std::span<const std::uint8_t> pixels, int width, int height, bool bottomUp,
-                      bool withPlanes);
+    bool planesPending_ = false;
 };

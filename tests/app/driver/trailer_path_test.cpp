@@ -128,34 +128,31 @@ bool sameGreyPlane(const RecognitionContext& a, const RecognitionContext& b) {
            std::equal(a.edgePlane.get(), a.edgePlane.get() + size, b.edgePlane.get());
 }
 
-// A batch read fills the working planes of a picture with plate corners only when
-// it has to search it: the same plate either way, and the same planes once searched.
+// A batch read hands the picture to the context and fills the working planes of a
+// picture with plate corners only when it has to search it: the same plate either
+// way, and the same planes once searched.
 TEST_F(TrailerPath, BatchReadFillsThePlanesOnlyForASearch) {
     PlateTruth truth;
     const auto path = blueScene(firstSeed, truth);
     PictureSession shown;
     PictureSession batch;
     ASSERT_TRUE(readPicture(shown, path, PictureReader::jpeg));
-    ASSERT_TRUE(readPicture(batch, path, PictureReader::jpeg, WorkingPlanes::whenSearched));
-    EXPECT_TRUE(batch.planesPending);
-    EXPECT_FALSE(shown.planesPending);
+    ASSERT_TRUE(readPicture(batch, path, PictureReader::jpeg, ReadFor::batch));
+    EXPECT_TRUE(batch.context.planesPending());
+    EXPECT_FALSE(shown.context.planesPending());
+    EXPECT_TRUE(batch.picture.GetPixels().empty());
+    EXPECT_FALSE(shown.picture.GetPixels().empty());
     ASSERT_TRUE(recogniseCurrent(shown));
     ASSERT_TRUE(recogniseCurrent(batch));
     EXPECT_TRUE(sameResult(batch.result, shown.result));
-    EXPECT_TRUE(batch.planesPending);
+    EXPECT_TRUE(batch.context.planesPending());
 
     cornersFromTrailer = false; // as after a bitmap: the same picture is searched
     ASSERT_TRUE(recogniseCurrent(shown));
     ASSERT_TRUE(recogniseCurrent(batch));
-    EXPECT_FALSE(batch.planesPending);
+    EXPECT_FALSE(batch.context.planesPending());
     EXPECT_TRUE(sameResult(batch.result, shown.result));
     EXPECT_TRUE(sameGreyPlane(batch.context, shown.context));
-
-    // Without its picture a pending search cannot run.
-    ASSERT_TRUE(readPicture(batch, path, PictureReader::jpeg, WorkingPlanes::whenSearched));
-    batch.picture = CDib{};
-    cornersFromTrailer = false;
-    EXPECT_FALSE(recogniseCurrent(batch));
 }
 
 } // namespace

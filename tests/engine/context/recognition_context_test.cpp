@@ -266,49 +266,70 @@ std::vector<std::vector<std::uint8_t>> convertedBytes(const RecognitionContext& 
             bytes(c.grayPlane, plane),    bytes(c.inverseGrayPlane, plane)};
 }
 
-struct DeferredCase {
-    int width, height;
-    bool bottomUp;
-};
+// A copy of the picture's pixels, as a buffer to hand over.
+std::unique_ptr<std::uint8_t[]> handOut(const TestPicture& picture) {
+    auto pixels = std::make_unique<std::uint8_t[]>(picture.pixels.size());
+    std::copy(picture.pixels.begin(), picture.pixels.end(), pixels.get());
+    return pixels;
+}
 
-class DeferredPlanes : public testing::TestWithParam<DeferredCase> {};
-
-// Preparing the copy first and the planes later gives what preparing both at once
-// gives, also in a context that held another picture of the same size before.
-TEST_P(DeferredPlanes, EqualThePlanesPreparedAtOnce) {
-    const auto [width, height, bottomUp] = GetParam();
-    const TestPicture picture = makePicture(width, height, [](int x, int y) {
+TestPicture patternedPicture(int width, int height) {
+    return makePicture(width, height, [](int x, int y) {
         return Bgr{static_cast<std::uint8_t>(x * 7 + y), static_cast<std::uint8_t>(x ^ y),
                    static_cast<std::uint8_t>(y * 5 - x)};
     });
-    RecognitionContext atOnce;
-    atOnce.prepareImage(picture.span(), width, height, bottomUp);
-
-    RecognitionContext later;
-    const TestPicture before = uniformPicture(width, height, {9, 99, 199});
-    later.prepareImage(before.span(), width, height, bottomUp);
-    later.prepareSourceOnly(picture.span(), width, height, bottomUp);
-    EXPECT_EQ(later.planeHeight, atOnce.planeHeight);
-    EXPECT_EQ(later.planeRowOffset, atOnce.planeRowOffset);
-    later.convertPlanes(picture.span(), bottomUp);
-    EXPECT_EQ(convertedBytes(later), convertedBytes(atOnce));
 }
 
-INSTANTIATE_TEST_SUITE_P(Pictures, DeferredPlanes,
-                         testing::Values(DeferredCase{512, 101, false},
-                                         DeferredCase{512, 101, true},
-                                         DeferredCase{640, 480, false},
-                                         DeferredCase{333, 777, true},
-                                         DeferredCase{2000, 200, false}));
+struct AdoptionCase {
+    int width, height;
+};
 
-TEST(RecognitionContext, ConvertsPlanesOnlyOfAPreparedPicture) {
+class AdoptedPictures : public testing::TestWithParam<AdoptionCase> {};
+
+// A top-down picture handed over gives what preparing a copy gives, with its planes
+// filled at once or later, also in a context that held another picture of its size.
+TEST_P(AdoptedPictures, EqualThePicturePreparedFromACopy) {
+    const auto [width, height] = GetParam();
+    const TestPicture picture = patternedPicture(width, height);
+    RecognitionContext copied;
+    copied.prepareImage(picture.span(), width, height, false);
+
+    for (const auto fill :
+         {RecognitionContext::PlaneFill::now, RecognitionContext::PlaneFill::later}) {
+        RecognitionContext adopted;
+        const TestPicture before = uniformPicture(width, height, {9, 99, 199});
+        adopted.prepareImage(before.span(), width, height, false);
+        adopted.adoptImage(handOut(picture), width, height, fill);
+        EXPECT_EQ(adopted.planesPending(), fill == RecognitionContext::PlaneFill::later);
+        EXPECT_EQ(adopted.planeHeight, copied.planeHeight);
+        EXPECT_EQ(adopted.planeRowOffset, copied.planeRowOffset);
+        if (adopted.planesPending()) {
+            adopted.convertPlanes();
+        }
+        EXPECT_FALSE(adopted.planesPending());
+        EXPECT_EQ(convertedBytes(adopted), convertedBytes(copied));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, AdoptedPictures,
+                         testing::Values(AdoptionCase{512, 101}, AdoptionCase{640, 480},
+                                         AdoptionCase{333, 777}, AdoptionCase{2000, 200}));
+
+TEST(RecognitionContext, RefusedAdoptionKeepsThePreviousPicture) {
     RecognitionContext context;
-    const TestPicture picture = uniformPicture(64, 48, {1, 2, 3});
-    EXPECT_THROW(context.convertPlanes(picture.span(), false), std::invalid_argument);
-    context.prepareSourceOnly(picture.span(), 64, 48, false);
-    EXPECT_THROW(context.convertPlanes(picture.span().first(64 * 48 * 3 - 1), false),
+    EXPECT_THROW(context.convertPlanes(), std::logic_error);
+    const TestPicture first = rowNumberedPicture(512, 100);
+    context.prepareImage(first.span(), 512, 100, false);
+    EXPECT_THROW(context.convertPlanes(), std::logic_error); // nothing waits
+
+    const TestPicture narrow = uniformPicture(1, 405, {1, 2, 3});
+    EXPECT_THROW(context.adoptImage(handOut(narrow), 1, 405, RecognitionContext::PlaneFill::later),
                  std::invalid_argument);
-    EXPECT_NO_THROW(context.convertPlanes(picture.span(), false));
+    EXPECT_THROW(context.adoptImage(nullptr, 64, 48, RecognitionContext::PlaneFill::now),
+                 std::invalid_argument);
+    EXPECT_FALSE(context.planesPending());
+    EXPECT_EQ(context.imageHeight, 100);
+    EXPECT_EQ(rowLevels(context), levelRange(18, 64, +1));
 }
 
 } // namespace
