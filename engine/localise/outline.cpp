@@ -40,6 +40,8 @@ constexpr std::array<Step, directionCount> steps{
 constexpr std::array<std::array<int, 2>, directionCount> initialPairs{
     {{3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 0}, {0, 1}, {1, 2}, {2, 3}}};
 
+constexpr int noDirection = -1;
+
 std::int16_t narrow(int value) {
     return static_cast<std::int16_t>(value);
 }
@@ -52,71 +54,81 @@ bool insideRect(const TraceRect& rect, int x, int y) {
     return x >= rect.minX && x <= rect.maxX && y >= rect.minY && y <= rect.maxY;
 }
 
-void widenRect(TraceRect& rect, int x, int y) {
-    if (x < rect.minX) {
-        rect.minX = narrow(x);
-    } else if (x > rect.maxX) {
-        rect.maxX = narrow(x);
-    }
-    if (y < rect.minY) {
-        rect.minY = narrow(y);
-    } else if (y > rect.maxY) {
-        rect.maxY = narrow(y);
+// Widens `rect` to take in every point.
+void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
+    for (const EdgePoint& p : points) {
+        rect.minX = std::min(rect.minX, p.x);
+        rect.maxX = std::max(rect.maxX, p.x);
+        rect.minY = std::min(rect.minY, p.y);
+        rect.maxY = std::max(rect.maxY, p.y);
     }
 }
 
-// The eight neighbours of the walker's position, as byte offsets that move
-// with it. The offsets repeat three times over, so that a direction plus a
-// turn of up to two rounds needs no reduction to 0..7.
-class Neighbourhood {
+// The walker: its position, as coordinates and as a pointer into the plane,
+// and the byte offsets of its eight neighbours. The offsets repeat three
+// times over, so that a direction plus a turn of up to two rounds needs no
+// reduction to 0..7.
+class Walker {
 public:
-    Neighbourhood(const BytePlane& plane, int threshold, int x, int y)
-        : pixels_(plane.pixels.data()), threshold_(threshold),
-          index_(static_cast<std::ptrdiff_t>(y) * plane.width + x) {
+    Walker(const BytePlane& plane, int threshold, int x, int y)
+        : at_(plane.pixels.data() + static_cast<std::ptrdiff_t>(y) * plane.width + x),
+          threshold_(threshold), x_(x), y_(y) {
         for (std::size_t d = 0; d < offsets_.size(); ++d) {
             const Step& step = steps[d % directionCount];
             offsets_[d] = step.dx + static_cast<std::ptrdiff_t>(step.dy) * plane.width;
         }
     }
 
+    int x() const { return x_; }
+    int y() const { return y_; }
+    const std::uint8_t* at() const { return at_; }
+
     // `direction` lies in 0 .. 3 * directionCount - 1.
     bool object(int direction) const {
-        return pixels_[index_ + offsets_[static_cast<std::size_t>(direction)]] > threshold_;
+        return at_[offsets_[static_cast<std::size_t>(direction)]] > threshold_;
     }
-    bool edge(int background, int object) const {
-        return !this->object(background) && this->object(object);
+
+    std::optional<int> initialDirection() const {
+        for (const auto& [background, object] : initialPairs) {
+            if (!this->object(background) && this->object(object)) {
+                return object;
+            }
+        }
+        return std::nullopt;
     }
-    void move(int direction) { index_ += offsets_[static_cast<std::size_t>(direction)]; }
+
+    // The first turn from firstTurn to lastTurn whose neighbour is object while
+    // the one before it is background, as a direction 0..7; noDirection at a
+    // dead end. Skipping the object run and then the background run that
+    // follows it reads each neighbour at most once.
+    int nextDirection(int direction) const {
+        const std::ptrdiff_t* turns = offsets_.data() + direction;
+        const auto object = [&](int turn) { return at_[turns[turn]] > threshold_; };
+        int turn = firstTurn - 1;
+        while (turn < lastTurn && object(turn)) {
+            ++turn;
+        }
+        for (++turn; turn <= lastTurn; ++turn) {
+            if (object(turn)) {
+                return (direction + turn) & (directionCount - 1);
+            }
+        }
+        return noDirection;
+    }
+
+    void move(int direction) {
+        at_ += offsets_[static_cast<std::size_t>(direction)];
+        x_ += steps[static_cast<std::size_t>(direction)].dx;
+        y_ += steps[static_cast<std::size_t>(direction)].dy;
+    }
 
 private:
-    const std::uint8_t* pixels_;
+    const std::uint8_t* at_;
     int threshold_;
-    std::ptrdiff_t index_;
+    int x_;
+    int y_;
     std::array<std::ptrdiff_t, 3 * directionCount> offsets_{};
 };
-
-std::optional<int> initialDirection(const Neighbourhood& around) {
-    for (const auto& [background, object] : initialPairs) {
-        if (around.edge(background, object)) {
-            return object;
-        }
-    }
-    return std::nullopt;
-}
-
-// Each neighbour is read once: the object side of one pair is the background
-// side of the next.
-std::optional<int> nextDirection(const Neighbourhood& around, int direction) {
-    bool previous = around.object(direction + firstTurn - 1);
-    for (int s = firstTurn; s <= lastTurn; ++s) {
-        const bool current = around.object(direction + s);
-        if (!previous && current) {
-            return (direction + s) % directionCount;
-        }
-        previous = current;
-    }
-    return std::nullopt;
-}
 
 // Drops the last points recorded before a dead end; false when too few.
 bool retreat(int& count) {
@@ -129,10 +141,102 @@ bool retreat(int& count) {
     return false;
 }
 
-void recordProbe(ProbeColumn* probe, int x, int y) {
-    if (probe != nullptr && x == probe->x && probe->count < maxProbeValues) {
-        probe->values[probe->count++] = y;
+// Where the walk may go: the columns and rows borderMargin or more from the
+// plane's edges.
+struct WalkBounds {
+    int lastX;
+    int lastY;
+
+    explicit WalkBounds(const BytePlane& plane)
+        : lastX(plane.width - borderMargin - 1), lastY(plane.height - borderMargin - 1) {}
+
+    // How many one-pixel steps from (x, y) certainly stay inside; negative
+    // when (x, y) itself lies outside.
+    int reach(int x, int y) const {
+        return std::min({x - borderMargin, lastX - x, y - borderMargin, lastY - y});
     }
+};
+
+// The outline as it is recorded: its points, the rows at which it passes the
+// probe column, and its bounding rectangle, which takes the points in in
+// batches: all of them before a retreat drops some, the rest at the end.
+class Recording {
+public:
+    Recording(OutlinePoints& points, TraceRect& rect, ProbeColumn* probe)
+        : points_(points), rect_(rect), probe_(probe),
+          probeX_(probe != nullptr ? probe->x : noProbe) {}
+
+    int count() const { return count_; }
+
+    void record(int x, int y) {
+        points_[static_cast<std::size_t>(count_++)] = {narrow(x), narrow(y), 0};
+        if (x == probeX_ && probe_->count < maxProbeValues) {
+            probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
+        }
+    }
+
+    bool retreat() {
+        widen();
+        const bool retreated = ::retreat(count_);
+        widened_ = count_;
+        return retreated;
+    }
+
+    void widen() {
+        widenRect(rect_, std::span(points_).subspan(static_cast<std::size_t>(widened_),
+                                                    static_cast<std::size_t>(count_ - widened_)));
+        widened_ = count_;
+    }
+
+private:
+    // Recorded points never lie in column -1: without a probe nothing matches.
+    static constexpr int noProbe = -1;
+
+    OutlinePoints& points_;
+    TraceRect& rect_;
+    ProbeColumn* probe_;
+    int probeX_;
+    int count_ = 0;
+    int widened_ = 0;
+};
+
+// Walks the outline from the walker's position in `direction` and records it.
+// A limited walk records only points inside `limit` and gives up after
+// maxOutlinePoints steps in a row outside it.
+template <bool limited>
+int walkOutline(Walker walker, int direction, const TraceRect& limit, const WalkBounds& bounds,
+                Recording& recording) {
+    const std::uint8_t* const start = walker.at();
+    // The bounds are checked again only once the steps taken could have left them.
+    int reach = bounds.reach(walker.x(), walker.y());
+    int outside = 0;
+    int deadEnds = 0;
+    while (recording.count() < maxOutlinePoints && outside < maxOutlinePoints) {
+        const int turned = walker.nextDirection(direction);
+        if (turned != noDirection) {
+            direction = turned;
+        } else {
+            direction = (direction + reverseTurn) % directionCount;
+            if (!recording.retreat() || ++deadEnds > maxDeadEnds) {
+                return 0;
+            }
+        }
+        if (limited && !insideRect(limit, walker.x(), walker.y())) {
+            ++outside;
+        } else {
+            recording.record(walker.x(), walker.y());
+            outside = 0;
+        }
+        walker.move(direction);
+        if (--reach < 0) {
+            reach = bounds.reach(walker.x(), walker.y());
+        }
+        if (walker.at() == start || reach < 0) {
+            const bool closed = recording.count() >= minOutlinePoints && turned != noDirection;
+            return closed ? recording.count() : 0;
+        }
+    }
+    return 0;
 }
 
 int traceAndMeasure(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
@@ -191,49 +295,17 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     if (!plane.valid() || !insideMargin(plane, startX, startY, startMargin)) {
         return 0;
     }
-    Neighbourhood around(plane, threshold, startX, startY);
-    std::optional<int> direction = initialDirection(around);
+    const Walker walker(plane, threshold, startX, startY);
+    const std::optional<int> direction = walker.initialDirection();
     if (!direction) {
         return 0;
     }
-    // The walk's bounds, held apart from the plane: the probe's rows are written
-    // through a pointer that could otherwise alias the plane's sides.
-    const int lastX = plane.width - borderMargin - 1;
-    const int lastY = plane.height - borderMargin - 1;
-    const auto walkable = [&](int px, int py) {
-        return px >= borderMargin && py >= borderMargin && px <= lastX && py <= lastY;
-    };
-    int x = startX;
-    int y = startY;
-    int count = 0;
-    int outside = 0;
-    int deadEnds = 0;
-    while (count < maxOutlinePoints && outside < maxOutlinePoints) {
-        const std::optional<int> turned = nextDirection(around, *direction);
-        if (turned) {
-            direction = turned;
-        } else {
-            direction = (*direction + reverseTurn) % directionCount;
-            if (!retreat(count) || ++deadEnds > maxDeadEnds) {
-                return 0;
-            }
-        }
-        if (useLimit && !insideRect(limit, x, y)) {
-            ++outside;
-        } else {
-            points[count++] = {narrow(x), narrow(y), 0};
-            widenRect(rect, x, y);
-            recordProbe(probe, x, y);
-            outside = 0;
-        }
-        x += steps[*direction].dx;
-        y += steps[*direction].dy;
-        around.move(*direction);
-        if ((x == startX && y == startY) || !walkable(x, y)) {
-            return count >= minOutlinePoints && turned ? count : 0;
-        }
-    }
-    return 0;
+    const WalkBounds bounds(plane);
+    Recording recording(points, rect, probe);
+    const int count = useLimit ? walkOutline<true>(walker, *direction, limit, bounds, recording)
+                               : walkOutline<false>(walker, *direction, limit, bounds, recording);
+    recording.widen();
+    return count;
 }
 
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
