@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -54,14 +56,49 @@ bool insideRect(const TraceRect& rect, int x, int y) {
     return x >= rect.minX && x <= rect.maxX && y >= rect.minY && y <= rect.maxY;
 }
 
-// Widens `rect` to take in every point.
-void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
+// Widens `rect` to take in `points` one by one.
+void widenRectByPoints(TraceRect& rect, std::span<const EdgePoint> points) {
     for (const EdgePoint& p : points) {
         rect.minX = std::min(rect.minX, p.x);
         rect.maxX = std::max(rect.maxX, p.x);
         rect.minY = std::min(rect.minY, p.y);
         rect.maxY = std::max(rect.maxY, p.y);
     }
+}
+
+// Widens `rect` to take in every point. Blocks of eight points, read as 24
+// coordinates, are folded into minima and maxima per coordinate slot, which
+// the compiler keeps in vector registers: slot i holds x values when i % 3 is
+// 0 and y values when it is 1.
+void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
+    constexpr std::size_t blockPoints = 8;
+    constexpr std::size_t coordinates = 3; // x, y, spare
+    constexpr std::size_t slots = blockPoints * coordinates;
+    using Block = std::array<std::int16_t, slots>;
+    static_assert(sizeof(EdgePoint) == coordinates * sizeof(std::int16_t));
+
+    const std::size_t blocked = points.size() - points.size() % blockPoints;
+    if (blocked > 0) {
+        Block low;
+        Block high;
+        low.fill(std::numeric_limits<std::int16_t>::max());
+        high.fill(std::numeric_limits<std::int16_t>::min());
+        for (std::size_t i = 0; i < blocked; i += blockPoints) {
+            Block block;
+            std::memcpy(block.data(), &points[i], sizeof block);
+            for (std::size_t k = 0; k < slots; ++k) {
+                low[k] = std::min(low[k], block[k]);
+                high[k] = std::max(high[k], block[k]);
+            }
+        }
+        for (std::size_t k = 0; k < slots; k += coordinates) {
+            rect.minX = std::min(rect.minX, low[k]);
+            rect.maxX = std::max(rect.maxX, high[k]);
+            rect.minY = std::min(rect.minY, low[k + 1]);
+            rect.maxY = std::max(rect.maxY, high[k + 1]);
+        }
+    }
+    widenRectByPoints(rect, points.subspan(blocked));
 }
 
 // The walker: its position, as coordinates and as a pointer into the plane,
@@ -102,18 +139,7 @@ public:
     // dead end. Skipping the object run and then the background run that
     // follows it reads each neighbour at most once.
     int nextDirection(int direction) const {
-        const std::ptrdiff_t* turns = offsets_.data() + direction;
-        const auto object = [&](int turn) { return at_[turns[turn]] > threshold_; };
-        int turn = firstTurn - 1;
-        while (turn < lastTurn && object(turn)) {
-            ++turn;
-        }
-        for (++turn; turn <= lastTurn; ++turn) {
-            if (object(turn)) {
-                return (direction + turn) & (directionCount - 1);
-            }
-        }
-        return noDirection;
+        return skipObjects<firstTurn - 1>(offsets_.data() + direction, direction);
     }
 
     void move(int direction) {
@@ -123,6 +149,34 @@ public:
     }
 
 private:
+    bool object(const std::ptrdiff_t* turns, int turn) const {
+        return at_[turns[turn]] > threshold_;
+    }
+
+    // The two runs of the turn search, unrolled: `turns` points at the offset
+    // of the current direction.
+    template <int turn>
+    int skipObjects(const std::ptrdiff_t* turns, int direction) const {
+        if constexpr (turn == lastTurn) {
+            return noDirection;
+        } else if (object(turns, turn)) {
+            return skipObjects<turn + 1>(turns, direction);
+        } else {
+            return firstObject<turn + 1>(turns, direction);
+        }
+    }
+
+    template <int turn>
+    int firstObject(const std::ptrdiff_t* turns, int direction) const {
+        if constexpr (turn > lastTurn) {
+            return noDirection;
+        } else if (object(turns, turn)) {
+            return (direction + turn) & (directionCount - 1);
+        } else {
+            return firstObject<turn + 1>(turns, direction);
+        }
+    }
+
     const std::uint8_t* at_;
     int threshold_;
     int x_;
@@ -163,13 +217,15 @@ struct WalkBounds {
 class Recording {
 public:
     Recording(OutlinePoints& points, TraceRect& rect, ProbeColumn* probe)
-        : points_(points), rect_(rect), probe_(probe),
+        : first_(points.data()), end_(points.data() + points.size()), next_(first_),
+          widened_(first_), rect_(rect), probe_(probe),
           probeX_(probe != nullptr ? probe->x : noProbe) {}
 
-    int count() const { return count_; }
+    int count() const { return static_cast<int>(next_ - first_); }
+    bool full() const { return next_ == end_; }
 
     void record(int x, int y) {
-        points_[static_cast<std::size_t>(count_++)] = {narrow(x), narrow(y), 0};
+        *next_++ = {narrow(x), narrow(y), 0};
         if (x == probeX_ && probe_->count < maxProbeValues) {
             probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
         }
@@ -177,27 +233,29 @@ public:
 
     bool retreat() {
         widen();
-        const bool retreated = ::retreat(count_);
-        widened_ = count_;
+        int kept = count();
+        const bool retreated = ::retreat(kept);
+        next_ = first_ + kept;
+        widened_ = next_;
         return retreated;
     }
 
     void widen() {
-        widenRect(rect_, std::span(points_).subspan(static_cast<std::size_t>(widened_),
-                                                    static_cast<std::size_t>(count_ - widened_)));
-        widened_ = count_;
+        widenRect(rect_, std::span<const EdgePoint>(widened_, next_));
+        widened_ = next_;
     }
 
 private:
     // Recorded points never lie in column -1: without a probe nothing matches.
     static constexpr int noProbe = -1;
 
-    OutlinePoints& points_;
+    EdgePoint* first_;
+    EdgePoint* end_;
+    EdgePoint* next_;
+    EdgePoint* widened_;
     TraceRect& rect_;
     ProbeColumn* probe_;
     int probeX_;
-    int count_ = 0;
-    int widened_ = 0;
 };
 
 // Walks the outline from the walker's position in `direction` and records it.
@@ -211,7 +269,7 @@ int walkOutline(Walker walker, int direction, const TraceRect& limit, const Walk
     int reach = bounds.reach(walker.x(), walker.y());
     int outside = 0;
     int deadEnds = 0;
-    while (recording.count() < maxOutlinePoints && outside < maxOutlinePoints) {
+    while (!recording.full() && outside < maxOutlinePoints) {
         const int turned = walker.nextDirection(direction);
         if (turned != noDirection) {
             direction = turned;
