@@ -101,33 +101,32 @@ void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
     widenRectByPoints(rect, points.subspan(blocked));
 }
 
-// The walker: its position, as coordinates and as a pointer into the plane,
-// and the byte offsets of its eight neighbours. The offsets repeat three
-// times over, so that a direction plus a turn of up to two rounds needs no
-// reduction to 0..7.
-class Walker {
+// Where the walker stands: as coordinates and as a pointer into the plane.
+// The walk keeps it in local variables, apart from anything written through
+// pointers, so that it stays in registers.
+struct Position {
+    const std::uint8_t* at;
+    int x;
+    int y;
+};
+
+// The eight neighbours of a position as byte offsets, and the threshold above
+// which a pixel belongs to the object. The offsets repeat three times over,
+// so that a direction plus a turn of up to two rounds needs no reduction to
+// 0..7.
+class Neighbourhood {
 public:
-    Walker(const BytePlane& plane, int threshold, int x, int y)
-        : at_(plane.pixels.data() + static_cast<std::ptrdiff_t>(y) * plane.width + x),
-          threshold_(threshold), x_(x), y_(y) {
+    Neighbourhood(const BytePlane& plane, int threshold) : threshold_(threshold) {
         for (std::size_t d = 0; d < offsets_.size(); ++d) {
             const Step& step = steps[d % directionCount];
             offsets_[d] = step.dx + static_cast<std::ptrdiff_t>(step.dy) * plane.width;
         }
     }
 
-    int x() const { return x_; }
-    int y() const { return y_; }
-    const std::uint8_t* at() const { return at_; }
-
-    // `direction` lies in 0 .. 3 * directionCount - 1.
-    bool object(int direction) const {
-        return at_[offsets_[static_cast<std::size_t>(direction)]] > threshold_;
-    }
-
-    std::optional<int> initialDirection() const {
+    std::optional<int> initialDirection(const std::uint8_t* at) const {
         for (const auto& [background, object] : initialPairs) {
-            if (!this->object(background) && this->object(object)) {
+            if (!this->object(at, offsets_.data(), background) &&
+                this->object(at, offsets_.data(), object)) {
                 return object;
             }
         }
@@ -138,49 +137,47 @@ public:
     // the one before it is background, as a direction 0..7; noDirection at a
     // dead end. Skipping the object run and then the background run that
     // follows it reads each neighbour at most once.
-    int nextDirection(int direction) const {
-        return skipObjects<firstTurn - 1>(offsets_.data() + direction, direction);
+    int nextDirection(const std::uint8_t* at, int direction) const {
+        return skipObjects<firstTurn - 1>(at, offsets_.data() + direction, direction);
     }
 
-    void move(int direction) {
-        at_ += offsets_[static_cast<std::size_t>(direction)];
-        x_ += steps[static_cast<std::size_t>(direction)].dx;
-        y_ += steps[static_cast<std::size_t>(direction)].dy;
+    void move(Position& position, int direction) const {
+        const auto d = static_cast<std::size_t>(direction);
+        position.at += offsets_[d];
+        position.x += steps[d].dx;
+        position.y += steps[d].dy;
     }
 
 private:
-    bool object(const std::ptrdiff_t* turns, int turn) const {
-        return at_[turns[turn]] > threshold_;
+    bool object(const std::uint8_t* at, const std::ptrdiff_t* turns, int turn) const {
+        return at[turns[turn]] > threshold_;
     }
 
     // The two runs of the turn search, unrolled: `turns` points at the offset
     // of the current direction.
     template <int turn>
-    int skipObjects(const std::ptrdiff_t* turns, int direction) const {
+    int skipObjects(const std::uint8_t* at, const std::ptrdiff_t* turns, int direction) const {
         if constexpr (turn == lastTurn) {
             return noDirection;
-        } else if (object(turns, turn)) {
-            return skipObjects<turn + 1>(turns, direction);
+        } else if (object(at, turns, turn)) {
+            return skipObjects<turn + 1>(at, turns, direction);
         } else {
-            return firstObject<turn + 1>(turns, direction);
+            return firstObject<turn + 1>(at, turns, direction);
         }
     }
 
     template <int turn>
-    int firstObject(const std::ptrdiff_t* turns, int direction) const {
+    int firstObject(const std::uint8_t* at, const std::ptrdiff_t* turns, int direction) const {
         if constexpr (turn > lastTurn) {
             return noDirection;
-        } else if (object(turns, turn)) {
+        } else if (object(at, turns, turn)) {
             return (direction + turn) & (directionCount - 1);
         } else {
-            return firstObject<turn + 1>(turns, direction);
+            return firstObject<turn + 1>(at, turns, direction);
         }
     }
 
-    const std::uint8_t* at_;
     int threshold_;
-    int x_;
-    int y_;
     std::array<std::ptrdiff_t, 3 * directionCount> offsets_{};
 };
 
@@ -262,15 +259,15 @@ private:
 // A limited walk records only points inside `limit` and gives up after
 // maxOutlinePoints steps in a row outside it.
 template <bool limited>
-int walkOutline(Walker walker, int direction, const TraceRect& limit, const WalkBounds& bounds,
-                Recording& recording) {
-    const std::uint8_t* const start = walker.at();
+int walkOutline(const Neighbourhood& around, Position position, int direction,
+                const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
+    const std::uint8_t* const start = position.at;
     // The bounds are checked again only once the steps taken could have left them.
-    int reach = bounds.reach(walker.x(), walker.y());
+    int reach = bounds.reach(position.x, position.y);
     int outside = 0;
     int deadEnds = 0;
     while (!recording.full() && outside < maxOutlinePoints) {
-        const int turned = walker.nextDirection(direction);
+        const int turned = around.nextDirection(position.at, direction);
         if (turned != noDirection) {
             direction = turned;
         } else {
@@ -279,17 +276,17 @@ int walkOutline(Walker walker, int direction, const TraceRect& limit, const Walk
                 return 0;
             }
         }
-        if (limited && !insideRect(limit, walker.x(), walker.y())) {
+        if (limited && !insideRect(limit, position.x, position.y)) {
             ++outside;
         } else {
-            recording.record(walker.x(), walker.y());
+            recording.record(position.x, position.y);
             outside = 0;
         }
-        walker.move(direction);
+        around.move(position, direction);
         if (--reach < 0) {
-            reach = bounds.reach(walker.x(), walker.y());
+            reach = bounds.reach(position.x, position.y);
         }
-        if (walker.at() == start || reach < 0) {
+        if (position.at == start || reach < 0) {
             const bool closed = recording.count() >= minOutlinePoints && turned != noDirection;
             return closed ? recording.count() : 0;
         }
@@ -353,15 +350,19 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     if (!plane.valid() || !insideMargin(plane, startX, startY, startMargin)) {
         return 0;
     }
-    const Walker walker(plane, threshold, startX, startY);
-    const std::optional<int> direction = walker.initialDirection();
+    const Neighbourhood around(plane, threshold);
+    const Position start{plane.pixels.data() + static_cast<std::ptrdiff_t>(startY) * plane.width +
+                             startX,
+                         startX, startY};
+    const std::optional<int> direction = around.initialDirection(start.at);
     if (!direction) {
         return 0;
     }
     const WalkBounds bounds(plane);
     Recording recording(points, rect, probe);
-    const int count = useLimit ? walkOutline<true>(walker, *direction, limit, bounds, recording)
-                               : walkOutline<false>(walker, *direction, limit, bounds, recording);
+    const int count = useLimit
+                          ? walkOutline<true>(around, start, *direction, limit, bounds, recording)
+                          : walkOutline<false>(around, start, *direction, limit, bounds, recording);
     recording.widen();
     return count;
 }
