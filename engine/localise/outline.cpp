@@ -310,9 +310,31 @@ bool takesExtreme(int candidateOut, int currentOut, int candidateOff, int curren
            (candidateOut == currentOut && std::abs(candidateOff) < std::abs(currentOff));
 }
 
+struct PointXY {
+    int x;
+    int y;
+};
+
+// The extreme points of an outline, as measureOutline gathers them; minima
+// that no point sets stay at 512, maxima at 0.
+struct OutlineExtremes {
+    PointXY left{unsetMinimum, unsetMinimum};
+    PointXY right{unsetMaximum, unsetMaximum};
+    PointXY top{unsetMinimum, unsetMinimum};
+    PointXY bottom{unsetMaximum, unsetMaximum};
+    PointXY midLeft{unsetMinimum, unsetMinimum};
+    PointXY midRight{unsetMaximum, unsetMaximum};
+    PointXY midTop{unsetMinimum, unsetMinimum};
+    PointXY midBottom{unsetMaximum, unsetMaximum};
+};
+
 void setPoint(std::int16_t& x, std::int16_t& y, int newX, int newY) {
     x = narrow(newX);
     y = narrow(newY);
+}
+
+void setPoint(std::int16_t& x, std::int16_t& y, const PointXY& point) {
+    setPoint(x, y, point.x, point.y);
 }
 
 bool byRowThenColumn(const EdgePoint& a, const EdgePoint& b) {
@@ -373,42 +395,49 @@ void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoi
     box.centreY = narrow((rect.minY + rect.maxY + 1) / 2);
     box.width = narrow(rect.maxX - rect.minX + 1);
     box.height = narrow(rect.maxY - rect.minY + 1);
-    box.leftX = box.leftY = box.topX = box.topY = unsetMinimum;
-    box.midLeftX = box.midLeftY = box.midTopX = box.midTopY = unsetMinimum;
-    box.rightX = box.rightY = box.bottomX = box.bottomY = unsetMaximum;
-    box.midRightX = box.midRightY = box.midBottomX = box.midBottomY = unsetMaximum;
     const int cx = box.centreX;
     const int cy = box.centreY;
+    // Gathered in local variables, which the compiler keeps in registers,
+    // and only then written to the box.
+    OutlineExtremes e;
     for (const EdgePoint& p : points) {
-        if (takesExtreme(-p.x, -box.leftX, p.y - cy, box.leftY - cy)) {
-            setPoint(box.leftX, box.leftY, p.x, p.y);
+        if (takesExtreme(-p.x, -e.left.x, p.y - cy, e.left.y - cy)) {
+            e.left = {p.x, p.y};
         }
-        if (takesExtreme(p.x, box.rightX, p.y - cy, box.rightY - cy)) {
-            setPoint(box.rightX, box.rightY, p.x, p.y);
+        if (takesExtreme(p.x, e.right.x, p.y - cy, e.right.y - cy)) {
+            e.right = {p.x, p.y};
         }
-        if (takesExtreme(-p.y, -box.topY, p.x - cx, box.topX - cx)) {
-            setPoint(box.topX, box.topY, p.x, p.y);
+        if (takesExtreme(-p.y, -e.top.y, p.x - cx, e.top.x - cx)) {
+            e.top = {p.x, p.y};
         }
-        if (takesExtreme(p.y, box.bottomY, p.x - cx, box.bottomX - cx)) {
-            setPoint(box.bottomX, box.bottomY, p.x, p.y);
+        if (takesExtreme(p.y, e.bottom.y, p.x - cx, e.bottom.x - cx)) {
+            e.bottom = {p.x, p.y};
         }
         if (std::abs(p.y - cy) <= 1) {
-            if (p.x < box.midLeftX) {
-                setPoint(box.midLeftX, box.midLeftY, p.x, p.y);
+            if (p.x < e.midLeft.x) {
+                e.midLeft = {p.x, p.y};
             }
-            if (p.x > box.midRightX) {
-                setPoint(box.midRightX, box.midRightY, p.x, p.y);
+            if (p.x > e.midRight.x) {
+                e.midRight = {p.x, p.y};
             }
         }
         if (std::abs(p.x - cx) <= 1) {
-            if (p.y < box.midTopY) {
-                setPoint(box.midTopX, box.midTopY, p.x, p.y);
+            if (p.y < e.midTop.y) {
+                e.midTop = {p.x, p.y};
             }
-            if (p.y > box.midBottomY) {
-                setPoint(box.midBottomX, box.midBottomY, p.x, p.y);
+            if (p.y > e.midBottom.y) {
+                e.midBottom = {p.x, p.y};
             }
         }
     }
+    setPoint(box.leftX, box.leftY, e.left);
+    setPoint(box.rightX, box.rightY, e.right);
+    setPoint(box.topX, box.topY, e.top);
+    setPoint(box.bottomX, box.bottomY, e.bottom);
+    setPoint(box.midLeftX, box.midLeftY, e.midLeft);
+    setPoint(box.midRightX, box.midRightY, e.midRight);
+    setPoint(box.midTopX, box.midTopY, e.midTop);
+    setPoint(box.midBottomX, box.midBottomY, e.midBottom);
 }
 
 int seekLeftAndTrace(const BytePlane& plane, int threshold, int startX, int startY,
