@@ -215,16 +215,20 @@ class Recording {
 public:
     Recording(OutlinePoints& points, TraceRect& rect, ProbeColumn* probe)
         : first_(points.data()), end_(points.data() + points.size()), next_(first_),
-          widened_(first_), rect_(rect), probe_(probe),
-          probeX_(probe != nullptr ? probe->x : noProbe) {}
+          widened_(first_), rect_(rect), probe_(probe), probeX_(probe != nullptr ? probe->x : 0) {}
 
     int count() const { return static_cast<int>(next_ - first_); }
     bool full() const { return next_ == end_; }
+    bool probed() const { return probe_ != nullptr; }
 
+    // `probed` tells whether there is a probe.
+    template <bool probed>
     void record(int x, int y) {
         *next_++ = {narrow(x), narrow(y), 0};
-        if (x == probeX_ && probe_->count < maxProbeValues) {
-            probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
+        if constexpr (probed) {
+            if (x == probeX_ && probe_->count < maxProbeValues) {
+                probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
+            }
         }
     }
 
@@ -243,9 +247,6 @@ public:
     }
 
 private:
-    // Recorded points never lie in column -1: without a probe nothing matches.
-    static constexpr int noProbe = -1;
-
     EdgePoint* first_;
     EdgePoint* end_;
     EdgePoint* next_;
@@ -258,7 +259,7 @@ private:
 // Walks the outline from the walker's position in `direction` and records it.
 // A limited walk records only points inside `limit` and gives up after
 // maxOutlinePoints steps in a row outside it.
-template <bool limited>
+template <bool limited, bool probed>
 int walkOutline(const Neighbourhood& around, Position position, int direction,
                 const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
     const std::uint8_t* const start = position.at;
@@ -279,7 +280,7 @@ int walkOutline(const Neighbourhood& around, Position position, int direction,
         if (limited && !insideRect(limit, position.x, position.y)) {
             ++outside;
         } else {
-            recording.record(position.x, position.y);
+            recording.record<probed>(position.x, position.y);
             outside = 0;
         }
         around.move(position, direction);
@@ -292,6 +293,14 @@ int walkOutline(const Neighbourhood& around, Position position, int direction,
         }
     }
     return 0;
+}
+
+template <bool limited>
+int walkOutline(const Neighbourhood& around, const Position& start, int direction,
+                const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
+    return recording.probed()
+               ? walkOutline<limited, true>(around, start, direction, limit, bounds, recording)
+               : walkOutline<limited, false>(around, start, direction, limit, bounds, recording);
 }
 
 int traceAndMeasure(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
