@@ -48,11 +48,6 @@ bool alike(const BoxShape& a, const BoxShape& b) {
            std::abs(a.height - b.height) <= sizeTolerance;
 }
 
-bool leaves(const TraceRect& rect, const TraceRect& window) {
-    return rect.minX < window.minX || rect.maxX > window.maxX || rect.minY < window.minY ||
-           rect.maxY > window.maxY;
-}
-
 std::int16_t clampedCoordinate(int value, int size) {
     return static_cast<std::int16_t>(std::max(0, std::min(value, size - 1)));
 }
@@ -148,10 +143,12 @@ private:
     }
 
     // Traces the blob through (x, y); an outline that fails or leaves the
-    // search window is traced again, keeping only its points inside.
+    // search window is traced again, keeping only its points inside. The
+    // first trace gives up as soon as it leaves the window.
     int traceBlob(int x, int y, ProbeColumn& crossings, TraceRect& rect) {
-        int count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, false);
-        if (count == 0 || leaves(rect, window_)) {
+        int count =
+            traceOutlineWithin(plane_, strokeThreshold, &crossings, x, y, points_, rect, window_);
+        if (count == 0) {
             rect = window_;
             count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, true);
         }
