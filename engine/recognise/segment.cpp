@@ -242,10 +242,21 @@ private:
 int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow,
                ColumnTransitions& values) {
     const bool columnInside = plane.valid() && x >= 0 && x < plane.width;
+    // Rows above and below the plane, like a column outside it, are background.
+    const int firstInside = columnInside ? std::max(firstRow, 0) : lastRow + 1;
+    const int lastInside = columnInside ? std::min(lastRow, plane.height - 1) : lastRow;
+    std::size_t offset = 0; // of row y, once y reaches the plane
+    if (firstInside <= lastInside) {
+        offset = static_cast<std::size_t>(firstInside) * static_cast<std::size_t>(plane.width) +
+                 static_cast<std::size_t>(x);
+    }
     int n = 0;
     for (int y = firstRow; y <= lastRow && n < maxColumnTransitions; ++y) {
-        const bool on =
-            columnInside && y >= 0 && y < plane.height && plane.at(x, y) > strokeThreshold;
+        const bool inside = y >= firstInside && y <= lastInside;
+        const bool on = inside && plane.pixels[offset] > strokeThreshold;
+        if (inside) {
+            offset += static_cast<std::size_t>(plane.width);
+        }
         const bool insideRun = n % 2 == 1;
         if (on != insideRun) {
             values[n] = insideRun ? y - 1 : y;
