@@ -22,7 +22,6 @@ constexpr int minOutlinePoints = 9;
 constexpr int borderMargin = 2; // the walk stops this close to the plane's edge
 constexpr int startMargin = 1;  // starts need all eight neighbours inside the plane
 constexpr std::int16_t unlimited = 32767;
-constexpr TraceRect unlimitedRect{0, unlimited, 0, unlimited};
 constexpr int seekSideMargin = 50;
 constexpr int seekTopMargin = 50;
 constexpr int seekTopStop = 30;
@@ -198,21 +197,14 @@ bool retreat(int& count) {
 struct WalkBounds {
     int lastX;
     int lastY;
-    // A walk that would record a point outside this rectangle gives up.
-    TraceRect window;
 
-    WalkBounds(const BytePlane& plane, const TraceRect& window)
-        : lastX(plane.width - borderMargin - 1), lastY(plane.height - borderMargin - 1),
-          window(window) {}
+    explicit WalkBounds(const BytePlane& plane)
+        : lastX(plane.width - borderMargin - 1), lastY(plane.height - borderMargin - 1) {}
 
-    // How many one-pixel steps from (x, y) certainly stay inside the plane's
-    // walkable part; negative when (x, y) itself lies outside.
-    int planeReach(int x, int y) const {
+    // How many one-pixel steps from (x, y) certainly stay inside; negative
+    // when (x, y) itself lies outside.
+    int reach(int x, int y) const {
         return std::min({x - borderMargin, lastX - x, y - borderMargin, lastY - y});
-    }
-    // The same for the window.
-    int windowReach(int x, int y) const {
-        return std::min({x - window.minX, window.maxX - x, y - window.minY, window.maxY - y});
     }
 };
 
@@ -271,10 +263,8 @@ template <bool limited, bool probed>
 int walkOutline(const Neighbourhood& around, Position position, int direction,
                 const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
     const std::uint8_t* const start = position.at;
-    // The bounds are checked again only once the steps taken could have left
-    // them. The start lies inside the window.
-    int reach = std::min(bounds.planeReach(position.x, position.y),
-                         bounds.windowReach(position.x, position.y));
+    // The bounds are checked again only once the steps taken could have left them.
+    int reach = bounds.reach(position.x, position.y);
     int outside = 0;
     int deadEnds = 0;
     while (!recording.full() && outside < maxOutlinePoints) {
@@ -295,15 +285,7 @@ int walkOutline(const Neighbourhood& around, Position position, int direction,
         }
         around.move(position, direction);
         if (--reach < 0) {
-            reach = bounds.planeReach(position.x, position.y);
-            if (reach >= 0) {
-                // Inside the plane and not the start: the next step records it.
-                const int windowReach = bounds.windowReach(position.x, position.y);
-                if (windowReach < 0) {
-                    return 0;
-                }
-                reach = std::min(reach, windowReach);
-            }
+            reach = bounds.reach(position.x, position.y);
         }
         if (position.at == start || reach < 0) {
             const bool closed = recording.count() >= minOutlinePoints && turned != noDirection;
@@ -389,18 +371,14 @@ std::vector<EdgePoint> edgeProfile(std::span<const EdgePoint> sorted, int start,
 
 } // namespace
 
-namespace {
-
-// traceOutline, and traceOutlineWithin when `window` is not unlimitedRect.
-int traceFrom(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
-              OutlinePoints& points, TraceRect& rect, bool useLimit, const TraceRect& window) {
-    const TraceRect limit = useLimit ? rect : unlimitedRect;
+int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
+                 OutlinePoints& points, TraceRect& rect, bool useLimit) {
+    const TraceRect limit = useLimit ? rect : TraceRect{0, unlimited, 0, unlimited};
     if (probe != nullptr) {
         probe->count = 0;
     }
     rect = {narrow(startX), narrow(startX), narrow(startY), narrow(startY)};
-    if (!plane.valid() || !insideMargin(plane, startX, startY, startMargin) ||
-        !insideRect(window, startX, startY)) {
+    if (!plane.valid() || !insideMargin(plane, startX, startY, startMargin)) {
         return 0;
     }
     const Neighbourhood around(plane, threshold);
@@ -411,27 +389,13 @@ int traceFrom(const BytePlane& plane, int threshold, ProbeColumn* probe, int sta
     if (!direction) {
         return 0;
     }
-    const WalkBounds bounds(plane, window);
+    const WalkBounds bounds(plane);
     Recording recording(points, rect, probe);
     const int count = useLimit
                           ? walkOutline<true>(around, start, *direction, limit, bounds, recording)
                           : walkOutline<false>(around, start, *direction, limit, bounds, recording);
     recording.widen();
     return count;
-}
-
-} // namespace
-
-int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
-                 OutlinePoints& points, TraceRect& rect, bool useLimit) {
-    return traceFrom(plane, threshold, probe, startX, startY, points, rect, useLimit,
-                     unlimitedRect);
-}
-
-int traceOutlineWithin(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX,
-                       int startY, OutlinePoints& points, TraceRect& rect,
-                       const TraceRect& window) {
-    return traceFrom(plane, threshold, probe, startX, startY, points, rect, false, window);
 }
 
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {

@@ -80,13 +80,6 @@ struct CharBox {
 int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
                  OutlinePoints& points, TraceRect& rect, bool useLimit);
 
-// Traces as traceOutline does without a limit, but gives up (0) on a start
-// outside `window` and as soon as the walk is about to record a point outside
-// it: what it returns is what traceOutline returns when the rectangle of the
-// outline lies inside `window`, and 0 when it would not.
-int traceOutlineWithin(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX,
-                       int startY, OutlinePoints& points, TraceRect& rect, const TraceRect& window);
-
 // Builds `box` (extreme points, centre, size; traced = 1) from the points of
 // one outline and their bounding rectangle. The profiles are left alone.
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points);

@@ -142,17 +142,13 @@ private:
         }
     }
 
-    // Traces the blob through (x, y); an outline that fails or leaves the
-    // search window is traced again, keeping only its points inside. The
-    // first trace gives up as soon as it leaves the window.
+    // Traces the blob through (x, y), keeping only its points inside the
+    // search window. An outline that lies wholly inside the window is traced
+    // the same with the window as limit as without it, so one limited trace
+    // serves for both.
     int traceBlob(int x, int y, ProbeColumn& crossings, TraceRect& rect) {
-        int count =
-            traceOutlineWithin(plane_, strokeThreshold, &crossings, x, y, points_, rect, window_);
-        if (count == 0) {
-            rect = window_;
-            count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, true);
-        }
-        return count;
+        rect = window_;
+        return traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, true);
     }
 
     void takeBlob(const CharBox& blob) {

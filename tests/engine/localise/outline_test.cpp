@@ -172,48 +172,32 @@ TEST(TraceOutline, LimitRectangleRecordsOnlyPointsInside) {
     EXPECT_EQ(tracer.rect.maxY, 20);
 }
 
-TEST(TraceOutlineWithin, KeepsOutlinesInsideTheWindowAndGivesUpOnOthers) {
+TEST(TraceOutline, LimitHoldingTheWholeOutlineChangesNothing) {
     // A 6 x 4 block with a one-pixel spur on its right side at row 6: the
-    // outline spans columns 4..10 and rows 4..7.
+    // outline spans columns 4..10 and rows 4..7. Segmentation relies on a
+    // limit that holds the outline tracing it as an unlimited trace does.
     TestPlane plane(20, 14);
     plane.fill(4, 4, 9, 7);
     plane.fill(10, 6, 10, 6);
-    struct WindowCase {
-        const char* name;
-        TraceRect window;
-        bool kept;
-    };
-    const WindowCase cases[] = {
-        {"the outline's own rectangle", {4, 10, 4, 7}, true},
-        {"the whole plane", {0, 19, 0, 13}, true},
-        {"spur cut off", {4, 9, 4, 7}, false},
-        {"left column cut off", {5, 10, 4, 7}, false},
-        {"top row cut off", {4, 10, 5, 7}, false},
-        {"bottom row cut off", {4, 10, 4, 6}, false},
-        {"start outside", {6, 12, 0, 13}, false},
-    };
-    Tracer full;
-    ProbeColumn fullProbe{6};
-    const int expected = full.trace(plane, 4, 4, &fullProbe);
+    Tracer unlimited;
+    ProbeColumn unlimitedProbe{6};
+    const int expected = unlimited.trace(plane, 4, 4, &unlimitedProbe);
     ASSERT_GT(expected, 0);
-    for (const WindowCase& c : cases) {
-        Tracer within;
+    const TraceRect limits[] = {{4, 10, 4, 7}, {0, 19, 0, 13}, {2, 12, 3, 9}};
+    for (const TraceRect& limit : limits) {
+        Tracer limited;
+        limited.rect = limit;
         ProbeColumn probe{6};
-        const int count = traceOutlineWithin(plane.view(), threshold, &probe, 4, 4, *within.points,
-                                             within.rect, c.window);
-        if (!c.kept) {
-            EXPECT_EQ(count, 0) << c.name;
-            continue;
-        }
-        ASSERT_EQ(count, expected) << c.name;
-        EXPECT_EQ(within.recorded(count), full.recorded(expected)) << c.name;
-        EXPECT_EQ(within.rect.minX, full.rect.minX) << c.name;
-        EXPECT_EQ(within.rect.maxX, full.rect.maxX) << c.name;
-        EXPECT_EQ(within.rect.minY, full.rect.minY) << c.name;
-        EXPECT_EQ(within.rect.maxY, full.rect.maxY) << c.name;
+        const int count = traceOutline(plane.view(), threshold, &probe, 4, 4, *limited.points,
+                                       limited.rect, true);
+        ASSERT_EQ(count, expected) << "limit from x " << limit.minX;
+        EXPECT_EQ(limited.recorded(count), unlimited.recorded(expected));
+        EXPECT_EQ(limited.rect.minX, unlimited.rect.minX);
+        EXPECT_EQ(limited.rect.maxX, unlimited.rect.maxX);
+        EXPECT_EQ(limited.rect.minY, unlimited.rect.minY);
+        EXPECT_EQ(limited.rect.maxY, unlimited.rect.maxY);
         EXPECT_EQ(std::vector<int>(probe.rows().begin(), probe.rows().end()),
-                  std::vector<int>(fullProbe.rows().begin(), fullProbe.rows().end()))
-            << c.name;
+                  std::vector<int>(unlimitedProbe.rows().begin(), unlimitedProbe.rows().end()));
     }
 }
 
