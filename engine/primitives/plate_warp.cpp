@@ -148,13 +148,14 @@ void samplePixel(std::uint8_t* out, const SourcePosition& position, const std::u
     const int iy = static_cast<int>(position.y >> fixedShift);
     const int fx = static_cast<int>(position.x & fractionMask);
     const int fy = static_cast<int>(position.y & fractionMask);
-    const int right = ix < sourceWidth - neighbourMargin ? ix + 1 : ix;
-    const int below = iy < sourceHeight - neighbourMargin ? iy + 1 : iy;
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(sourceWidth) * warpPixelBytes;
+    const std::ptrdiff_t rightStep = ix < sourceWidth - neighbourMargin ? warpPixelBytes : 0;
+    const std::ptrdiff_t belowStep = iy < sourceHeight - neighbourMargin ? rowBytes : 0;
 
     const std::uint8_t* topLeft = pixelAt(source, sourceWidth, ix, iy);
-    const std::uint8_t* topRight = pixelAt(source, sourceWidth, right, iy);
-    const std::uint8_t* bottomLeft = pixelAt(source, sourceWidth, ix, below);
-    const std::uint8_t* bottomRight = pixelAt(source, sourceWidth, right, below);
+    const std::uint8_t* topRight = topLeft + rightStep;
+    const std::uint8_t* bottomLeft = topLeft + belowStep;
+    const std::uint8_t* bottomRight = bottomLeft + rightStep;
     constexpr int one = static_cast<int>(fixedOne);
     const int topLeftWeight = 2 * one - fx - fy;
     const int topRightWeight = one + fx - fy;
@@ -193,8 +194,10 @@ bool cornersInside(const WarpCoefficients& k, int sourceWidth, int sourceHeight)
 // The warp row by row; `checked` tests every pixel's denominator and
 // position, which a map whose corners lie inside the source does not need.
 template <bool checked>
-int warpRows(std::uint8_t* destination, const WarpCoefficients& coefficients,
-             const std::uint8_t* source, int sourceWidth, int sourceHeight) {
+int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std::uint8_t* source,
+             int sourceWidth, int sourceHeight) {
+    // A copy, which the plate's bytes written meanwhile cannot alias.
+    const WarpCoefficients coefficients = given;
     std::uint8_t* out = destination;
     for (int v = 0; v < warpHeight; ++v) {
         MapTerms terms = rowStart(coefficients, v);
