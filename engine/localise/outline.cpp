@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <optional>
 
 namespace {
@@ -40,6 +42,8 @@ constexpr std::array<Step, directionCount> steps{
 constexpr std::array<std::array<int, 2>, directionCount> initialPairs{
     {{3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 0}, {0, 1}, {1, 2}, {2, 3}}};
 
+constexpr int noDirection = -1;
+
 std::int16_t narrow(int value) {
     return static_cast<std::int16_t>(value);
 }
@@ -52,71 +56,130 @@ bool insideRect(const TraceRect& rect, int x, int y) {
     return x >= rect.minX && x <= rect.maxX && y >= rect.minY && y <= rect.maxY;
 }
 
-void widenRect(TraceRect& rect, int x, int y) {
-    if (x < rect.minX) {
-        rect.minX = narrow(x);
-    } else if (x > rect.maxX) {
-        rect.maxX = narrow(x);
-    }
-    if (y < rect.minY) {
-        rect.minY = narrow(y);
-    } else if (y > rect.maxY) {
-        rect.maxY = narrow(y);
+// Widens `rect` to take in `points` one by one.
+void widenRectByPoints(TraceRect& rect, std::span<const EdgePoint> points) {
+    for (const EdgePoint& p : points) {
+        rect.minX = std::min(rect.minX, p.x);
+        rect.maxX = std::max(rect.maxX, p.x);
+        rect.minY = std::min(rect.minY, p.y);
+        rect.maxY = std::max(rect.maxY, p.y);
     }
 }
 
-// The eight neighbours of the walker's position, as byte offsets that move
-// with it. The offsets repeat three times over, so that a direction plus a
-// turn of up to two rounds needs no reduction to 0..7.
+// Widens `rect` to take in every point. Blocks of eight points, read as 24
+// coordinates, are folded into minima and maxima per coordinate slot, which
+// the compiler keeps in vector registers: slot i holds x values when i % 3 is
+// 0 and y values when it is 1.
+void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
+    constexpr std::size_t blockPoints = 8;
+    constexpr std::size_t coordinates = 3; // x, y, spare
+    constexpr std::size_t slots = blockPoints * coordinates;
+    using Block = std::array<std::int16_t, slots>;
+    static_assert(sizeof(EdgePoint) == coordinates * sizeof(std::int16_t));
+
+    const std::size_t blocked = points.size() - points.size() % blockPoints;
+    if (blocked > 0) {
+        Block low;
+        Block high;
+        low.fill(std::numeric_limits<std::int16_t>::max());
+        high.fill(std::numeric_limits<std::int16_t>::min());
+        for (std::size_t i = 0; i < blocked; i += blockPoints) {
+            Block block;
+            std::memcpy(block.data(), &points[i], sizeof block);
+            for (std::size_t k = 0; k < slots; ++k) {
+                low[k] = std::min(low[k], block[k]);
+                high[k] = std::max(high[k], block[k]);
+            }
+        }
+        for (std::size_t k = 0; k < slots; k += coordinates) {
+            rect.minX = std::min(rect.minX, low[k]);
+            rect.maxX = std::max(rect.maxX, high[k]);
+            rect.minY = std::min(rect.minY, low[k + 1]);
+            rect.maxY = std::max(rect.maxY, high[k + 1]);
+        }
+    }
+    widenRectByPoints(rect, points.subspan(blocked));
+}
+
+// Where the walker stands: as coordinates and as a pointer into the plane.
+// The walk keeps it in local variables, apart from anything written through
+// pointers, so that it stays in registers.
+struct Position {
+    const std::uint8_t* at;
+    int x;
+    int y;
+};
+
+// The eight neighbours of a position as byte offsets, and the threshold above
+// which a pixel belongs to the object. The offsets repeat three times over,
+// so that a direction plus a turn of up to two rounds needs no reduction to
+// 0..7.
 class Neighbourhood {
 public:
-    Neighbourhood(const BytePlane& plane, int threshold, int x, int y)
-        : pixels_(plane.pixels.data()), threshold_(threshold),
-          index_(static_cast<std::ptrdiff_t>(y) * plane.width + x) {
+    Neighbourhood(const BytePlane& plane, int threshold) : threshold_(threshold) {
         for (std::size_t d = 0; d < offsets_.size(); ++d) {
             const Step& step = steps[d % directionCount];
             offsets_[d] = step.dx + static_cast<std::ptrdiff_t>(step.dy) * plane.width;
         }
     }
 
-    // `direction` lies in 0 .. 3 * directionCount - 1.
-    bool object(int direction) const {
-        return pixels_[index_ + offsets_[static_cast<std::size_t>(direction)]] > threshold_;
+    std::optional<int> initialDirection(const std::uint8_t* at) const {
+        for (const auto& [background, object] : initialPairs) {
+            if (!this->object(at, offsets_.data(), background) &&
+                this->object(at, offsets_.data(), object)) {
+                return object;
+            }
+        }
+        return std::nullopt;
     }
-    bool edge(int background, int object) const {
-        return !this->object(background) && this->object(object);
+
+    // The first turn from firstTurn to lastTurn whose neighbour is object while
+    // the one before it is background, as a direction 0..7; noDirection at a
+    // dead end. Skipping the object run and then the background run that
+    // follows it reads each neighbour at most once.
+    int nextDirection(const std::uint8_t* at, int direction) const {
+        return skipObjects<firstTurn - 1>(at, offsets_.data() + direction, direction);
     }
-    void move(int direction) { index_ += offsets_[static_cast<std::size_t>(direction)]; }
+
+    void move(Position& position, int direction) const {
+        const auto d = static_cast<std::size_t>(direction);
+        position.at += offsets_[d];
+        position.x += steps[d].dx;
+        position.y += steps[d].dy;
+    }
 
 private:
-    const std::uint8_t* pixels_;
+    bool object(const std::uint8_t* at, const std::ptrdiff_t* turns, int turn) const {
+        return at[turns[turn]] > threshold_;
+    }
+
+    // The two runs of the turn search, unrolled: `turns` points at the offset
+    // of the current direction.
+    template <int turn>
+    int skipObjects(const std::uint8_t* at, const std::ptrdiff_t* turns, int direction) const {
+        if constexpr (turn == lastTurn) {
+            return noDirection;
+        } else if (object(at, turns, turn)) {
+            return skipObjects<turn + 1>(at, turns, direction);
+        } else {
+            return firstObject<turn + 1>(at, turns, direction);
+        }
+    }
+
+    template <int turn>
+    int firstObject(const std::uint8_t* at, const std::ptrdiff_t* turns, int direction) const {
+        if constexpr (turn > lastTurn) {
+            return noDirection;
+        } else if (object(at, turns, turn)) {
+            return (direction + turn) & (directionCount - 1);
+        } else {
+            return firstObject<turn + 1>(at, turns, direction);
+        }
+    }
+
     int threshold_;
-    std::ptrdiff_t index_;
     std::array<std::ptrdiff_t, 3 * directionCount> offsets_{};
 };
-
-std::optional<int> initialDirection(const Neighbourhood& around) {
-    for (const auto& [background, object] : initialPairs) {
-        if (around.edge(background, object)) {
-            return object;
-        }
-    }
-    return std::nullopt;
-}
-
-// Each neighbour is read once: the object side of one pair is the background
-// side of the next.
-std::optional<int> nextDirection(const Neighbourhood& around, int direction) {
-    bool previous = around.object(direction + firstTurn - 1);
-    for (int s = firstTurn; s <= lastTurn; ++s) {
-        const bool current = around.object(direction + s);
-        if (!previous && current) {
-            return (direction + s) % directionCount;
-        }
-        previous = current;
-    }
-    return std::nullopt;
-}
 
 // Drops the last points recorded before a dead end; false when too few.
 bool retreat(int& count) {
@@ -129,10 +192,115 @@ bool retreat(int& count) {
     return false;
 }
 
-void recordProbe(ProbeColumn* probe, int x, int y) {
-    if (probe != nullptr && x == probe->x && probe->count < maxProbeValues) {
-        probe->values[probe->count++] = y;
+// Where the walk may go: the columns and rows borderMargin or more from the
+// plane's edges.
+struct WalkBounds {
+    int lastX;
+    int lastY;
+
+    explicit WalkBounds(const BytePlane& plane)
+        : lastX(plane.width - borderMargin - 1), lastY(plane.height - borderMargin - 1) {}
+
+    // How many one-pixel steps from (x, y) certainly stay inside; negative
+    // when (x, y) itself lies outside.
+    int reach(int x, int y) const {
+        return std::min({x - borderMargin, lastX - x, y - borderMargin, lastY - y});
     }
+};
+
+// The outline as it is recorded: its points, the rows at which it passes the
+// probe column, and its bounding rectangle, which takes the points in in
+// batches: all of them before a retreat drops some, the rest at the end.
+class Recording {
+public:
+    Recording(OutlinePoints& points, TraceRect& rect, ProbeColumn* probe)
+        : first_(points.data()), end_(points.data() + points.size()), next_(first_),
+          widened_(first_), rect_(rect), probe_(probe), probeX_(probe != nullptr ? probe->x : 0) {}
+
+    int count() const { return static_cast<int>(next_ - first_); }
+    bool full() const { return next_ == end_; }
+    bool probed() const { return probe_ != nullptr; }
+
+    // `probed` tells whether there is a probe.
+    template <bool probed>
+    void record(int x, int y) {
+        *next_++ = {narrow(x), narrow(y), 0};
+        if constexpr (probed) {
+            if (x == probeX_ && probe_->count < maxProbeValues) {
+                probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
+            }
+        }
+    }
+
+    bool retreat() {
+        widen();
+        int kept = count();
+        const bool retreated = ::retreat(kept);
+        next_ = first_ + kept;
+        widened_ = next_;
+        return retreated;
+    }
+
+    void widen() {
+        widenRect(rect_, std::span<const EdgePoint>(widened_, next_));
+        widened_ = next_;
+    }
+
+private:
+    EdgePoint* first_;
+    EdgePoint* end_;
+    EdgePoint* next_;
+    EdgePoint* widened_;
+    TraceRect& rect_;
+    ProbeColumn* probe_;
+    int probeX_;
+};
+
+// Walks the outline from the walker's position in `direction` and records it.
+// A limited walk records only points inside `limit` and gives up after
+// maxOutlinePoints steps in a row outside it.
+template <bool limited, bool probed>
+int walkOutline(const Neighbourhood& around, Position position, int direction,
+                const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
+    const std::uint8_t* const start = position.at;
+    // The bounds are checked again only once the steps taken could have left them.
+    int reach = bounds.reach(position.x, position.y);
+    int outside = 0;
+    int deadEnds = 0;
+    while (!recording.full() && outside < maxOutlinePoints) {
+        const int turned = around.nextDirection(position.at, direction);
+        if (turned != noDirection) {
+            direction = turned;
+        } else {
+            direction = (direction + reverseTurn) % directionCount;
+            if (!recording.retreat() || ++deadEnds > maxDeadEnds) {
+                return 0;
+            }
+        }
+        if (limited && !insideRect(limit, position.x, position.y)) {
+            ++outside;
+        } else {
+            recording.record<probed>(position.x, position.y);
+            outside = 0;
+        }
+        around.move(position, direction);
+        if (--reach < 0) {
+            reach = bounds.reach(position.x, position.y);
+        }
+        if (position.at == start || reach < 0) {
+            const bool closed = recording.count() >= minOutlinePoints && turned != noDirection;
+            return closed ? recording.count() : 0;
+        }
+    }
+    return 0;
+}
+
+template <bool limited>
+int walkOutline(const Neighbourhood& around, const Position& start, int direction,
+                const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
+    return recording.probed()
+               ? walkOutline<limited, true>(around, start, direction, limit, bounds, recording)
+               : walkOutline<limited, false>(around, start, direction, limit, bounds, recording);
 }
 
 int traceAndMeasure(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
@@ -151,9 +319,31 @@ bool takesExtreme(int candidateOut, int currentOut, int candidateOff, int curren
            (candidateOut == currentOut && std::abs(candidateOff) < std::abs(currentOff));
 }
 
+struct PointXY {
+    int x;
+    int y;
+};
+
+// The extreme points of an outline, as measureOutline gathers them; minima
+// that no point sets stay at 512, maxima at 0.
+struct OutlineExtremes {
+    PointXY left{unsetMinimum, unsetMinimum};
+    PointXY right{unsetMaximum, unsetMaximum};
+    PointXY top{unsetMinimum, unsetMinimum};
+    PointXY bottom{unsetMaximum, unsetMaximum};
+    PointXY midLeft{unsetMinimum, unsetMinimum};
+    PointXY midRight{unsetMaximum, unsetMaximum};
+    PointXY midTop{unsetMinimum, unsetMinimum};
+    PointXY midBottom{unsetMaximum, unsetMaximum};
+};
+
 void setPoint(std::int16_t& x, std::int16_t& y, int newX, int newY) {
     x = narrow(newX);
     y = narrow(newY);
+}
+
+void setPoint(std::int16_t& x, std::int16_t& y, const PointXY& point) {
+    setPoint(x, y, point.x, point.y);
 }
 
 bool byRowThenColumn(const EdgePoint& a, const EdgePoint& b) {
@@ -191,49 +381,21 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     if (!plane.valid() || !insideMargin(plane, startX, startY, startMargin)) {
         return 0;
     }
-    Neighbourhood around(plane, threshold, startX, startY);
-    std::optional<int> direction = initialDirection(around);
+    const Neighbourhood around(plane, threshold);
+    const Position start{plane.pixels.data() + static_cast<std::ptrdiff_t>(startY) * plane.width +
+                             startX,
+                         startX, startY};
+    const std::optional<int> direction = around.initialDirection(start.at);
     if (!direction) {
         return 0;
     }
-    // The walk's bounds, held apart from the plane: the probe's rows are written
-    // through a pointer that could otherwise alias the plane's sides.
-    const int lastX = plane.width - borderMargin - 1;
-    const int lastY = plane.height - borderMargin - 1;
-    const auto walkable = [&](int px, int py) {
-        return px >= borderMargin && py >= borderMargin && px <= lastX && py <= lastY;
-    };
-    int x = startX;
-    int y = startY;
-    int count = 0;
-    int outside = 0;
-    int deadEnds = 0;
-    while (count < maxOutlinePoints && outside < maxOutlinePoints) {
-        const std::optional<int> turned = nextDirection(around, *direction);
-        if (turned) {
-            direction = turned;
-        } else {
-            direction = (*direction + reverseTurn) % directionCount;
-            if (!retreat(count) || ++deadEnds > maxDeadEnds) {
-                return 0;
-            }
-        }
-        if (useLimit && !insideRect(limit, x, y)) {
-            ++outside;
-        } else {
-            points[count++] = {narrow(x), narrow(y), 0};
-            widenRect(rect, x, y);
-            recordProbe(probe, x, y);
-            outside = 0;
-        }
-        x += steps[*direction].dx;
-        y += steps[*direction].dy;
-        around.move(*direction);
-        if ((x == startX && y == startY) || !walkable(x, y)) {
-            return count >= minOutlinePoints && turned ? count : 0;
-        }
-    }
-    return 0;
+    const WalkBounds bounds(plane);
+    Recording recording(points, rect, probe);
+    const int count = useLimit
+                          ? walkOutline<true>(around, start, *direction, limit, bounds, recording)
+                          : walkOutline<false>(around, start, *direction, limit, bounds, recording);
+    recording.widen();
+    return count;
 }
 
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
@@ -242,42 +404,49 @@ void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoi
     box.centreY = narrow((rect.minY + rect.maxY + 1) / 2);
     box.width = narrow(rect.maxX - rect.minX + 1);
     box.height = narrow(rect.maxY - rect.minY + 1);
-    box.leftX = box.leftY = box.topX = box.topY = unsetMinimum;
-    box.midLeftX = box.midLeftY = box.midTopX = box.midTopY = unsetMinimum;
-    box.rightX = box.rightY = box.bottomX = box.bottomY = unsetMaximum;
-    box.midRightX = box.midRightY = box.midBottomX = box.midBottomY = unsetMaximum;
     const int cx = box.centreX;
     const int cy = box.centreY;
+    // Gathered in local variables, which the compiler keeps in registers,
+    // and only then written to the box.
+    OutlineExtremes e;
     for (const EdgePoint& p : points) {
-        if (takesExtreme(-p.x, -box.leftX, p.y - cy, box.leftY - cy)) {
-            setPoint(box.leftX, box.leftY, p.x, p.y);
+        if (takesExtreme(-p.x, -e.left.x, p.y - cy, e.left.y - cy)) {
+            e.left = {p.x, p.y};
         }
-        if (takesExtreme(p.x, box.rightX, p.y - cy, box.rightY - cy)) {
-            setPoint(box.rightX, box.rightY, p.x, p.y);
+        if (takesExtreme(p.x, e.right.x, p.y - cy, e.right.y - cy)) {
+            e.right = {p.x, p.y};
         }
-        if (takesExtreme(-p.y, -box.topY, p.x - cx, box.topX - cx)) {
-            setPoint(box.topX, box.topY, p.x, p.y);
+        if (takesExtreme(-p.y, -e.top.y, p.x - cx, e.top.x - cx)) {
+            e.top = {p.x, p.y};
         }
-        if (takesExtreme(p.y, box.bottomY, p.x - cx, box.bottomX - cx)) {
-            setPoint(box.bottomX, box.bottomY, p.x, p.y);
+        if (takesExtreme(p.y, e.bottom.y, p.x - cx, e.bottom.x - cx)) {
+            e.bottom = {p.x, p.y};
         }
         if (std::abs(p.y - cy) <= 1) {
-            if (p.x < box.midLeftX) {
-                setPoint(box.midLeftX, box.midLeftY, p.x, p.y);
+            if (p.x < e.midLeft.x) {
+                e.midLeft = {p.x, p.y};
             }
-            if (p.x > box.midRightX) {
-                setPoint(box.midRightX, box.midRightY, p.x, p.y);
+            if (p.x > e.midRight.x) {
+                e.midRight = {p.x, p.y};
             }
         }
         if (std::abs(p.x - cx) <= 1) {
-            if (p.y < box.midTopY) {
-                setPoint(box.midTopX, box.midTopY, p.x, p.y);
+            if (p.y < e.midTop.y) {
+                e.midTop = {p.x, p.y};
             }
-            if (p.y > box.midBottomY) {
-                setPoint(box.midBottomX, box.midBottomY, p.x, p.y);
+            if (p.y > e.midBottom.y) {
+                e.midBottom = {p.x, p.y};
             }
         }
     }
+    setPoint(box.leftX, box.leftY, e.left);
+    setPoint(box.rightX, box.rightY, e.right);
+    setPoint(box.topX, box.topY, e.top);
+    setPoint(box.bottomX, box.bottomY, e.bottom);
+    setPoint(box.midLeftX, box.midLeftY, e.midLeft);
+    setPoint(box.midRightX, box.midRightY, e.midRight);
+    setPoint(box.midTopX, box.midTopY, e.midTop);
+    setPoint(box.midBottomX, box.midBottomY, e.midBottom);
 }
 
 int seekLeftAndTrace(const BytePlane& plane, int threshold, int startX, int startY,

@@ -115,6 +115,12 @@ void stepRight(MapTerms& terms, const WarpCoefficients& k) {
     terms.denominator += k.g;
 }
 
+// The source position of a plate pixel whose denominator is positive.
+SourcePosition sourcePosition(const MapTerms& terms) {
+    return SourcePosition{terms.x * fixedOne / terms.denominator,
+                          terms.y * fixedOne / terms.denominator};
+}
+
 // The source position of a plate pixel, or empty when the denominator is not
 // positive: it is 2^18 at (0, 0), and a map of a real plate never turns it to
 // zero or below inside the rectangle.
@@ -122,8 +128,7 @@ std::optional<SourcePosition> mapToSource(const MapTerms& terms) {
     if (terms.denominator <= 0) {
         return std::nullopt;
     }
-    return SourcePosition{terms.x * fixedOne / terms.denominator,
-                          terms.y * fixedOne / terms.denominator};
+    return sourcePosition(terms);
 }
 
 bool insideSource(const SourcePosition& position, int sourceWidth, int sourceHeight) {
@@ -143,13 +148,14 @@ void samplePixel(std::uint8_t* out, const SourcePosition& position, const std::u
     const int iy = static_cast<int>(position.y >> fixedShift);
     const int fx = static_cast<int>(position.x & fractionMask);
     const int fy = static_cast<int>(position.y & fractionMask);
-    const int right = ix < sourceWidth - neighbourMargin ? ix + 1 : ix;
-    const int below = iy < sourceHeight - neighbourMargin ? iy + 1 : iy;
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(sourceWidth) * warpPixelBytes;
+    const std::ptrdiff_t rightStep = ix < sourceWidth - neighbourMargin ? warpPixelBytes : 0;
+    const std::ptrdiff_t belowStep = iy < sourceHeight - neighbourMargin ? rowBytes : 0;
 
     const std::uint8_t* topLeft = pixelAt(source, sourceWidth, ix, iy);
-    const std::uint8_t* topRight = pixelAt(source, sourceWidth, right, iy);
-    const std::uint8_t* bottomLeft = pixelAt(source, sourceWidth, ix, below);
-    const std::uint8_t* bottomRight = pixelAt(source, sourceWidth, right, below);
+    const std::uint8_t* topRight = topLeft + rightStep;
+    const std::uint8_t* bottomLeft = topLeft + belowStep;
+    const std::uint8_t* bottomRight = bottomLeft + rightStep;
     constexpr int one = static_cast<int>(fixedOne);
     const int topLeftWeight = 2 * one - fx - fy;
     const int topRightWeight = one + fx - fy;
@@ -161,6 +167,54 @@ void samplePixel(std::uint8_t* out, const SourcePosition& position, const std::u
                         bottomRight[channel] * bottomRightWeight;
         out[channel] = static_cast<std::uint8_t>(sum >> coefficientShift);
     }
+}
+
+// True when the four corners of the rectangle map inside the source. Then
+// every plate pixel does: the denominator, linear in u and v, is positive
+// all over the rectangle, and along a row or a column each coordinate is a
+// ratio of two linear functions without a pole, which moves one way only, so
+// over the rectangle it lies between its values at the corners; truncation
+// keeps that order.
+bool cornersInside(const WarpCoefficients& k, int sourceWidth, int sourceHeight) {
+    for (const int v : {0, warpHeight - 1}) {
+        for (const int u : {0, warpWidth - 1}) {
+            MapTerms terms = rowStart(k, v);
+            terms.x += std::int64_t{u} * k.a;
+            terms.y += std::int64_t{u} * k.d;
+            terms.denominator += std::int64_t{u} * k.g;
+            const auto position = mapToSource(terms);
+            if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The warp row by row; `checked` tests every pixel's denominator and
+// position, which a map whose corners lie inside the source does not need.
+template <bool checked>
+int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std::uint8_t* source,
+             int sourceWidth, int sourceHeight) {
+    // A copy, which the plate's bytes written meanwhile cannot alias.
+    const WarpCoefficients coefficients = given;
+    std::uint8_t* out = destination;
+    for (int v = 0; v < warpHeight; ++v) {
+        MapTerms terms = rowStart(coefficients, v);
+        for (int u = 0; u < warpWidth; ++u, stepRight(terms, coefficients)) {
+            if constexpr (checked) {
+                const auto position = mapToSource(terms);
+                if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
+                    return 0;
+                }
+                samplePixel(out, *position, source, sourceWidth, sourceHeight);
+            } else {
+                samplePixel(out, sourcePosition(terms), source, sourceWidth, sourceHeight);
+            }
+            out += warpPixelBytes;
+        }
+    }
+    return 1;
 }
 
 } // namespace
@@ -218,19 +272,9 @@ toWarpCoefficients(std::span<const double, plateSystemSize> solution) {
 
 int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
               const std::uint8_t* source, int sourceWidth, int sourceHeight) {
-    std::uint8_t* out = destination;
-    for (int v = 0; v < warpHeight; ++v) {
-        MapTerms terms = rowStart(coefficients, v);
-        for (int u = 0; u < warpWidth; ++u, stepRight(terms, coefficients)) {
-            const auto position = mapToSource(terms);
-            if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
-                return 0;
-            }
-            samplePixel(out, *position, source, sourceWidth, sourceHeight);
-            out += warpPixelBytes;
-        }
-    }
-    return 1;
+    const auto warp =
+        cornersInside(coefficients, sourceWidth, sourceHeight) ? warpRows<false> : warpRows<true>;
+    return warp(destination, coefficients, source, sourceWidth, sourceHeight);
 }
 
 int warpPlateFromCorners(std::uint8_t* destination, const PlateCorners& corners,

@@ -53,12 +53,6 @@ CellCorners clampedCorners(const BytePlane& plane, int x, int y) {
             clampedPixel(plane, x1, y1)};
 }
 
-// The same for a square known to lie wholly inside the plane.
-CellCorners innerCorners(const BytePlane& plane, int x, int y) {
-    const std::uint8_t* p = plane.pixels.data() + static_cast<std::ptrdiff_t>(y) * plane.width + x;
-    return {p[0], p[1], p[plane.width], p[plane.width + 1]};
-}
-
 // One cell: the mean of the linear interpolations along the four edges of the
 // pixel square, rounded, compared with the stroke level. The weighted sum
 // tl(2u - fx - fy) + tr(u + fx - fy) + bl(u - fx + fy) + br(fx + fy) is
@@ -80,13 +74,29 @@ CellSpan cellSpan(int start, std::int64_t step, int cells) {
     return {std::min(start, end), std::max(start, end)};
 }
 
-// The corners of the 32 cells of one grid row, one array per corner.
+// The corners of the 32 cells of one grid row: the top pair of each cell in
+// one array and the bottom pair in another, each pair the two bytes as they
+// lie side by side in the plane, so that a pair is one load.
 struct RowCorners {
-    alignas(32) std::array<int, glyphColumns> topLeft;
-    alignas(32) std::array<int, glyphColumns> topRight;
-    alignas(32) std::array<int, glyphColumns> bottomLeft;
-    alignas(32) std::array<int, glyphColumns> bottomRight;
+    alignas(32) std::array<std::uint16_t, glyphColumns> top;
+    alignas(32) std::array<std::uint16_t, glyphColumns> bottom;
 };
+
+constexpr int byteMask = 0xFF;
+// Where the left and the right pixel of a pair lie in its value.
+constexpr int leftShift = std::endian::native == std::endian::little ? 0 : 8;
+constexpr int rightShift = 8 - leftShift;
+
+std::uint16_t loadPair(const std::uint8_t* left) {
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, left, sizeof pair);
+    return pair;
+}
+
+std::uint16_t pixelPair(std::uint8_t left, std::uint8_t right) {
+    const std::array<std::uint8_t, 2> bytes{left, right};
+    return loadPair(bytes.data());
+}
 
 // On x86-64 the row of cells is also compiled for AVX2, which takes eight cells at once.
 #if defined(__x86_64__)
@@ -101,21 +111,47 @@ std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>
                       int fy) {
     std::uint32_t mask = 0;
     for (int c = 0; c < glyphColumns; ++c) {
-        const CellCorners corners{row.topLeft[c], row.topRight[c], row.bottomLeft[c],
-                                  row.bottomRight[c]};
+        const CellCorners corners{
+            (row.top[c] >> leftShift) & byteMask, (row.top[c] >> rightShift) & byteMask,
+            (row.bottom[c] >> leftShift) & byteMask, (row.bottom[c] >> rightShift) & byteMask};
         const bool stroke = strokeCell(corners, fractionX[c], fy);
         mask |= static_cast<std::uint32_t>(stroke) << (glyphColumns - 1 - c);
     }
     return mask;
 }
 
+using CellColumns = std::array<int, glyphColumns>;
+
+// The corner pairs of one grid row, clamped at the plane's edges.
+void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
+    for (int c = 0; c < glyphColumns; ++c) {
+        const CellCorners cell = clampedCorners(plane, cellX[c], cellY);
+        row.top[c] = pixelPair(static_cast<std::uint8_t>(cell.topLeft),
+                               static_cast<std::uint8_t>(cell.topRight));
+        row.bottom[c] = pixelPair(static_cast<std::uint8_t>(cell.bottomLeft),
+                                  static_cast<std::uint8_t>(cell.bottomRight));
+    }
+}
+
+// The same for a row whose squares lie wholly inside the plane.
+void innerRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
+    const std::uint8_t* top =
+        plane.pixels.data() + static_cast<std::ptrdiff_t>(cellY) * plane.width;
+    const std::uint8_t* bottom = top + plane.width;
+    for (int c = 0; c < glyphColumns; ++c) {
+        const int x = cellX[c];
+        row.top[c] = loadPair(top + x);
+        row.bottom[c] = loadPair(bottom + x);
+    }
+}
+
 // Row masks of the box resampled to the template grid.
 // The columns' pixels and fractions are the same on every row.
-template <CellCorners (*corners)(const BytePlane&, int, int)>
+template <void (*gatherRow)(const BytePlane&, const CellColumns&, int, RowCorners&)>
 SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
                       std::int64_t stepY) {
-    std::array<int, glyphColumns> cellX{};
-    std::array<int, glyphColumns> fractionX{};
+    CellColumns cellX{};
+    CellColumns fractionX{};
     for (int c = 0; c < glyphColumns; ++c) {
         const std::int64_t posX = c * stepX;
         cellX[c] = x + static_cast<int>(posX >> fractionBits);
@@ -127,13 +163,7 @@ SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
         const std::int64_t posY = r * stepY;
         const int cellY = y + static_cast<int>(posY >> fractionBits);
         const int fy = static_cast<int>(posY & fractionMask);
-        for (int c = 0; c < glyphColumns; ++c) {
-            const CellCorners cell = corners(plane, cellX[c], cellY);
-            row.topLeft[c] = cell.topLeft;
-            row.topRight[c] = cell.topRight;
-            row.bottomLeft[c] = cell.bottomLeft;
-            row.bottomRight[c] = cell.bottomRight;
-        }
+        gatherRow(plane, cellX, cellY, row);
         grid[r] = rowMask(row, fractionX, fy);
     }
     return grid;
@@ -147,8 +177,8 @@ SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
     const CellSpan rows = cellSpan(y, stepY, glyphRows);
     const bool inside = columns.first >= 0 && rows.first >= 0 && columns.last < plane.width - 1 &&
                         rows.last < plane.height - 1;
-    return inside ? sampleGrid<innerCorners>(plane, x, y, stepX, stepY)
-                  : sampleGrid<clampedCorners>(plane, x, y, stepX, stepY);
+    return inside ? sampleGrid<innerRow>(plane, x, y, stepX, stepY)
+                  : sampleGrid<clampedRow>(plane, x, y, stepX, stepY);
 }
 
 // Rows r and r + 1 as one 64-bit word, so that a count covers two rows at once.

@@ -48,11 +48,6 @@ bool alike(const BoxShape& a, const BoxShape& b) {
            std::abs(a.height - b.height) <= sizeTolerance;
 }
 
-bool leaves(const TraceRect& rect, const TraceRect& window) {
-    return rect.minX < window.minX || rect.maxX > window.maxX || rect.minY < window.minY ||
-           rect.maxY > window.maxY;
-}
-
 std::int16_t clampedCoordinate(int value, int size) {
     return static_cast<std::int16_t>(std::max(0, std::min(value, size - 1)));
 }
@@ -147,15 +142,13 @@ private:
         }
     }
 
-    // Traces the blob through (x, y); an outline that fails or leaves the
-    // search window is traced again, keeping only its points inside.
+    // Traces the blob through (x, y), keeping only its points inside the
+    // search window. An outline that lies wholly inside the window is traced
+    // the same with the window as limit as without it, so one limited trace
+    // serves for both.
     int traceBlob(int x, int y, ProbeColumn& crossings, TraceRect& rect) {
-        int count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, false);
-        if (count == 0 || leaves(rect, window_)) {
-            rect = window_;
-            count = traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, true);
-        }
-        return count;
+        rect = window_;
+        return traceOutline(plane_, strokeThreshold, &crossings, x, y, points_, rect, true);
     }
 
     void takeBlob(const CharBox& blob) {
@@ -245,10 +238,21 @@ private:
 int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow,
                ColumnTransitions& values) {
     const bool columnInside = plane.valid() && x >= 0 && x < plane.width;
+    // Rows above and below the plane, like a column outside it, are background.
+    const int firstInside = columnInside ? std::max(firstRow, 0) : lastRow + 1;
+    const int lastInside = columnInside ? std::min(lastRow, plane.height - 1) : lastRow;
+    std::size_t offset = 0; // of row y, once y reaches the plane
+    if (firstInside <= lastInside) {
+        offset = static_cast<std::size_t>(firstInside) * static_cast<std::size_t>(plane.width) +
+                 static_cast<std::size_t>(x);
+    }
     int n = 0;
     for (int y = firstRow; y <= lastRow && n < maxColumnTransitions; ++y) {
-        const bool on =
-            columnInside && y >= 0 && y < plane.height && plane.at(x, y) > strokeThreshold;
+        const bool inside = y >= firstInside && y <= lastInside;
+        const bool on = inside && plane.pixels[offset] > strokeThreshold;
+        if (inside) {
+            offset += static_cast<std::size_t>(plane.width);
+        }
         const bool insideRun = n % 2 == 1;
         if (on != insideRun) {
             values[n] = insideRun ? y - 1 : y;

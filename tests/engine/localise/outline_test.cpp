@@ -123,6 +123,38 @@ TEST(TraceOutline, ProbeKeepsTheFirstSixteenCrossingsInTracingOrder) {
     EXPECT_EQ(std::vector<int>(probe.rows().begin(), probe.rows().end()), expected);
 }
 
+TEST(TraceOutline, OutlinesOfMoreThanEightHundredPointsAreRefused) {
+    // A filled square of side n has 4 (n - 1) outline points; the rectangle
+    // takes in every point recorded, also when the outline is refused.
+    const std::pair<int, int> cases[] = {{200, 796}, {201, 800}, {202, 0}};
+    for (const auto& [side, expected] : cases) {
+        TestPlane plane(210, 210);
+        plane.fill(3, 3, 2 + side, 2 + side);
+        Tracer tracer;
+        EXPECT_EQ(tracer.trace(plane, 3, 3), expected) << "side " << side;
+        EXPECT_EQ(tracer.rect.maxX, 2 + side) << "side " << side;
+        EXPECT_EQ(tracer.rect.maxY, 2 + side) << "side " << side;
+    }
+}
+
+TEST(TraceOutline, DeadEndDropsPointsThatTheProbeAndRectangleKeep) {
+    // Out along a one-pixel line and back: at its tip the walk finds no turn,
+    // drops the last six points and reverses. Column 12, passed on the way out
+    // and again on the way back, is crossed twice although one of its points
+    // was dropped.
+    TestPlane plane(20, 12);
+    plane.fill(5, 5, 14, 5);
+    ProbeColumn probe{12};
+    Tracer tracer;
+    const int count = tracer.trace(plane, 5, 5, &probe);
+    const std::vector<XY> expected{{5, 5},  {6, 5},  {7, 5}, {14, 5}, {13, 5}, {12, 5},
+                                   {11, 5}, {10, 5}, {9, 5}, {8, 5},  {7, 5},  {6, 5}};
+    EXPECT_EQ(tracer.recorded(count), expected);
+    EXPECT_EQ(std::vector<int>(probe.rows().begin(), probe.rows().end()), (std::vector<int>{5, 5}));
+    EXPECT_EQ(tracer.rect.minX, 5);
+    EXPECT_EQ(tracer.rect.maxX, 14);
+}
+
 TEST(TraceOutline, LimitRectangleRecordsOnlyPointsInside) {
     TestPlane plane(30, 30);
     plane.fill(5, 5, 20, 20);
@@ -138,6 +170,35 @@ TEST(TraceOutline, LimitRectangleRecordsOnlyPointsInside) {
     EXPECT_EQ(tracer.rect.maxX, 12);
     EXPECT_EQ(tracer.rect.minY, 5);
     EXPECT_EQ(tracer.rect.maxY, 20);
+}
+
+TEST(TraceOutline, LimitHoldingTheWholeOutlineChangesNothing) {
+    // A 6 x 4 block with a one-pixel spur on its right side at row 6: the
+    // outline spans columns 4..10 and rows 4..7. Segmentation relies on a
+    // limit that holds the outline tracing it as an unlimited trace does.
+    TestPlane plane(20, 14);
+    plane.fill(4, 4, 9, 7);
+    plane.fill(10, 6, 10, 6);
+    Tracer unlimited;
+    ProbeColumn unlimitedProbe{6};
+    const int expected = unlimited.trace(plane, 4, 4, &unlimitedProbe);
+    ASSERT_GT(expected, 0);
+    const TraceRect limits[] = {{4, 10, 4, 7}, {0, 19, 0, 13}, {2, 12, 3, 9}};
+    for (const TraceRect& limit : limits) {
+        Tracer limited;
+        limited.rect = limit;
+        ProbeColumn probe{6};
+        const int count = traceOutline(plane.view(), threshold, &probe, 4, 4, *limited.points,
+                                       limited.rect, true);
+        ASSERT_EQ(count, expected) << "limit from x " << limit.minX;
+        EXPECT_EQ(limited.recorded(count), unlimited.recorded(expected));
+        EXPECT_EQ(limited.rect.minX, unlimited.rect.minX);
+        EXPECT_EQ(limited.rect.maxX, unlimited.rect.maxX);
+        EXPECT_EQ(limited.rect.minY, unlimited.rect.minY);
+        EXPECT_EQ(limited.rect.maxY, unlimited.rect.maxY);
+        EXPECT_EQ(std::vector<int>(probe.rows().begin(), probe.rows().end()),
+                  std::vector<int>(unlimitedProbe.rows().begin(), unlimitedProbe.rows().end()));
+    }
 }
 
 struct SeekCase {

@@ -206,3 +206,34 @@ TEST(Perspective, ProductsBeyondThirtyTwoBitsUseTheirTrueValue) {
 }
 
 } // namespace
+
+namespace {
+
+// x = u + v * shear / 2^18, y = v: only the last plate pixel leans furthest right.
+struct LastPixelCase {
+    const char* name;
+    std::int32_t shear;
+    int sourceWidth;
+    int expected;
+};
+
+TEST(WarpBounds, OnlyTheLastPlatePixelOutsideStopsTheWarpThere) {
+    // 115 * 2280 passes 2^18, so (383, 115) maps to x 384.0002 while (383, 114)
+    // and (382, 115) stay left of 384; 115 * 2279 does not pass it.
+    const LastPixelCase cases[] = {
+        {"last pixel beyond the last column", 2280, 384, 0},
+        {"last pixel on the last column", 2279, 384, 1},
+        {"one more column", 2280, 385, 1},
+    };
+    for (const LastPixelCase& c : cases) {
+        Image source(c.sourceWidth, warpHeight + 4, 10);
+        auto plate = blankPlate();
+        EXPECT_EQ(source.warp(plate, {one, 0, 0, c.shear, one, 0, 0, 0}), c.expected) << c.name;
+        EXPECT_EQ(platePixel(plate, warpWidth - 2, warpHeight - 1)[0], 10) << c.name;
+        EXPECT_EQ(platePixel(plate, warpWidth - 1, warpHeight - 2)[0], 10) << c.name;
+        const std::uint8_t last = c.expected == 1 ? 10 : untouched;
+        EXPECT_EQ(platePixel(plate, warpWidth - 1, warpHeight - 1)[0], last) << c.name;
+    }
+}
+
+} // namespace
