@@ -136,6 +136,12 @@ PlaneGeometry checkedGeometry(std::span<const std::uint8_t> pixels, int width, i
     return geometry;
 }
 
+// A top-down picture of width * height pixels at `pixels`.
+SourcePicture topDownPicture(const std::uint8_t* pixels, int width, int height) {
+    const std::size_t bytes = bytesPerPixel * width * static_cast<std::size_t>(height);
+    return {{pixels, bytes}, width, height, false};
+}
+
 // Moves the picture's buffers into the context and records its size.
 void install(RecognitionContext& context, PictureBuffers& buffers, const PlaneGeometry& geometry,
              int width, int height, bool bottomUp) {
@@ -198,12 +204,8 @@ void RecognitionContext::adoptImage(std::unique_ptr<std::uint8_t[]> pixels, int 
     buffers.sourceImage = std::move(pixels);
     planesPending_ = fill == PlaneFill::later;
     if (!planesPending_) {
-        const SourcePicture picture{
-            {buffers.sourceImage.get(), bytesPerPixel * width * static_cast<std::size_t>(height)},
-            width,
-            height,
-            false};
-        convertColourPlanes(picture, geometry, colourPlanesOf(buffers));
+        convertColourPlanes(topDownPicture(buffers.sourceImage.get(), width, height), geometry,
+                            colourPlanesOf(buffers));
     }
     install(*this, buffers, geometry, width, height, false);
 }
@@ -212,11 +214,7 @@ void RecognitionContext::convertPlanes() {
     if (!planesPending_) {
         throw std::logic_error("the working planes are not waiting to be filled");
     }
-    const SourcePicture picture{
-        {sourceImage.get(), bytesPerPixel * imageWidth * static_cast<std::size_t>(imageHeight)},
-        imageWidth,
-        imageHeight,
-        false};
-    convertColourPlanes(picture, planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
+    convertColourPlanes(topDownPicture(sourceImage.get(), imageWidth, imageHeight),
+                        planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
     planesPending_ = false;
 }

@@ -1,6 +1,7 @@
 #include "engine/recognise/classify.h"
 
 #include "data/plate_formats.h"
+#include "engine/primitives/vector_loops.h"
 
 #include <algorithm>
 #include <array>
@@ -98,12 +99,7 @@ std::uint16_t pixelPair(std::uint8_t left, std::uint8_t right) {
     return loadPair(bytes.data());
 }
 
-// On x86-64 the row of cells is also compiled for AVX2, which takes eight cells at once.
-#if defined(__x86_64__)
-#define KAVRO_WITH_AVX2 __attribute__((target_clones("avx2", "default")))
-#else
-#define KAVRO_WITH_AVX2
-#endif
+// The row of cells is also compiled for AVX2, which takes eight cells at once.
 
 // Mask of one grid row; bit 31 is column 0.
 KAVRO_WITH_AVX2
