@@ -99,9 +99,8 @@ std::uint16_t pixelPair(std::uint8_t left, std::uint8_t right) {
     return loadPair(bytes.data());
 }
 
-// The row of cells is also compiled for AVX2, which takes eight cells at once.
-
-// Mask of one grid row; bit 31 is column 0.
+// Mask of one grid row; bit 31 is column 0. Also compiled for AVX2, which takes
+// eight cells at once.
 KAVRO_WITH_AVX2
 std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>& fractionX,
                       int fy) {
