@@ -7,10 +7,9 @@
 //  2. per picture, the processor time of every stage (the least of R runs): decoding,
 //     prepareImage (as kavro-cli reads: a top-down picture handed over instead of copied,
 //     and without the working planes when a trailer gives the plate's corners), the edge
-//     plane (none then), recognition (the search of all
-//     scan rows, or the corner path for a file with a plate-corner trailer, split into
-//     rectification and recogniseCharacters), and recognition after decoding against the decoding
-//     itself.
+//     plane (none then), recognition (the search of all scan rows, or the corner path
+//     for a file with a plate-corner trailer, split into rectification and
+//     recogniseCharacters), and recognition after decoding against the decoding itself.
 // A folder stands for the .jpg and .bmp files in it, in name order.
 // Stage times are the calling thread's processor time, so other load on the machine
 // disturbs them little; the throughput figures are wall-clock times.
