@@ -27,6 +27,11 @@ constexpr int marginFactor = 2;
 constexpr int narrowRatio = 4; // a box at most h / 4 wide is a "1"
 constexpr std::uint8_t digitOne = '1';
 
+// A box this narrow is a "1" under the rule for the digit one.
+bool isNarrow(int w, int h) {
+    return w <= h / narrowRatio;
+}
+
 using SampleGrid = std::array<std::uint32_t, glyphRows>;
 
 struct RankEntry {
@@ -190,16 +195,33 @@ std::uint64_t rowPair(const std::array<std::uint32_t, glyphRows>& rows, int r) {
 #define KAVRO_WITH_POPCNT
 #endif
 
+// Rows counted between two checks of whether a candidate can still matter.
+constexpr int countedRows = glyphRows / 3;
+static_assert(glyphRows % countedRows == 0 && countedRows % 2 == 0);
+
+// The distance of every candidate, where it can matter. The result's distance
+// never exceeds the least distance among the candidates that can win (all of
+// them, or those not "1" when a wide box skips the "1"s), so a candidate
+// whose count passes twice that least distance can neither win nor decide the
+// margin bonus: its count stops there, and what it has reached still ranks
+// it after the winner and still exceeds twice the result's distance.
 KAVRO_WITH_POPCNT
 void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
-                      std::span<RankEntry> ranking) {
+                      std::span<RankEntry> ranking, bool onesSkipped) {
+    int least = glyphCells; // of the candidates that can win, so far
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const GlyphTemplate& glyph = *candidates[i];
         int distance = 0;
-        for (int r = 0; r < glyphRows; r += 2) {
-            distance += std::popcount(rowPair(grid, r) ^ rowPair(glyph.rows, r));
+        for (int block = 0; block < glyphRows && distance <= marginFactor * least;
+             block += countedRows) {
+            for (int r = block; r < block + countedRows; r += 2) {
+                distance += std::popcount(rowPair(grid, r) ^ rowPair(glyph.rows, r));
+            }
         }
         ranking[i] = {static_cast<std::uint8_t>(glyph.code), distance};
+        if (!onesSkipped || glyph.code != digitOne) {
+            least = std::min(least, distance);
+        }
     }
 }
 
@@ -238,7 +260,7 @@ Winner chooseWinner(std::span<const RankEntry> entries, int w, int h, bool oneRu
     if (!oneRule) {
         return {first, nearest.code, nearest.distance};
     }
-    if (w <= h / narrowRatio) {
+    if (isNarrow(w, h)) {
         const bool isOne = nearest.code == digitOne;
         return {first, digitOne, isOne ? nearest.distance / 2 : nearest.distance};
     }
@@ -281,7 +303,7 @@ CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
         longRoom.resize(candidates.size());
         entries = longRoom;
     }
-    measureDistances(sampleBox(plane, x, y, w, h), candidates, entries);
+    measureDistances(sampleBox(plane, x, y, w, h), candidates, entries, oneRule && !isNarrow(w, h));
     const Winner winner = chooseWinner(entries, w, h, oneRule);
     int score = ((glyphCells - winner.distance) * maxScore) / glyphCells;
     if (candidates.size() >= 2 && clearMargin(entries, winner)) {
