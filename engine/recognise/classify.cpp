@@ -101,9 +101,7 @@ std::uint16_t pixelPair(std::uint8_t left, std::uint8_t right) {
     return loadPair(bytes.data());
 }
 
-// Mask of one grid row; bit 31 is column 0. Also compiled for AVX2, which takes
-// eight cells at once.
-KAVRO_WITH_AVX2
+// Mask of one grid row; bit 31 is column 0.
 std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>& fractionX,
                       int fy) {
     std::uint32_t mask = 0;
@@ -118,6 +116,20 @@ std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>
 }
 
 using CellColumns = std::array<int, glyphColumns>;
+using GridCorners = std::array<RowCorners, glyphRows>;
+using RowFractions = std::array<int, glyphRows>;
+
+// Masks of all grid rows from their corners, gathered beforehand: the corners
+// are stored pair by pair and read eight pairs at once, which is slow while
+// the stores are still under way. Also compiled for AVX2, which takes eight
+// cells at once.
+KAVRO_WITH_AVX2
+void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
+               const RowFractions& fractionY, SampleGrid& grid) {
+    for (std::size_t r = 0; r < grid.size(); ++r) {
+        grid[r] = rowMask(corners[r], fractionX, fractionY[r]);
+    }
+}
 
 // The corner pairs of one grid row, clamped at the plane's edges.
 void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
@@ -154,15 +166,15 @@ SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
         cellX[c] = x + static_cast<int>(posX >> fractionBits);
         fractionX[c] = static_cast<int>(posX & fractionMask);
     }
-    SampleGrid grid{};
-    RowCorners row;
+    GridCorners corners;
+    RowFractions fractionY{};
     for (int r = 0; r < glyphRows; ++r) {
         const std::int64_t posY = r * stepY;
-        const int cellY = y + static_cast<int>(posY >> fractionBits);
-        const int fy = static_cast<int>(posY & fractionMask);
-        gatherRow(plane, cellX, cellY, row);
-        grid[r] = rowMask(row, fractionX, fy);
+        fractionY[r] = static_cast<int>(posY & fractionMask);
+        gatherRow(plane, cellX, y + static_cast<int>(posY >> fractionBits), corners[r]);
     }
+    SampleGrid grid{};
+    gridMasks(corners, fractionX, fractionY, grid);
     return grid;
 }
 
