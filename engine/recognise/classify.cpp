@@ -142,15 +142,27 @@ void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, Row
     }
 }
 
+// Four pairs are stored at once: one store instead of four.
+constexpr int pairsPerStore = 4;
+static_assert(glyphColumns % pairsPerStore == 0);
+
+void storePairs(const std::uint8_t* line, const CellColumns& cellX, int c,
+                std::array<std::uint16_t, glyphColumns>& pairs) {
+    std::array<std::uint16_t, pairsPerStore> four{};
+    for (int k = 0; k < pairsPerStore; ++k) {
+        four[k] = loadPair(line + cellX[c + k]);
+    }
+    std::memcpy(&pairs[c], four.data(), sizeof four);
+}
+
 // The same for a row whose squares lie wholly inside the plane.
 void innerRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
     const std::uint8_t* top =
         plane.pixels.data() + static_cast<std::ptrdiff_t>(cellY) * plane.width;
     const std::uint8_t* bottom = top + plane.width;
-    for (int c = 0; c < glyphColumns; ++c) {
-        const int x = cellX[c];
-        row.top[c] = loadPair(top + x);
-        row.bottom[c] = loadPair(bottom + x);
+    for (int c = 0; c < glyphColumns; c += pairsPerStore) {
+        storePairs(top, cellX, c, row.top);
+        storePairs(bottom, cellX, c, row.bottom);
     }
 }
 
