@@ -120,9 +120,9 @@ using GridCorners = std::array<RowCorners, glyphRows>;
 using RowFractions = std::array<int, glyphRows>;
 
 // Masks of all grid rows from their corners, gathered beforehand: the corners
-// are stored pair by pair and read eight pairs at once, which is slow while
-// the stores are still under way. Also compiled for AVX2, which takes eight
-// cells at once.
+// are stored in pieces smaller than the vectors that read them, and such a
+// read waits while the stores are still under way. Also compiled for AVX2,
+// which takes eight cells at once.
 KAVRO_WITH_AVX2
 void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
                const RowFractions& fractionY, SampleGrid& grid) {
