@@ -398,12 +398,21 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     return count;
 }
 
-void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
+namespace {
+
+// The part of a measured box that comes from the outline's rectangle.
+void measureRect(const TraceRect& rect, CharBox& box) {
     box.traced = 1;
     box.centreX = narrow((rect.minX + rect.maxX + 1) / 2);
     box.centreY = narrow((rect.minY + rect.maxY + 1) / 2);
     box.width = narrow(rect.maxX - rect.minX + 1);
     box.height = narrow(rect.maxY - rect.minY + 1);
+}
+
+} // namespace
+
+void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
+    measureRect(rect, box);
     const int cx = box.centreX;
     const int cy = box.centreY;
     // Gathered in local variables, which the compiler keeps in registers,
@@ -447,6 +456,22 @@ void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoi
     setPoint(box.midRightX, box.midRightY, e.midRight);
     setPoint(box.midTopX, box.midTopY, e.midTop);
     setPoint(box.midBottomX, box.midBottomY, e.midBottom);
+}
+
+// The least and greatest coordinates of the points, bounded by the start
+// values of measureOutline as its comparisons bound them.
+void measureOutlineFrame(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
+    measureRect(rect, box);
+    TraceRect extent{unsetMinimum, unsetMaximum, unsetMinimum, unsetMaximum};
+    widenRect(extent, points);
+    setPoint(box.leftX, box.leftY, extent.minX, box.centreY);
+    setPoint(box.rightX, box.rightY, extent.maxX, box.centreY);
+    setPoint(box.topX, box.topY, box.centreX, extent.minY);
+    setPoint(box.bottomX, box.bottomY, box.centreX, extent.maxY);
+    setPoint(box.midLeftX, box.midLeftY, box.leftX, box.leftY);
+    setPoint(box.midRightX, box.midRightY, box.rightX, box.rightY);
+    setPoint(box.midTopX, box.midTopY, box.topX, box.topY);
+    setPoint(box.midBottomX, box.midBottomY, box.bottomX, box.bottomY);
 }
 
 int seekLeftAndTrace(const BytePlane& plane, int threshold, int startX, int startY,

@@ -84,6 +84,13 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
 // one outline and their bounding rectangle. The profiles are left alone.
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points);
 
+// The frame of the box measureOutline builds, for callers that read no more:
+// traced, centre and size from `rect`, and leftX, rightX, topY and bottomY as
+// measureOutline finds them. The other coordinate of each extreme point is
+// not sought: as in a synthesised box, it is the centre's, and the middle
+// points equal the extreme points. One vectorised pass over the points.
+void measureOutlineFrame(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points);
+
 // Walk left from the start until a pixel reaches the threshold, then trace
 // and measure. Fail (0) when the walk reaches x 50.
 int seekLeftAndTrace(const BytePlane& plane, int threshold, int startX, int startY,

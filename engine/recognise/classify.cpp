@@ -26,9 +26,11 @@ constexpr int marginBonus = 5;
 constexpr int marginFactor = 2;
 constexpr int narrowRatio = 4; // a box at most h / 4 wide is a "1"
 constexpr std::uint8_t digitOne = '1';
-// A sort key holds an entry's position in its low 32 bits, its distance above.
-constexpr int positionBits = 32;
-constexpr std::uint64_t positionMask = 0xFFFF'FFFF;
+
+// A box this narrow is a "1" under the rule for the digit one.
+bool isNarrow(int w, int h) {
+    return w <= h / narrowRatio;
+}
 
 using SampleGrid = std::array<std::uint32_t, glyphRows>;
 
@@ -99,9 +101,7 @@ std::uint16_t pixelPair(std::uint8_t left, std::uint8_t right) {
     return loadPair(bytes.data());
 }
 
-// Mask of one grid row; bit 31 is column 0. Also compiled for AVX2, which takes
-// eight cells at once.
-KAVRO_WITH_AVX2
+// Mask of one grid row; bit 31 is column 0.
 std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>& fractionX,
                       int fy) {
     std::uint32_t mask = 0;
@@ -116,6 +116,20 @@ std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>
 }
 
 using CellColumns = std::array<int, glyphColumns>;
+using GridCorners = std::array<RowCorners, glyphRows>;
+using RowFractions = std::array<int, glyphRows>;
+
+// Masks of all grid rows from their corners, gathered beforehand: the corners
+// are stored in pieces smaller than the vectors that read them, and such a
+// read waits while the stores are still under way. Also compiled for AVX2,
+// which takes eight cells at once.
+KAVRO_WITH_AVX2
+void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
+               const RowFractions& fractionY, SampleGrid& grid) {
+    for (std::size_t r = 0; r < grid.size(); ++r) {
+        grid[r] = rowMask(corners[r], fractionX, fractionY[r]);
+    }
+}
 
 // The corner pairs of one grid row, clamped at the plane's edges.
 void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
@@ -128,15 +142,27 @@ void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, Row
     }
 }
 
+// Four pairs are stored at once: one store instead of four.
+constexpr int pairsPerStore = 4;
+static_assert(glyphColumns % pairsPerStore == 0);
+
+void storePairs(const std::uint8_t* line, const CellColumns& cellX, int c,
+                std::array<std::uint16_t, glyphColumns>& pairs) {
+    std::array<std::uint16_t, pairsPerStore> four{};
+    for (int k = 0; k < pairsPerStore; ++k) {
+        four[k] = loadPair(line + cellX[c + k]);
+    }
+    std::memcpy(&pairs[c], four.data(), sizeof four);
+}
+
 // The same for a row whose squares lie wholly inside the plane.
 void innerRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
     const std::uint8_t* top =
         plane.pixels.data() + static_cast<std::ptrdiff_t>(cellY) * plane.width;
     const std::uint8_t* bottom = top + plane.width;
-    for (int c = 0; c < glyphColumns; ++c) {
-        const int x = cellX[c];
-        row.top[c] = loadPair(top + x);
-        row.bottom[c] = loadPair(bottom + x);
+    for (int c = 0; c < glyphColumns; c += pairsPerStore) {
+        storePairs(top, cellX, c, row.top);
+        storePairs(bottom, cellX, c, row.bottom);
     }
 }
 
@@ -152,15 +178,15 @@ SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
         cellX[c] = x + static_cast<int>(posX >> fractionBits);
         fractionX[c] = static_cast<int>(posX & fractionMask);
     }
-    SampleGrid grid{};
-    RowCorners row;
+    GridCorners corners;
+    RowFractions fractionY{};
     for (int r = 0; r < glyphRows; ++r) {
         const std::int64_t posY = r * stepY;
-        const int cellY = y + static_cast<int>(posY >> fractionBits);
-        const int fy = static_cast<int>(posY & fractionMask);
-        gatherRow(plane, cellX, cellY, row);
-        grid[r] = rowMask(row, fractionX, fy);
+        fractionY[r] = static_cast<int>(posY & fractionMask);
+        gatherRow(plane, cellX, y + static_cast<int>(posY >> fractionBits), corners[r]);
     }
+    SampleGrid grid{};
+    gridMasks(corners, fractionX, fractionY, grid);
     return grid;
 }
 
@@ -193,78 +219,96 @@ std::uint64_t rowPair(const std::array<std::uint32_t, glyphRows>& rows, int r) {
 #define KAVRO_WITH_POPCNT
 #endif
 
+// Rows counted between two checks of whether a candidate can still matter.
+constexpr int countedRows = glyphRows / 3;
+static_assert(glyphRows % countedRows == 0 && countedRows % 2 == 0);
+
+// The distance of every candidate, where it can matter. The result's distance
+// never exceeds the least distance among the candidates that can win (all of
+// them, or those not "1" when a wide box skips the "1"s), so a candidate
+// whose count passes twice that least distance can neither win nor decide the
+// margin bonus: its count stops there, and what it has reached still ranks
+// it after the winner and still exceeds twice the result's distance.
 KAVRO_WITH_POPCNT
 void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
-                      std::span<RankEntry> ranking) {
+                      std::span<RankEntry> ranking, bool onesSkipped) {
+    int least = glyphCells; // of the candidates that can win, so far
     for (std::size_t i = 0; i < candidates.size(); ++i) {
         const GlyphTemplate& glyph = *candidates[i];
         int distance = 0;
-        for (int r = 0; r < glyphRows; r += 2) {
-            distance += std::popcount(rowPair(grid, r) ^ rowPair(glyph.rows, r));
+        for (int block = 0; block < glyphRows && distance <= marginFactor * least;
+             block += countedRows) {
+            for (int r = block; r < block + countedRows; r += 2) {
+                distance += std::popcount(rowPair(grid, r) ^ rowPair(glyph.rows, r));
+            }
         }
         ranking[i] = {static_cast<std::uint8_t>(glyph.code), distance};
+        if (!onesSkipped || glyph.code != digitOne) {
+            least = std::min(least, distance);
+        }
     }
 }
 
-// Work room of a ranking: its entries and one sort key per entry.
-struct RankRoom {
-    std::span<RankEntry> entries;
-    std::span<std::uint64_t> keys;
+constexpr std::size_t noEntry = static_cast<std::size_t>(-1);
+
+// The entries rank by rising distance, equal distances in candidate order.
+// Returns the first entry in that order that `accept(index, entry)` takes, or
+// noEntry; one pass instead of a sort, since only a few leading places of the
+// ranking ever count.
+template <typename Accept>
+std::size_t firstRanked(std::span<const RankEntry> entries, Accept accept) {
+    std::size_t found = noEntry;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (accept(i, entries[i]) &&
+            (found == noEntry || entries[i].distance < entries[found].distance)) {
+            found = i;
+        }
+    }
+    return found;
+}
+
+// The winning entry and what the result takes from it.
+struct Winner {
+    std::size_t entry;
+    std::uint8_t code;
+    int distance;
 };
 
-// The candidates' entries by rising distance, equal distances in candidate order:
-// each entry's distance and position make one key, and the keys, all different,
-// are sorted without the work buffer a stable sort would allocate.
-std::span<RankEntry> rankCandidates(const SampleGrid& grid,
-                                    std::span<const GlyphTemplate* const> candidates,
-                                    const RankRoom& room) {
-    const std::span<RankEntry> ranking = room.entries.first(candidates.size());
-    const std::span<std::uint64_t> keys = room.keys.first(candidates.size());
-    measureDistances(grid, candidates, ranking);
-    for (std::size_t i = 0; i < ranking.size(); ++i) {
-        keys[i] = (static_cast<std::uint64_t>(ranking[i].distance) << positionBits) | i;
-    }
-    std::sort(keys.begin(), keys.end());
-    for (std::size_t i = 0; i < ranking.size(); ++i) {
-        const GlyphTemplate& glyph = *candidates[keys[i] & positionMask];
-        ranking[i] = {static_cast<std::uint8_t>(glyph.code),
-                      static_cast<int>(keys[i] >> positionBits)};
-    }
-    return ranking;
-}
-
-// Index of the winning entry under the rule for the digit one. A narrow box
-// turns the first entry into a "1" (halving its distance if it already was
-// one); a wide box skips entries that are "1".
-std::size_t chooseWinner(std::span<RankEntry> ranking, int w, int h, bool oneRule) {
+// The winner under the rule for the digit one. A narrow box turns the first
+// entry into a "1" (halving its distance if it already was one); a wide box
+// skips the entries that are "1" unless all are.
+Winner chooseWinner(std::span<const RankEntry> entries, int w, int h, bool oneRule) {
+    const std::size_t first =
+        firstRanked(entries, [](std::size_t, const RankEntry&) { return true; });
+    const RankEntry& nearest = entries[first];
     if (!oneRule) {
-        return 0;
+        return {first, nearest.code, nearest.distance};
     }
-    RankEntry& first = ranking.front();
-    if (w <= h / narrowRatio) {
-        if (first.code == digitOne) {
-            first.distance /= 2;
-        } else {
-            first.code = digitOne;
-        }
-        return 0;
+    if (isNarrow(w, h)) {
+        const bool isOne = nearest.code == digitOne;
+        return {first, digitOne, isOne ? nearest.distance / 2 : nearest.distance};
     }
-    if (first.code != digitOne) {
-        return 0;
+    if (nearest.code != digitOne) {
+        return {first, nearest.code, nearest.distance};
     }
-    const auto other = std::find_if(ranking.begin(), ranking.end(),
-                                    [](const RankEntry& e) { return e.code != digitOne; });
-    return other == ranking.end() ? 0 : static_cast<std::size_t>(other - ranking.begin());
+    const std::size_t other =
+        firstRanked(entries, [](std::size_t, const RankEntry& e) { return e.code != digitOne; });
+    if (other == noEntry) {
+        return {first, nearest.code, nearest.distance};
+    }
+    return {other, entries[other].code, entries[other].distance};
 }
 
-// True when the nearest entry from `winner` on with a different code is more
-// than twice as far as the winner.
-bool clearMargin(std::span<const RankEntry> ranking, std::size_t winner) {
-    const RankEntry& chosen = ranking[winner];
-    const auto rival =
-        std::find_if(ranking.begin() + static_cast<std::ptrdiff_t>(winner), ranking.end(),
-                     [&](const RankEntry& e) { return e.code != chosen.code; });
-    return rival != ranking.end() && rival->distance > marginFactor * chosen.distance;
+// True when the nearest entry ranked after the winner whose code differs from
+// the result's is more than twice as far as the result.
+bool clearMargin(std::span<const RankEntry> entries, const Winner& winner) {
+    const RankEntry& chosen = entries[winner.entry];
+    const std::size_t rival = firstRanked(entries, [&](std::size_t i, const RankEntry& e) {
+        const bool after =
+            e.distance > chosen.distance || (e.distance == chosen.distance && i > winner.entry);
+        return after && e.code != winner.code;
+    });
+    return rival != noEntry && entries[rival].distance > marginFactor * winner.distance;
 }
 
 } // namespace
@@ -276,24 +320,19 @@ CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
     }
     // Room on the stack for the lists of the plate formats; longer ones (never
     // given by the formats) get room on the heap.
-    std::array<RankEntry, maxCandidates> entries;
-    std::array<std::uint64_t, maxCandidates> keys;
-    RankRoom room{entries, keys};
-    std::vector<RankEntry> longEntries;
-    std::vector<std::uint64_t> longKeys;
-    if (candidates.size() > entries.size()) {
-        longEntries.resize(candidates.size());
-        longKeys.resize(candidates.size());
-        room = {longEntries, longKeys};
+    std::array<RankEntry, maxCandidates> room;
+    std::vector<RankEntry> longRoom;
+    std::span<RankEntry> entries = std::span(room).first(std::min(room.size(), candidates.size()));
+    if (candidates.size() > room.size()) {
+        longRoom.resize(candidates.size());
+        entries = longRoom;
     }
-    const std::span<RankEntry> ranking =
-        rankCandidates(sampleBox(plane, x, y, w, h), candidates, room);
-    const std::size_t winner = chooseWinner(ranking, w, h, oneRule);
-    const RankEntry& chosen = ranking[winner];
-    int score = ((glyphCells - chosen.distance) * maxScore) / glyphCells;
-    if (candidates.size() >= 2 && clearMargin(ranking, winner)) {
+    measureDistances(sampleBox(plane, x, y, w, h), candidates, entries, oneRule && !isNarrow(w, h));
+    const Winner winner = chooseWinner(entries, w, h, oneRule);
+    int score = ((glyphCells - winner.distance) * maxScore) / glyphCells;
+    if (candidates.size() >= 2 && clearMargin(entries, winner)) {
         score += marginBonus;
     }
-    return {chosen.code, static_cast<std::uint8_t>(std::min(score, maxScore)),
-            static_cast<std::int16_t>(chosen.distance)};
+    return {winner.code, static_cast<std::uint8_t>(std::min(score, maxScore)),
+            static_cast<std::int16_t>(winner.distance)};
 }

@@ -135,8 +135,9 @@ private:
                 }
                 continue;
             }
+            // Only the frame of a box is ever read here: its edges, centre and size.
             CharBox blob;
-            measureOutline(rect, blob, std::span(points_).first(count));
+            measureOutlineFrame(rect, blob, std::span(points_).first(count));
             takeBlob(blob);
             transitions.markCrossings(crossings.rows());
         }

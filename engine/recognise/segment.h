@@ -46,7 +46,8 @@ struct CharacterBand {
 int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow, ColumnTransitions& values);
 
 // Finds and reads the character at `position` of `plane` (0 background, 255
-// stroke). `box` is cleared and receives the union of the blobs found;
+// stroke). `box` is cleared and receives the frame of the union of the blobs
+// found (edges, centre and size, as measureOutlineFrame and mergeBoxes give);
 // `band` is narrowed after a confident reading (score 80 or more). A box
 // narrower than a third of its height (one stroke of a character) is read
 // only when `candidates` hold a "1". Returns

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <random>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -294,6 +297,36 @@ TEST(MeasureOutline, UnsetMidPointsStayAt512AndZero) {
     EXPECT_EQ(box.midTopY, 512);
     EXPECT_EQ(box.midRightX, 0);
     EXPECT_EQ(box.midBottomY, 0);
+}
+
+// The frame agrees with measureOutline's box on every field that reads it,
+// for point lists of any length (the vector pass takes blocks of eight),
+// also where all points lie beyond the start values 512 and 0.
+TEST(MeasureOutlineFrame, AgreesWithTheFullMeasure) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 500; ++round) {
+        const int offset = std::array{0, 300, 600}[random() % 3];
+        std::vector<EdgePoint> points(1 + random() % 40);
+        for (EdgePoint& p : points) {
+            p = {static_cast<std::int16_t>(offset + random() % 100),
+                 static_cast<std::int16_t>(offset + random() % 100), 0};
+        }
+        const TraceRect rect{static_cast<std::int16_t>(offset + random() % 10),
+                             static_cast<std::int16_t>(offset + 90 + random() % 10),
+                             static_cast<std::int16_t>(offset + random() % 10),
+                             static_cast<std::int16_t>(offset + 90 + random() % 10)};
+        CharBox full;
+        CharBox frame;
+        measureOutline(rect, full, points);
+        measureOutlineFrame(rect, frame, points);
+        const auto frameOf = [](const CharBox& b) {
+            return std::tuple(b.traced, b.leftX, b.rightX, b.topY, b.bottomY, b.centreX, b.centreY,
+                              b.width, b.height);
+        };
+        ASSERT_EQ(frameOf(frame), frameOf(full)) << "round " << round;
+        EXPECT_EQ(XY(frame.midLeftX, frame.midLeftY), XY(frame.leftX, frame.centreY));
+        EXPECT_EQ(XY(frame.midBottomX, frame.midBottomY), XY(frame.centreX, frame.bottomY));
+    }
 }
 
 TEST(SynthesiseBox, SpansHalfTheSizeRoundedUpEachWay) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <tuple>
 #include <vector>
@@ -88,6 +89,61 @@ TEST(ClassifyBox, ScoresRankingAndRuleForOne) {
         EXPECT_EQ(match.code, static_cast<std::uint8_t>(c.code)) << c.name;
         EXPECT_EQ(match.distance, c.distance) << c.name;
         EXPECT_EQ(match.score, c.score) << c.name;
+    }
+}
+
+// The reading as defined by a full ranking: a stable sort by distance, the
+// rule for the digit one on the sorted entries, then score and margin bonus.
+CharMatch readBySorting(std::vector<Candidate> ranking, int w, int h, bool oneRule) {
+    std::stable_sort(ranking.begin(), ranking.end(), [](const Candidate& a, const Candidate& b) {
+        return a.distance < b.distance;
+    });
+    std::size_t winner = 0;
+    if (oneRule && w <= h / 4) {
+        if (ranking[0].code == '1') {
+            ranking[0].distance /= 2;
+        } else {
+            ranking[0].code = '1';
+        }
+    } else if (oneRule && ranking[0].code == '1') {
+        while (winner < ranking.size() && ranking[winner].code == '1') {
+            ++winner;
+        }
+        winner = winner == ranking.size() ? 0 : winner;
+    }
+    const Candidate chosen = ranking[winner];
+    int score = ((glyphCells - chosen.distance) * 100) / glyphCells;
+    const auto rival =
+        std::find_if(ranking.begin() + static_cast<std::ptrdiff_t>(winner), ranking.end(),
+                     [&](const Candidate& c) { return c.code != chosen.code; });
+    if (ranking.size() >= 2 && rival != ranking.end() && rival->distance > 2 * chosen.distance) {
+        score += 5;
+    }
+    return {static_cast<std::uint8_t>(chosen.code), static_cast<std::uint8_t>(std::min(score, 100)),
+            static_cast<std::int16_t>(chosen.distance)};
+}
+
+// Random lists, many of them with equal distances, repeated codes, only "1"s
+// or a single entry, read narrow, just wide and wide, with and without the
+// rule for the digit one.
+TEST(ClassifyBox, ReadsAsAFullRankingWould) {
+    std::mt19937 random(7);
+    const std::vector<char> codeSets[] = {{'1'}, {'1', '7'}, {'1', '7', 'A', 'B'}, {'A', 'B'}};
+    const int distanceRanges[] = {3, 40, 600, glyphCells + 1};
+    for (int round = 0; round < 3000; ++round) {
+        const std::vector<char>& codes = codeSets[random() % std::size(codeSets)];
+        const int range = distanceRanges[random() % std::size(distanceRanges)];
+        std::vector<Candidate> list(1 + random() % 9);
+        for (Candidate& c : list) {
+            c = {codes[random() % codes.size()], static_cast<int>(random() % range)};
+        }
+        const int w = std::array{10, 20, 21, 40}[random() % 4];
+        const bool oneRule = random() % 3 != 0;
+        const CharMatch match = readBlankBox(list, w, 80, oneRule);
+        const CharMatch expected = readBySorting(list, w, 80, oneRule);
+        ASSERT_EQ(std::tuple(match.code, match.score, match.distance),
+                  std::tuple(expected.code, expected.score, expected.distance))
+            << "round " << round;
     }
 }
 
