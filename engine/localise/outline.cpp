@@ -69,7 +69,9 @@ void widenRectByPoints(TraceRect& rect, std::span<const EdgePoint> points) {
 // Widens `rect` to take in every point. Blocks of eight points, read as 24
 // coordinates, are folded into minima and maxima per coordinate slot, which
 // the compiler keeps in vector registers: slot i holds x values when i % 3 is
-// 0 and y values when it is 1.
+// 0 and y values when it is 1. The coordinates are read one by one straight
+// from the points; copied block-wise into a local array first, they would
+// pass through the stack on every block.
 void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
     constexpr std::size_t blockPoints = 8;
     constexpr std::size_t coordinates = 3; // x, y, spare
@@ -83,12 +85,13 @@ void widenRect(TraceRect& rect, std::span<const EdgePoint> points) {
         Block high;
         low.fill(std::numeric_limits<std::int16_t>::max());
         high.fill(std::numeric_limits<std::int16_t>::min());
-        for (std::size_t i = 0; i < blocked; i += blockPoints) {
-            Block block;
-            std::memcpy(block.data(), &points[i], sizeof block);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(points.data());
+        for (std::size_t i = 0; i < blocked * coordinates; i += slots) {
             for (std::size_t k = 0; k < slots; ++k) {
-                low[k] = std::min(low[k], block[k]);
-                high[k] = std::max(high[k], block[k]);
+                std::int16_t coordinate;
+                std::memcpy(&coordinate, bytes + (i + k) * sizeof coordinate, sizeof coordinate);
+                low[k] = std::min(low[k], coordinate);
+                high[k] = std::max(high[k], coordinate);
             }
         }
         for (std::size_t k = 0; k < slots; k += coordinates) {

@@ -68,6 +68,30 @@ TEST(TraceOutline, FollowsTheOutlineClockwiseAndBoundsIt) {
     EXPECT_EQ(tracer.rect.maxY, 6);
 }
 
+TEST(TraceOutline, RectangleBoundsEveryPointWhereverTheExtremesFallInTheOutline) {
+    // Filled rectangles traced from the middle of their top row: the left,
+    // right and bottom sides are reached at varying places in the point list,
+    // also far beyond its first eight points.
+    struct RectCase {
+        int left, top, right, bottom, startX;
+    };
+    const RectCase cases[] = {
+        {4, 4, 8, 6, 6},   {3, 5, 12, 9, 7},   {5, 3, 7, 20, 6},
+        {3, 3, 30, 4, 17}, {6, 7, 25, 19, 20}, {3, 3, 33, 33, 4},
+    };
+    for (const RectCase& c : cases) {
+        TestPlane plane(40, 40);
+        plane.fill(c.left, c.top, c.right, c.bottom);
+        Tracer tracer;
+        const int count = tracer.trace(plane, c.startX, c.top);
+        ASSERT_GT(count, 8) << c.left << "," << c.top << " to " << c.right << "," << c.bottom;
+        EXPECT_EQ(tracer.rect.minX, c.left);
+        EXPECT_EQ(tracer.rect.maxX, c.right);
+        EXPECT_EQ(tracer.rect.minY, c.top);
+        EXPECT_EQ(tracer.rect.maxY, c.bottom);
+    }
+}
+
 TEST(TraceOutline, StopsAtTheTwoPixelBorderMargin) {
     // A bar running off the right edge of a 20-pixel plane: the walk along its
     // top stops on reaching x = 18 and keeps what it recorded if that is more
