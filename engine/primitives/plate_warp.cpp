@@ -1,9 +1,17 @@
 #include "engine/primitives/plate_warp.h"
 
+#include "engine/primitives/vector_loops.h"
+#include "image/picture_limits.h"
+
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <limits>
 #include <utility>
+
+#if KAVRO_HAS_AVX2_VERSIONS
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -191,6 +199,201 @@ bool cornersInside(const WarpCoefficients& k, int sourceWidth, int sourceHeight)
     return true;
 }
 
+// Below this bound a numerator's 16.16 product stays below 2^53, where doubles
+// hold integers exactly.
+constexpr std::int64_t exactNumeratorLimit = std::int64_t{1} << 37;
+
+// True when the numerators over the whole rectangle stay within
+// exactNumeratorLimit: being linear, they are largest at the corners. The
+// denominators, below 2^41 for any 32-bit coefficients, always are.
+bool exactInDoubles(const WarpCoefficients& k) {
+    for (const int v : {0, warpHeight - 1}) {
+        MapTerms terms = rowStart(k, v);
+        for (const int u : {0, warpWidth - 1}) {
+            const std::int64_t x = terms.x + std::int64_t{u} * k.a;
+            const std::int64_t y = terms.y + std::int64_t{u} * k.d;
+            if (std::abs(x) >= exactNumeratorLimit || std::abs(y) >= exactNumeratorLimit) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Four lanes of doubles and of 32-bit integers; the compiler maps them onto the
+// widest vectors the processor has.
+using Doubles = double __attribute__((vector_size(32)));
+using Int32s = std::int32_t __attribute__((vector_size(16)));
+constexpr int lanes = 4;
+
+// n / d truncated toward zero, for integers n and d > 0 below 2^53 whose
+// quotients fit in 32 bits. The division rounds to nearest: the result moves
+// from n / d by at most half a unit in the last place, at most |n / d| 2^-53,
+// which is less than 1 / d because |n| < 2^53. A quotient that is not an
+// integer lies at least 1 / d from the nearest one, so rounding never carries
+// it across, and truncating the rounded quotient truncates the true one.
+inline Int32s truncatedQuotients(const Doubles& n, const Doubles& d) {
+    return __builtin_convertvector(n / d, Int32s);
+}
+
+// The source positions of one plate row.
+struct RowPositions {
+    alignas(32) std::array<std::int32_t, warpWidth> x;
+    alignas(32) std::array<std::int32_t, warpWidth> y;
+};
+
+// The divisions of one row, four pixels at a time in double precision.
+KAVRO_WITH_AVX2
+void mapRow(const MapTerms& start, const WarpCoefficients& k, RowPositions& positions) {
+    constexpr auto scale = static_cast<double>(fixedOne);
+    const Doubles offsets{0.0, 1.0, 2.0, 3.0};
+    Doubles x = static_cast<double>(start.x) * scale + offsets * (static_cast<double>(k.a) * scale);
+    Doubles y = static_cast<double>(start.y) * scale + offsets * (static_cast<double>(k.d) * scale);
+    Doubles denominator = static_cast<double>(start.denominator) + offsets * k.g;
+    const double xStep = static_cast<double>(k.a) * scale * lanes;
+    const double yStep = static_cast<double>(k.d) * scale * lanes;
+    const double dStep = static_cast<double>(k.g) * lanes;
+    for (int u = 0; u < warpWidth; u += lanes) {
+        const Int32s qx = truncatedQuotients(x, denominator);
+        const Int32s qy = truncatedQuotients(y, denominator);
+        std::memcpy(&positions.x[u], &qx, sizeof qx);
+        std::memcpy(&positions.y[u], &qy, sizeof qy);
+        x += xStep;
+        y += yStep;
+        denominator += dStep;
+    }
+}
+
+// A 24-bit picture whose bytes are addressed by 32-bit offsets.
+struct SourcePicture {
+    const std::uint8_t* pixels;
+    int width;
+    int height;
+};
+
+// Samples `count` pixels of a row from its `first` on, one by one.
+void samplePixels(const RowPositions& positions, int first, int count, const SourcePicture& source,
+                  std::uint8_t* out) {
+    for (int u = first; u < first + count; ++u, out += warpPixelBytes) {
+        samplePixel(out, {positions.x[u], positions.y[u]}, source.pixels, source.width,
+                    source.height);
+    }
+}
+
+KAVRO_DEFAULT_VERSION
+void sampleRow(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out) {
+    samplePixels(positions, 0, warpWidth, source, out);
+}
+
+#if KAVRO_HAS_AVX2_VERSIONS
+constexpr int avx2Lanes = 8;
+
+// The bytes of eight pixels' four neighbours: blue, green, red and a byte of
+// the next pixel in each lane.
+struct Neighbours {
+    __m256i topLeft;
+    __m256i topRight;
+    __m256i bottomLeft;
+    __m256i bottomRight;
+};
+
+template <int channel>
+KAVRO_AVX2_VERSION __m256i byteOf(__m256i words) {
+    return _mm256_and_si256(_mm256_srli_epi32(words, 8 * channel), _mm256_set1_epi32(0xFF));
+}
+
+// One channel of eight samples. Regrouped, the four edge weights give
+// (2 TL + TR + BL) 2^16 + fx (TR + BR - TL - BL) + fy (BL + BR - TL - TR),
+// the same integer sum.
+template <int channel>
+KAVRO_AVX2_VERSION __m256i weighChannel(const Neighbours& neighbours, __m256i fx, __m256i fy) {
+    const __m256i topLeft = byteOf<channel>(neighbours.topLeft);
+    const __m256i topRight = byteOf<channel>(neighbours.topRight);
+    const __m256i bottomLeft = byteOf<channel>(neighbours.bottomLeft);
+    const __m256i bottomRight = byteOf<channel>(neighbours.bottomRight);
+    const __m256i base = _mm256_slli_epi32(_mm256_add_epi32(_mm256_add_epi32(topLeft, topLeft),
+                                                            _mm256_add_epi32(topRight, bottomLeft)),
+                                           fixedShift);
+    const __m256i across = _mm256_sub_epi32(_mm256_add_epi32(topRight, bottomRight),
+                                            _mm256_add_epi32(topLeft, bottomLeft));
+    const __m256i down = _mm256_sub_epi32(_mm256_add_epi32(bottomLeft, bottomRight),
+                                          _mm256_add_epi32(topLeft, topRight));
+    const __m256i sum = _mm256_add_epi32(
+        base, _mm256_add_epi32(_mm256_mullo_epi32(fx, across), _mm256_mullo_epi32(fy, down)));
+    return _mm256_srai_epi32(sum, coefficientShift);
+}
+
+// Eight pixels of blue, green and red in the low three bytes of their lanes,
+// written as 24 consecutive bytes.
+KAVRO_AVX2_VERSION
+void storePixels(__m256i pixels, std::uint8_t* out) {
+    const __m256i dropFourth =
+        _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6,
+                         8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(pixels, dropFourth),
+                                                       _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(packed, 1));
+}
+
+// Eight pixels at a time: four gathers fetch the neighbours' bytes. Each gather
+// reads one byte past its pixel, which only the picture's last pixel cannot
+// spare; a group reaching that pixel is sampled one by one.
+KAVRO_AVX2_VERSION
+void sampleRow(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out) {
+    const int rowBytes = source.width * warpPixelBytes;
+    const __m256i rowStep = _mm256_set1_epi32(rowBytes);
+    const __m256i rightLimit = _mm256_set1_epi32(source.width - neighbourMargin);
+    const __m256i belowLimit = _mm256_set1_epi32(source.height - neighbourMargin);
+    const __m256i lastPixel = _mm256_set1_epi32(rowBytes * source.height - warpPixelBytes);
+    const __m256i fractionBits = _mm256_set1_epi32(static_cast<int>(fractionMask));
+    const auto* base = reinterpret_cast<const int*>(source.pixels);
+    for (int u = 0; u < warpWidth; u += avx2Lanes, out += avx2Lanes * warpPixelBytes) {
+        const __m256i sx = _mm256_load_si256(reinterpret_cast<const __m256i*>(&positions.x[u]));
+        const __m256i sy = _mm256_load_si256(reinterpret_cast<const __m256i*>(&positions.y[u]));
+        const __m256i ix = _mm256_srai_epi32(sx, fixedShift);
+        const __m256i iy = _mm256_srai_epi32(sy, fixedShift);
+        const __m256i topLeft = _mm256_add_epi32(_mm256_mullo_epi32(iy, rowStep),
+                                                 _mm256_add_epi32(ix, _mm256_add_epi32(ix, ix)));
+        if (!_mm256_testz_si256(_mm256_cmpeq_epi32(topLeft, lastPixel), _mm256_set1_epi32(-1))) {
+            samplePixels(positions, u, avx2Lanes, source, out);
+            continue;
+        }
+        const __m256i right =
+            _mm256_and_si256(_mm256_cmpgt_epi32(rightLimit, ix), _mm256_set1_epi32(warpPixelBytes));
+        const __m256i below = _mm256_and_si256(_mm256_cmpgt_epi32(belowLimit, iy), rowStep);
+        const __m256i bottomLeft = _mm256_add_epi32(topLeft, below);
+        const Neighbours neighbours{
+            _mm256_i32gather_epi32(base, topLeft, 1),
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(topLeft, right), 1),
+            _mm256_i32gather_epi32(base, bottomLeft, 1),
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(bottomLeft, right), 1)};
+        const __m256i fx = _mm256_and_si256(sx, fractionBits);
+        const __m256i fy = _mm256_and_si256(sy, fractionBits);
+        const __m256i blue = weighChannel<0>(neighbours, fx, fy);
+        const __m256i green = weighChannel<1>(neighbours, fx, fy);
+        const __m256i red = weighChannel<2>(neighbours, fx, fy);
+        storePixels(_mm256_or_si256(blue, _mm256_or_si256(_mm256_slli_epi32(green, 8),
+                                                          _mm256_slli_epi32(red, 16))),
+                    out);
+    }
+}
+#endif
+
+// The warp of a map whose corners lie inside the source and whose numerators
+// are exact in doubles: each row's divisions first, then its samples.
+int warpRowsInDoubles(std::uint8_t* destination, const WarpCoefficients& given,
+                      const std::uint8_t* source, int sourceWidth, int sourceHeight) {
+    const WarpCoefficients coefficients = given;
+    const SourcePicture picture{source, sourceWidth, sourceHeight};
+    RowPositions positions;
+    for (int v = 0; v < warpHeight; ++v) {
+        mapRow(rowStart(coefficients, v), coefficients, positions);
+        sampleRow(positions, picture, destination + v * warpWidth * warpPixelBytes);
+    }
+    return 1;
+}
+
 // The warp row by row; `checked` tests every pixel's denominator and
 // position, which a map whose corners lie inside the source does not need.
 template <bool checked>
@@ -215,6 +418,20 @@ int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std
         }
     }
     return 1;
+}
+
+using WarpFunction = int (*)(std::uint8_t*, const WarpCoefficients&, const std::uint8_t*, int, int);
+
+// Positions inside a picture of at most maxPictureSide columns and rows stay
+// below 2^31 in 16.16, so their quotients fit in 32 bits.
+WarpFunction chooseWarp(const WarpCoefficients& k, int sourceWidth, int sourceHeight) {
+    if (!cornersInside(k, sourceWidth, sourceHeight)) {
+        return warpRows<true>;
+    }
+    const bool sidesInRange = sourceWidth <= maxPictureSide && sourceHeight <= maxPictureSide;
+    const bool bytesInRange = std::int64_t{sourceWidth} * sourceHeight * warpPixelBytes <=
+                              std::numeric_limits<std::int32_t>::max();
+    return sidesInRange && bytesInRange && exactInDoubles(k) ? warpRowsInDoubles : warpRows<false>;
 }
 
 } // namespace
@@ -272,9 +489,8 @@ toWarpCoefficients(std::span<const double, plateSystemSize> solution) {
 
 int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
               const std::uint8_t* source, int sourceWidth, int sourceHeight) {
-    const auto warp =
-        cornersInside(coefficients, sourceWidth, sourceHeight) ? warpRows<false> : warpRows<true>;
-    return warp(destination, coefficients, source, sourceWidth, sourceHeight);
+    return chooseWarp(coefficients, sourceWidth, sourceHeight)(destination, coefficients, source,
+                                                               sourceWidth, sourceHeight);
 }
 
 int warpPlateFromCorners(std::uint8_t* destination, const PlateCorners& corners,
