@@ -288,8 +288,8 @@ void sampleRow(const RowPositions& positions, const SourcePicture& source, std::
 #if KAVRO_HAS_AVX2_VERSIONS
 constexpr int avx2Lanes = 8;
 
-// The bytes of eight pixels' four neighbours: blue, green, red and a byte of
-// the next pixel in each lane.
+// Eight pixels' four neighbours: their words as gathered (blue, green, red and
+// the next pixel's blue), or the even or odd bytes of the words in 16-bit lanes.
 struct Neighbours {
     __m256i topLeft;
     __m256i topRight;
@@ -297,30 +297,66 @@ struct Neighbours {
     __m256i bottomRight;
 };
 
-template <int channel>
-KAVRO_AVX2_VERSION __m256i byteOf(__m256i words) {
-    return _mm256_and_si256(_mm256_srli_epi32(words, 8 * channel), _mm256_set1_epi32(0xFF));
+// The even or the odd bytes of 32-bit words in their 16-bit lanes.
+template <int odd>
+KAVRO_AVX2_VERSION __m256i spreadBytes(__m256i words) {
+    return _mm256_and_si256(_mm256_srli_epi32(words, 8 * odd), _mm256_set1_epi32(0x00FF00FF));
 }
 
-// One channel of eight samples. Regrouped, the four edge weights give
-// (2 TL + TR + BL) 2^16 + fx (TR + BR - TL - BL) + fy (BL + BR - TL - TR),
-// the same integer sum.
-template <int channel>
-KAVRO_AVX2_VERSION __m256i weighChannel(const Neighbours& neighbours, __m256i fx, __m256i fy) {
-    const __m256i topLeft = byteOf<channel>(neighbours.topLeft);
-    const __m256i topRight = byteOf<channel>(neighbours.topRight);
-    const __m256i bottomLeft = byteOf<channel>(neighbours.bottomLeft);
-    const __m256i bottomRight = byteOf<channel>(neighbours.bottomRight);
-    const __m256i base = _mm256_slli_epi32(_mm256_add_epi32(_mm256_add_epi32(topLeft, topLeft),
-                                                            _mm256_add_epi32(topRight, bottomLeft)),
-                                           fixedShift);
-    const __m256i across = _mm256_sub_epi32(_mm256_add_epi32(topRight, bottomRight),
-                                            _mm256_add_epi32(topLeft, bottomLeft));
-    const __m256i down = _mm256_sub_epi32(_mm256_add_epi32(bottomLeft, bottomRight),
-                                          _mm256_add_epi32(topLeft, topRight));
-    const __m256i sum = _mm256_add_epi32(
-        base, _mm256_add_epi32(_mm256_mullo_epi32(fx, across), _mm256_mullo_epi32(fy, down)));
-    return _mm256_srai_epi32(sum, coefficientShift);
+template <int odd>
+KAVRO_AVX2_VERSION Neighbours spreadNeighbours(const Neighbours& words) {
+    return {spreadBytes<odd>(words.topLeft), spreadBytes<odd>(words.topRight),
+            spreadBytes<odd>(words.bottomLeft), spreadBytes<odd>(words.bottomRight)};
+}
+
+// Per 16-bit lane, the sum of the four neighbours and the pairs of differences
+// the fractions weigh: (TR + BR - TL - BL) in the low half and
+// (BL + BR - TL - TR) in the high half of a 32-bit lane, for the low or
+// the high 16 bits of the neighbours' lanes.
+struct ChannelTerms {
+    __m256i total;
+    __m256i lowDifferences;
+    __m256i highDifferences;
+};
+
+KAVRO_AVX2_VERSION ChannelTerms channelTerms(const Neighbours& n) {
+    const __m256i left = _mm256_add_epi16(n.topLeft, n.bottomLeft);
+    const __m256i right = _mm256_add_epi16(n.topRight, n.bottomRight);
+    const __m256i top = _mm256_add_epi16(n.topLeft, n.topRight);
+    const __m256i bottom = _mm256_add_epi16(n.bottomLeft, n.bottomRight);
+    const __m256i across = _mm256_sub_epi16(right, left);
+    const __m256i down = _mm256_sub_epi16(bottom, top);
+    constexpr int highHalves = 0xAA;
+    return {_mm256_add_epi16(left, right),
+            _mm256_blend_epi16(across, _mm256_slli_epi32(down, 16), highHalves),
+            _mm256_blend_epi16(_mm256_srli_epi32(across, 16), down, highHalves)};
+}
+
+// One channel of eight samples. With f' = f - 2^15, which fits in 16 signed
+// bits, the four edge weights regroup into
+//   2^16 (TL + TR + BL + BR) + fx' (TR + BR - TL - BL) + fy' (BL + BR - TL - TR),
+// the same integer sum; the last two terms are one multiply-add of 16-bit pairs.
+// Their bits below 16 cannot carry past bit 17 of the sum, so shifting them
+// out first gives the same sum >> 18.
+KAVRO_AVX2_VERSION __m256i weighChannel(__m256i total, __m256i differences, __m256i fractions) {
+    const __m256i weighted = _mm256_madd_epi16(differences, fractions);
+    return _mm256_srai_epi32(_mm256_add_epi32(total, _mm256_srai_epi32(weighted, fixedShift)),
+                             coefficientShift - fixedShift);
+}
+
+// Blue, green and red of eight samples in the low three bytes of their lanes.
+KAVRO_AVX2_VERSION __m256i weighPixels(const Neighbours& words, __m256i fractions) {
+    const __m256i lowHalf = _mm256_set1_epi32(0xFFFF);
+    const ChannelTerms even = channelTerms(spreadNeighbours<0>(words));
+    const ChannelTerms odd = channelTerms(spreadNeighbours<1>(words));
+    const __m256i blue =
+        weighChannel(_mm256_and_si256(even.total, lowHalf), even.lowDifferences, fractions);
+    const __m256i red =
+        weighChannel(_mm256_srli_epi32(even.total, 16), even.highDifferences, fractions);
+    const __m256i green =
+        weighChannel(_mm256_and_si256(odd.total, lowHalf), odd.lowDifferences, fractions);
+    return _mm256_or_si256(
+        blue, _mm256_or_si256(_mm256_slli_epi32(green, 8), _mm256_slli_epi32(red, 16)));
 }
 
 // Eight pixels of blue, green and red in the low three bytes of their lanes,
@@ -346,7 +382,6 @@ void sampleRow(const RowPositions& positions, const SourcePicture& source, std::
     const __m256i rightLimit = _mm256_set1_epi32(source.width - neighbourMargin);
     const __m256i belowLimit = _mm256_set1_epi32(source.height - neighbourMargin);
     const __m256i lastPixel = _mm256_set1_epi32(rowBytes * source.height - warpPixelBytes);
-    const __m256i fractionBits = _mm256_set1_epi32(static_cast<int>(fractionMask));
     const auto* base = reinterpret_cast<const int*>(source.pixels);
     for (int u = 0; u < warpWidth; u += avx2Lanes, out += avx2Lanes * warpPixelBytes) {
         const __m256i sx = _mm256_load_si256(reinterpret_cast<const __m256i*>(&positions.x[u]));
@@ -363,19 +398,15 @@ void sampleRow(const RowPositions& positions, const SourcePicture& source, std::
             _mm256_and_si256(_mm256_cmpgt_epi32(rightLimit, ix), _mm256_set1_epi32(warpPixelBytes));
         const __m256i below = _mm256_and_si256(_mm256_cmpgt_epi32(belowLimit, iy), rowStep);
         const __m256i bottomLeft = _mm256_add_epi32(topLeft, below);
-        const Neighbours neighbours{
+        const Neighbours words{
             _mm256_i32gather_epi32(base, topLeft, 1),
             _mm256_i32gather_epi32(base, _mm256_add_epi32(topLeft, right), 1),
             _mm256_i32gather_epi32(base, bottomLeft, 1),
             _mm256_i32gather_epi32(base, _mm256_add_epi32(bottomLeft, right), 1)};
-        const __m256i fx = _mm256_and_si256(sx, fractionBits);
-        const __m256i fy = _mm256_and_si256(sy, fractionBits);
-        const __m256i blue = weighChannel<0>(neighbours, fx, fy);
-        const __m256i green = weighChannel<1>(neighbours, fx, fy);
-        const __m256i red = weighChannel<2>(neighbours, fx, fy);
-        storePixels(_mm256_or_si256(blue, _mm256_or_si256(_mm256_slli_epi32(green, 8),
-                                                          _mm256_slli_epi32(red, 16))),
-                    out);
+        // fx - 2^15 in the low and fy - 2^15 in the high 16 bits of each lane.
+        const __m256i fractions = _mm256_xor_si256(
+            _mm256_blend_epi16(sx, _mm256_slli_epi32(sy, 16), 0xAA), _mm256_set1_epi32(0x80008000));
+        storePixels(weighPixels(words, fractions), out);
     }
 }
 #endif
