@@ -118,13 +118,14 @@ struct MajorityBits {
     std::array<std::uint64_t, maskWords> ifLeft;
 };
 
-// The window's sum without the filtered pixel to the left is on for certain
-// from here on, and on with that pixel on (it adds 255) from ifLeftSum on.
+// A pixel whose window sum without its filtered left neighbour reaches
+// majoritySum is on for certain; one that reaches ifLeftSum is on when that
+// neighbour (255) is.
 constexpr int ifLeftSum = majoritySum - on;
 
 void markMajorityFlags(const std::uint8_t* above, const std::uint8_t* row,
                        const std::uint8_t* below, MajorityFlags& flags) {
-    std::array<int, plateWidth> columns;
+    alignas(32) std::array<int, plateWidth> columns;
     for (int x = 0; x < plateWidth; ++x) {
         columns[x] = above[x] + row[x] + below[x];
     }
