@@ -375,7 +375,7 @@ TEST(WarpIdentity, MatchesThePlainArithmeticOnChosenMaps) {
          {lastInside + 1, bigG * 8, bigG, 0, 0, 0, 0, 0}},
         // At u = 383 the numerator times 2^16, about 2^53.5, lies 1 below a multiple
         // of the denominator: rounded in doubles, the quotient would come out one
-        // too large, and the last plate pixel one unit too dark in green.
+        // too large, and the last plate pixel one unit too dark in red.
         {"a quotient just short of an integer", 16411, 1, {515527487, 0, 30737, 0, 0, 0, 313, 0}},
         {"denominators falling to a few units",
          400,
