@@ -372,9 +372,72 @@ void storePixels(__m256i pixels, std::uint8_t* out) {
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(packed, 1));
 }
 
-// Eight pixels at a time: four gathers fetch the neighbours' bytes. Each gather
-// reads one byte past its pixel, which only the picture's last pixel cannot
-// spare; a group reaching that pixel is sampled one by one.
+// Columns within this many of the first pixel's keep the neighbours' bytes in
+// the 16 bytes from the first pixel's top-left neighbour on.
+constexpr int shuffleColumns = 3;
+constexpr int shuffleBytes = 16;
+
+// The neighbours of eight pixels on one source row whose columns lie within
+// shuffleColumns of the first one's: two loads of 16 bytes, from the first
+// top-left neighbour and below it, and byte shuffles. Each lane picks bytes
+// 3 (ix - first ix) + 0 ... 3, and for the right neighbours `rightBytes` (0 or
+// 3 in every byte) further.
+KAVRO_AVX2_VERSION Neighbours shuffleNeighbours(const std::uint8_t* topLeft, std::ptrdiff_t below,
+                                                __m256i columnsIn, __m256i rightBytes) {
+    const __m256i top =
+        _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(topLeft)));
+    const __m256i bottom = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(topLeft + below)));
+    const __m256i lowByte = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0,
+                                             0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    const __m256i columnBytes = _mm256_add_epi32(columnsIn, _mm256_add_epi32(columnsIn, columnsIn));
+    const __m256i left =
+        _mm256_add_epi8(_mm256_shuffle_epi8(columnBytes, lowByte), _mm256_set1_epi32(0x03020100));
+    const __m256i right = _mm256_add_epi8(left, rightBytes);
+    return {_mm256_shuffle_epi8(top, left), _mm256_shuffle_epi8(top, right),
+            _mm256_shuffle_epi8(bottom, left), _mm256_shuffle_epi8(bottom, right)};
+}
+
+// Where eight pixels' top-left neighbours lie (columns, rows and byte offsets),
+// and how many bytes further their right and lower neighbours.
+struct GroupOffsets {
+    __m256i ix;
+    __m256i iy;
+    __m256i topLeft;
+    __m256i right;
+    __m256i below;
+};
+
+// The neighbours' bytes: by shuffles when the group allows and its loads stay
+// inside the picture (`lastLoad` is the last offset a 16-byte load may start
+// at), else by four gathers.
+KAVRO_AVX2_VERSION Neighbours fetchNeighbours(const GroupOffsets& group, const std::uint8_t* pixels,
+                                              int lastLoad) {
+    const __m256i firstLane = _mm256_setzero_si256();
+    const __m256i span = _mm256_set1_epi32(shuffleColumns);
+    const __m256i columnsIn =
+        _mm256_sub_epi32(group.ix, _mm256_permutevar8x32_epi32(group.ix, firstLane));
+    const __m256i sameRow =
+        _mm256_cmpeq_epi32(group.iy, _mm256_permutevar8x32_epi32(group.iy, firstLane));
+    const __m256i near = _mm256_cmpeq_epi32(_mm256_max_epu32(columnsIn, span), span);
+    const int firstTopLeft = _mm256_cvtsi256_si32(group.topLeft);
+    const int below = _mm256_cvtsi256_si32(group.below);
+    if (_mm256_testc_si256(_mm256_and_si256(sameRow, near), _mm256_set1_epi32(-1)) &&
+        firstTopLeft + below <= lastLoad) {
+        const __m256i rightBytes = _mm256_mullo_epi32(group.right, _mm256_set1_epi32(0x01010101));
+        return shuffleNeighbours(pixels + firstTopLeft, below, columnsIn, rightBytes);
+    }
+    const auto* base = reinterpret_cast<const int*>(pixels);
+    const __m256i bottomLeft = _mm256_add_epi32(group.topLeft, group.below);
+    return {_mm256_i32gather_epi32(base, group.topLeft, 1),
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(group.topLeft, group.right), 1),
+            _mm256_i32gather_epi32(base, bottomLeft, 1),
+            _mm256_i32gather_epi32(base, _mm256_add_epi32(bottomLeft, group.right), 1)};
+}
+
+// Eight pixels at a time. A gather reads one byte past its pixel, which only
+// the picture's last pixel cannot spare; a group reaching that pixel is
+// sampled one by one.
 KAVRO_AVX2_VERSION
 void sampleRow(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out) {
     const int rowBytes = source.width * warpPixelBytes;
@@ -382,7 +445,7 @@ void sampleRow(const RowPositions& positions, const SourcePicture& source, std::
     const __m256i rightLimit = _mm256_set1_epi32(source.width - neighbourMargin);
     const __m256i belowLimit = _mm256_set1_epi32(source.height - neighbourMargin);
     const __m256i lastPixel = _mm256_set1_epi32(rowBytes * source.height - warpPixelBytes);
-    const auto* base = reinterpret_cast<const int*>(source.pixels);
+    const int lastLoad = rowBytes * source.height - shuffleBytes;
     for (int u = 0; u < warpWidth; u += avx2Lanes, out += avx2Lanes * warpPixelBytes) {
         const __m256i sx = _mm256_load_si256(reinterpret_cast<const __m256i*>(&positions.x[u]));
         const __m256i sy = _mm256_load_si256(reinterpret_cast<const __m256i*>(&positions.y[u]));
@@ -394,15 +457,11 @@ void sampleRow(const RowPositions& positions, const SourcePicture& source, std::
             samplePixels(positions, u, avx2Lanes, source, out);
             continue;
         }
-        const __m256i right =
-            _mm256_and_si256(_mm256_cmpgt_epi32(rightLimit, ix), _mm256_set1_epi32(warpPixelBytes));
-        const __m256i below = _mm256_and_si256(_mm256_cmpgt_epi32(belowLimit, iy), rowStep);
-        const __m256i bottomLeft = _mm256_add_epi32(topLeft, below);
-        const Neighbours words{
-            _mm256_i32gather_epi32(base, topLeft, 1),
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(topLeft, right), 1),
-            _mm256_i32gather_epi32(base, bottomLeft, 1),
-            _mm256_i32gather_epi32(base, _mm256_add_epi32(bottomLeft, right), 1)};
+        const GroupOffsets group{
+            ix, iy, topLeft,
+            _mm256_and_si256(_mm256_cmpgt_epi32(rightLimit, ix), _mm256_set1_epi32(warpPixelBytes)),
+            _mm256_and_si256(_mm256_cmpgt_epi32(belowLimit, iy), rowStep)};
+        const Neighbours words = fetchNeighbours(group, source.pixels, lastLoad);
         // fx - 2^15 in the low and fy - 2^15 in the high 16 bits of each lane.
         const __m256i fractions = _mm256_xor_si256(
             _mm256_blend_epi16(sx, _mm256_slli_epi32(sy, 16), 0xAA), _mm256_set1_epi32(0x80008000));

@@ -275,7 +275,8 @@ int referenceWarp(std::vector<std::uint8_t>& plate, const WarpCoefficients& k, I
 
 // Corners drawn around the picture: `spread` is how far past its border they
 // may lie, `inset` how far inside it; a positive `narrowing` shrinks the top
-// edge to that fraction of the bottom one, a negative one the bottom edge.
+// edge about its middle to that fraction of its length, a negative one the
+// bottom edge.
 struct QuadDraw {
     const char* name;
     int width;
@@ -311,9 +312,10 @@ TEST(WarpIdentity, MatchesThePlainArithmeticOnRandomMaps) {
     const QuadDraw draws[] = {
         {"plate-sized picture", 400, 130, 2, 20, 0},
         {"corners on the border", 640, 480, 0.6, 0.6, 0},
+        {"plate a third of its size", 130, 40, 1, 3, 0},
         {"corners around the border", 384, 116, 3, 3, 0},
-        {"far edge a pixel wide", 800, 300, 1, 100, 0.002},
-        {"near edge a pixel wide", 800, 300, 1, 100, -0.002},
+        {"far edge a tenth as wide", 800, 300, 0.5, 100, 0.1},
+        {"near edge a tenth as wide", 800, 300, 0.5, 100, -0.1},
         {"wide picture", 32767, 9, 1, 3000, 0},
         {"tall picture", 9, 32767, 1, 3, 0},
         {"tiny picture", 3, 2, 0, 0.5, 0},
@@ -365,6 +367,12 @@ TEST(WarpIdentity, MatchesThePlainArithmeticOnChosenMaps) {
         {"every pixel on the first source pixel", 5, 4, {0, 0, 0, 0, 0, 0, 0, 0}},
         {"identity onto the whole picture", warpWidth, warpHeight, {one, 0, 0, 0, one, 0, 0, 0}},
         {"slightly negative fractions", 400, 130, {one, 0, 0, 0, one, 0, -3, -1}},
+        // The last groups of eight plate pixels lie on the picture's last row,
+        // within 16 bytes of its end.
+        {"a quarter of the scale up to the picture's end",
+         97,
+         29,
+         {one / 4, 0, 0, 0, one / 4, 0, 0, 0}},
         {"numerators just inside the double bound",
          40,
          40,
