@@ -9,6 +9,10 @@
 #include <array>
 #include <cstring>
 
+#if KAVRO_HAS_AVX2_VERSIONS
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr int platePixels = plateWidth * plateHeight;
@@ -108,7 +112,17 @@ struct MajorityFlags {
     alignas(32) std::array<std::uint8_t, paddedWidth> ifLeft;
 };
 
-KAVRO_WITH_AVX2
+// The same flags as the bits of words, inner pixel x at bit x - 1.
+struct MajorityBits {
+    std::array<std::uint64_t, maskWords> sure;
+    std::array<std::uint64_t, maskWords> ifLeft;
+};
+
+// A pixel whose window sum without its filtered left neighbour reaches
+// majoritySum is on for certain; one that reaches ifLeftSum is on when that
+// neighbour (255) is.
+constexpr int ifLeftSum = majoritySum - on;
+
 void markMajorityFlags(const std::uint8_t* above, const std::uint8_t* row,
                        const std::uint8_t* below, MajorityFlags& flags) {
     alignas(32) std::array<int, plateWidth> columns;
@@ -119,12 +133,8 @@ void markMajorityFlags(const std::uint8_t* above, const std::uint8_t* row,
         // The window's sum without the filtered pixel to the left.
         const int partial = columns[i] - row[i] + columns[i + 1] + columns[i + 2];
         flags.sure[i] = static_cast<std::uint8_t>(partial >= majoritySum);
-        flags.ifLeft[i] = static_cast<std::uint8_t>(partial + on >= majoritySum);
+        flags.ifLeft[i] = static_cast<std::uint8_t>(partial >= ifLeftSum);
     }
-    // The first pixel's left neighbour is the border pixel, never filtered and of
-    // any value: its whole window is known.
-    const int first = columns[0] + columns[1] + columns[2];
-    flags.sure[0] = flags.ifLeft[0] = static_cast<std::uint8_t>(first >= majoritySum);
 }
 
 // Sixty-four flags of 0 or 1 as the bits of one word, the first flag in bit 0.
@@ -139,6 +149,17 @@ std::uint64_t packFlags(const std::uint8_t* flags) {
     return word;
 }
 
+KAVRO_DEFAULT_VERSION
+void markMajorityBits(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
+                      MajorityBits& bits) {
+    MajorityFlags flags{};
+    markMajorityFlags(above, row, below, flags);
+    for (int w = 0; w < maskWords; ++w) {
+        bits.sure[w] = packFlags(flags.sure.data() + w * wordBits);
+        bits.ifLeft[w] = packFlags(flags.ifLeft.data() + w * wordBits);
+    }
+}
+
 // Writes the word's bits as sixty-four pixels, on (255) or off, the first from bit 0.
 void unpackFlags(std::uint64_t bits, std::uint8_t* pixels) {
     for (int i = 0; i < wordBits; i += 8) {
@@ -150,6 +171,88 @@ void unpackFlags(std::uint64_t bits, std::uint8_t* pixels) {
         std::memcpy(pixels + i, &eight, sizeof eight);
     }
 }
+
+KAVRO_DEFAULT_VERSION
+void writeBits(const std::array<std::uint64_t, maskWords>& words, std::uint8_t* pixels) {
+    for (int w = 0; w < maskWords; ++w) {
+        unpackFlags(words[w], pixels + w * wordBits);
+    }
+}
+
+#if KAVRO_HAS_AVX2_VERSIONS
+constexpr int halfVector = 16;
+constexpr int vectorBytes = 32;
+
+// The column sums of a row in 16 bits, followed by zeros for the windows of
+// the padding pixels.
+using ColumnSums = std::array<std::int16_t, paddedWidth + halfVector>;
+
+KAVRO_AVX2_VERSION __m256i widenBytes(const std::uint8_t* bytes) {
+    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+}
+
+KAVRO_AVX2_VERSION __m256i loadSums(const std::int16_t* sums) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums));
+}
+
+// Sixteen 16-bit masks from each argument as 32 bits, the first argument's
+// in the low half.
+KAVRO_AVX2_VERSION std::uint32_t maskBits(__m256i low, __m256i high) {
+    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packs_epi16(low, high), 0xD8);
+    return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
+}
+
+// The window sums without the left neighbour of sixteen pixels from inner index `at` on.
+KAVRO_AVX2_VERSION __m256i windowSums(const ColumnSums& columns, const std::uint8_t* row, int at) {
+    return _mm256_add_epi16(
+        _mm256_sub_epi16(loadSums(&columns[at]), widenBytes(row + at)),
+        _mm256_add_epi16(loadSums(&columns[at + 1]), loadSums(&columns[at + 2])));
+}
+
+// Thirty-two pixels a step: the column sums in 16-bit lanes, and each
+// comparison's lanes gathered into bits by the byte sign mask.
+KAVRO_AVX2_VERSION
+void markMajorityBits(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
+                      MajorityBits& bits) {
+    alignas(32) ColumnSums columns;
+    std::fill(columns.begin() + plateWidth, columns.end(), std::int16_t{0});
+    for (int x = 0; x < plateWidth; x += halfVector) {
+        const __m256i sum = _mm256_add_epi16(
+            _mm256_add_epi16(widenBytes(above + x), widenBytes(row + x)), widenBytes(below + x));
+        _mm256_store_si256(reinterpret_cast<__m256i*>(&columns[x]), sum);
+    }
+    const __m256i sureBelow = _mm256_set1_epi16(majoritySum - 1);
+    const __m256i ifLeftBelow = _mm256_set1_epi16(ifLeftSum - 1);
+    bits = {};
+    for (int i = 0; i < paddedWidth; i += vectorBytes) {
+        const __m256i low = windowSums(columns, row, i);
+        const __m256i high = windowSums(columns, row, i + halfVector);
+        const std::uint32_t sure =
+            maskBits(_mm256_cmpgt_epi16(low, sureBelow), _mm256_cmpgt_epi16(high, sureBelow));
+        const std::uint32_t ifLeft =
+            maskBits(_mm256_cmpgt_epi16(low, ifLeftBelow), _mm256_cmpgt_epi16(high, ifLeftBelow));
+        const int shift = i % wordBits;
+        bits.sure[i / wordBits] |= std::uint64_t{sure} << shift;
+        bits.ifLeft[i / wordBits] |= std::uint64_t{ifLeft} << shift;
+    }
+}
+
+// Thirty-two pixels a step: byte j of a step picks the byte of the bits that
+// holds its bit, and keeps that bit alone.
+KAVRO_AVX2_VERSION
+void writeBits(const std::array<std::uint64_t, maskWords>& words, std::uint8_t* pixels) {
+    const __m256i byteOfBit = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2,
+                                               2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
+    const __m256i bitOfByte = _mm256_set1_epi64x(static_cast<std::int64_t>(0x8040201008040201ULL));
+    for (int i = 0; i < paddedWidth; i += vectorBytes) {
+        const auto step = static_cast<std::uint32_t>(words[i / wordBits] >> (i % wordBits));
+        const __m256i spread =
+            _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(step)), byteOfBit);
+        const __m256i set = _mm256_cmpeq_epi8(_mm256_and_si256(spread, bitOfByte), bitOfByte);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(pixels + i), set);
+    }
+}
+#endif
 
 } // namespace
 
@@ -224,20 +327,30 @@ void binarise(const std::uint8_t* grey, int level, std::uint8_t* __restrict bina
 // which is the carry out of bit x when the bit sets sure and ifLeft are added:
 // sixty-four pixels take one addition.
 void majorityFilter(std::uint8_t* plane) {
-    alignas(32) MajorityFlags flags{};
-    alignas(32) std::array<std::uint8_t, paddedWidth> filtered{};
+    MajorityBits bits;
+    std::array<std::uint64_t, maskWords> out;
+    alignas(32) std::array<std::uint8_t, paddedWidth> filtered;
     for (int y = 1; y < plateHeight - 1; ++y) {
         std::uint8_t* row = plane + y * plateWidth;
-        markMajorityFlags(row - plateWidth, row, row + plateWidth, flags);
+        const std::uint8_t* above = row - plateWidth;
+        const std::uint8_t* below = row + plateWidth;
+        markMajorityBits(above, row, below, bits);
+        // The first pixel's left neighbour is the border pixel, never filtered and
+        // of any value: its whole window is known.
+        const int first = above[0] + row[0] + below[0] + above[1] + row[1] + below[1] + above[2] +
+                          row[2] + below[2];
+        const std::uint64_t firstOn = first >= majoritySum ? 1 : 0;
+        bits.sure[0] = (bits.sure[0] & ~std::uint64_t{1}) | firstOn;
+        bits.ifLeft[0] = (bits.ifLeft[0] & ~std::uint64_t{1}) | firstOn;
         std::uint64_t carry = 0;
         for (int w = 0; w < maskWords; ++w) {
-            const std::uint64_t a = packFlags(flags.sure.data() + w * wordBits);
-            const std::uint64_t b = packFlags(flags.ifLeft.data() + w * wordBits);
+            const std::uint64_t a = bits.sure[w];
+            const std::uint64_t b = bits.ifLeft[w];
             const std::uint64_t carriesIn = (a + b + carry) ^ a ^ b;
-            const std::uint64_t out = a | (b & carriesIn);
-            carry = out >> (wordBits - 1);
-            unpackFlags(out, filtered.data() + w * wordBits);
+            out[w] = a | (b & carriesIn);
+            carry = out[w] >> (wordBits - 1);
         }
+        writeBits(out, filtered.data());
         std::memcpy(row + 1, filtered.data(), innerWidth);
     }
 }

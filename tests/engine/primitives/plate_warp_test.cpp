@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -233,6 +235,169 @@ TEST(WarpBounds, OnlyTheLastPlatePixelOutsideStopsTheWarpThere) {
         EXPECT_EQ(platePixel(plate, warpWidth - 1, warpHeight - 2)[0], 10) << c.name;
         const std::uint8_t last = c.expected == 1 ? 10 : untouched;
         EXPECT_EQ(platePixel(plate, warpWidth - 1, warpHeight - 1)[0], last) << c.name;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The warp pixel by pixel as plainly as it can be written: 64-bit numerators,
+// truncating 64-bit divisions, four-edge weights.
+int referenceWarp(std::vector<std::uint8_t>& plate, const WarpCoefficients& k, Image& source) {
+    for (std::int64_t v = 0; v < warpHeight; ++v) {
+        for (std::int64_t u = 0; u < warpWidth; ++u) {
+            const std::int64_t denominator = u * k.g + v * k.h + one;
+            if (denominator <= 0) {
+                return 0;
+            }
+            const std::int64_t sx = (u * k.a + v * k.b + k.c) * 65536 / denominator;
+            const std::int64_t sy = (u * k.d + v * k.e + k.f) * 65536 / denominator;
+            if (sx < 0 || (sx >> 16) > source.width - 1 || sy < 0 ||
+                (sy >> 16) > source.height - 1) {
+                return 0;
+            }
+            const int ix = static_cast<int>(sx >> 16), iy = static_cast<int>(sy >> 16);
+            const int fx = static_cast<int>(sx & 0xFFFF), fy = static_cast<int>(sy & 0xFFFF);
+            const int rightX = ix < source.width - 3 ? ix + 1 : ix;
+            const int belowY = iy < source.height - 3 ? iy + 1 : iy;
+            for (int c = 0; c < 3; ++c) {
+                const int sum = source.at(ix, iy)[c] * (131072 - fx - fy) +
+                                source.at(rightX, iy)[c] * (65536 + fx - fy) +
+                                source.at(ix, belowY)[c] * (65536 - fx + fy) +
+                                source.at(rightX, belowY)[c] * (fx + fy);
+                plate[(v * warpWidth + u) * 3 + c] = static_cast<std::uint8_t>(sum >> 18);
+            }
+        }
+    }
+    return 1;
+}
+
+// Corners drawn around the picture: `spread` is how far past its border they
+// may lie, `inset` how far inside it; a positive `narrowing` shrinks the top
+// edge about its middle to that fraction of its length, a negative one the
+// bottom edge.
+struct QuadDraw {
+    const char* name;
+    int width;
+    int height;
+    double spread;
+    double inset;
+    double narrowing;
+};
+
+PlateCorners drawCorners(const QuadDraw& draw, std::mt19937& random) {
+    const double right = draw.width - 1;
+    const double bottom = draw.height - 1;
+    std::uniform_real_distribution<double> across(-draw.spread, std::min(draw.inset, right / 2));
+    std::uniform_real_distribution<double> down(-draw.spread, std::min(draw.inset, bottom / 2));
+    PlateCorners corners{{across(random), down(random)},
+                         {right - across(random), down(random)},
+                         {across(random), bottom - down(random)},
+                         {right - across(random), bottom - down(random)}};
+    const auto squeeze = [](Corner& left, Corner& right, double fraction) {
+        const double middle = (left.x + right.x) / 2, half = (right.x - left.x) / 2 * fraction;
+        left.x = middle - half;
+        right.x = middle + half;
+    };
+    if (draw.narrowing > 0) {
+        squeeze(corners.topLeft, corners.topRight, draw.narrowing);
+    } else if (draw.narrowing < 0) {
+        squeeze(corners.bottomLeft, corners.bottomRight, -draw.narrowing);
+    }
+    return corners;
+}
+
+TEST(WarpIdentity, MatchesThePlainArithmeticOnRandomMaps) {
+    const QuadDraw draws[] = {
+        {"plate-sized picture", 400, 130, 2, 20, 0},
+        {"corners on the border", 640, 480, 0.6, 0.6, 0},
+        {"plate a third of its size", 130, 40, 1, 3, 0},
+        {"corners around the border", 384, 116, 3, 3, 0},
+        {"far edge a tenth as wide", 800, 300, 0.5, 100, 0.1},
+        {"near edge a tenth as wide", 800, 300, 0.5, 100, -0.1},
+        {"wide picture", 32767, 9, 1, 3000, 0},
+        {"tall picture", 9, 32767, 1, 3, 0},
+        {"tiny picture", 3, 2, 0, 0.5, 0},
+    };
+    std::mt19937 random(20261209);
+    std::uniform_int_distribution<int> nudge(-3, 3);
+    for (const QuadDraw& draw : draws) {
+        Image source(draw.width, draw.height);
+        std::generate(source.bytes.begin(), source.bytes.end(),
+                      [&] { return static_cast<std::uint8_t>(random()); });
+        int accepted = 0;
+        for (int trial = 0; trial < 60; ++trial) {
+            const auto solved =
+                toWarpCoefficients(solveLinearSystem(buildPlateSystem(drawCorners(draw, random))));
+            if (!solved) {
+                continue;
+            }
+            // Odd trials move every coefficient a few units off the solved map.
+            WarpCoefficients k = *solved;
+            if (trial % 2 == 1) {
+                for (std::int32_t* value : {&k.a, &k.d, &k.g, &k.b, &k.e, &k.h, &k.c, &k.f}) {
+                    *value += nudge(random);
+                }
+            }
+            auto plate = blankPlate();
+            auto expected = blankPlate();
+            const int result = source.warp(plate, k);
+            ASSERT_EQ(result, referenceWarp(expected, k, source)) << draw.name << " " << trial;
+            ASSERT_EQ(plate, expected) << draw.name << " " << trial;
+            accepted += result;
+        }
+        EXPECT_GT(accepted, 0) << draw.name;
+    }
+}
+
+TEST(WarpIdentity, MatchesThePlainArithmeticOnChosenMaps) {
+    struct Case {
+        const char* name;
+        int width;
+        int height;
+        WarpCoefficients k;
+    };
+    // 383 * lastInside stays below 2^37, the bound of numerators in doubles.
+    constexpr std::int32_t lastInside = 358848442;
+    constexpr std::int32_t bigG = 11000000;
+    constexpr std::int32_t smallG = -(one - 200) / 383; // the denominator ends at 172
+    const Case cases[] = {
+        {"every pixel on the last source pixel", 5, 4, {0, 0, 0, 0, 0, 0, 4 * one + 9, 3 * one}},
+        {"every pixel on the first source pixel", 5, 4, {0, 0, 0, 0, 0, 0, 0, 0}},
+        {"identity onto the whole picture", warpWidth, warpHeight, {one, 0, 0, 0, one, 0, 0, 0}},
+        {"slightly negative fractions", 400, 130, {one, 0, 0, 0, one, 0, -3, -1}},
+        // The last groups of eight plate pixels lie on the picture's last row,
+        // within 16 bytes of its end.
+        {"a quarter of the scale up to the picture's end",
+         97,
+         29,
+         {one / 4, 0, 0, 0, one / 4, 0, 0, 0}},
+        {"numerators just inside the double bound",
+         40,
+         40,
+         {lastInside, bigG * 8, bigG, 0, 0, 0, 0, 0}},
+        {"numerators just beyond the double bound",
+         40,
+         40,
+         {lastInside + 1, bigG * 8, bigG, 0, 0, 0, 0, 0}},
+        // At u = 383 the numerator times 2^16, about 2^53.5, lies 1 below a multiple
+        // of the denominator: rounded in doubles, the quotient would come out one
+        // too large, and the last plate pixel one unit too dark in red.
+        {"a quotient just short of an integer", 16411, 1, {515527487, 0, 30737, 0, 0, 0, 313, 0}},
+        {"denominators falling to a few units",
+         400,
+         130,
+         {3 * smallG + 5, 10 * smallG, smallG, 0, 0, 0, 3 * one, 10 * one}},
+    };
+    for (const Case& c : cases) {
+        Image source = patterned(c.width, c.height);
+        auto plate = blankPlate();
+        auto expected = blankPlate();
+        const int result = source.warp(plate, c.k);
+        EXPECT_EQ(result, referenceWarp(expected, c.k, source)) << c.name;
+        EXPECT_EQ(result, 1) << c.name;
+        EXPECT_EQ(plate, expected) << c.name;
     }
 }
 
