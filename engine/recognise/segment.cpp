@@ -3,6 +3,9 @@
 #include "engine/recognise/classify.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 
@@ -76,6 +79,33 @@ struct ProbeTransitions {
         }
     }
 };
+
+// Rows of a column taken 64 at a time, one bit each.
+constexpr int columnBlockRows = 64;
+
+std::uint64_t lowBits(int count) {
+    return count >= columnBlockRows ? ~std::uint64_t{0} : (std::uint64_t{1} << count) - 1;
+}
+
+// Bit k set when row first + k of column x is on; the rows lie inside the plane.
+std::uint64_t columnBits(const BytePlane& plane, int x, int first, int count) {
+    const std::uint8_t* pixel =
+        plane.pixels.data() + static_cast<std::ptrdiff_t>(first) * plane.width + x;
+    std::uint64_t on = 0;
+    for (int k = 0; k < count; ++k, pixel += plane.width) {
+        on |= static_cast<std::uint64_t>(*pixel > strokeThreshold) << k;
+    }
+    return on;
+}
+
+// Records the rows where `changes` has bits (row first + bit) as transitions
+// after the n already recorded: a run's first row, or the row before it ends.
+int recordChanges(std::uint64_t changes, int first, int n, ColumnTransitions& values) {
+    for (; changes != 0 && n < maxColumnTransitions; changes &= changes - 1, ++n) {
+        values[static_cast<std::size_t>(n)] = first + std::countr_zero(changes) - n % 2;
+    }
+    return n;
+}
 
 class PositionReader {
 public:
@@ -238,27 +268,25 @@ private:
 
 int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow,
                ColumnTransitions& values) {
-    const bool columnInside = plane.valid() && x >= 0 && x < plane.width;
-    // Rows above and below the plane, like a column outside it, are background.
-    const int firstInside = columnInside ? std::max(firstRow, 0) : lastRow + 1;
-    const int lastInside = columnInside ? std::min(lastRow, plane.height - 1) : lastRow;
-    std::size_t offset = 0; // of row y, once y reaches the plane
-    if (firstInside <= lastInside) {
-        offset = static_cast<std::size_t>(firstInside) * static_cast<std::size_t>(plane.width) +
-                 static_cast<std::size_t>(x);
+    // Rows above and below the plane, like a column outside it, are background,
+    // so transitions lie only within the plane's rows or just below them.
+    const int firstInside = std::max(firstRow, 0);
+    const int lastInside = std::min(lastRow, plane.height - 1);
+    if (!plane.valid() || x < 0 || x >= plane.width || firstInside > lastInside) {
+        return 0;
     }
     int n = 0;
-    for (int y = firstRow; y <= lastRow && n < maxColumnTransitions; ++y) {
-        const bool inside = y >= firstInside && y <= lastInside;
-        const bool on = inside && plane.pixels[offset] > strokeThreshold;
-        if (inside) {
-            offset += static_cast<std::size_t>(plane.width);
-        }
-        const bool insideRun = n % 2 == 1;
-        if (on != insideRun) {
-            values[n] = insideRun ? y - 1 : y;
-            ++n;
-        }
+    bool previous = false; // the row before: background
+    for (int first = firstInside; first <= lastInside && n < maxColumnTransitions;
+         first += columnBlockRows) {
+        const int count = std::min(columnBlockRows, lastInside - first + 1);
+        const std::uint64_t on = columnBits(plane, x, first, count);
+        const std::uint64_t changes = (on ^ ((on << 1) | std::uint64_t{previous})) & lowBits(count);
+        n = recordChanges(changes, first, n, values);
+        previous = ((on >> (count - 1)) & 1) != 0;
+    }
+    if (previous && lastInside < lastRow && n < maxColumnTransitions) {
+        values[static_cast<std::size_t>(n++)] = lastInside; // a run reaching the plane's last row
     }
     return n;
 }
