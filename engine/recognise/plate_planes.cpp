@@ -271,9 +271,21 @@ void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* f
 }
 
 PlaneLevels measurePlaneLevels(const std::uint8_t* plane) {
+    // Neighbouring pixels mostly share a level; counting them into separate
+    // histograms, added up at the end, keeps one count from waiting on the last.
+    constexpr int ways = 4;
+    static_assert(platePixels % ways == 0);
+    std::array<Histogram, ways> partial{};
+    for (int i = 0; i < platePixels; i += ways) {
+        for (int w = 0; w < ways; ++w) {
+            ++partial[w][plane[i + w]];
+        }
+    }
     Histogram histogram{};
-    for (int i = 0; i < platePixels; ++i) {
-        ++histogram[plane[i]];
+    for (std::size_t level = 0; level < histogram.size(); ++level) {
+        for (const Histogram& part : partial) {
+            histogram[level] += part[level];
+        }
     }
     PlaneLevels levels{startThreshold, 0, 0};
     selectThreshold(histogram, levels.threshold, levels.low, levels.high);
