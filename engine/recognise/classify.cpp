@@ -11,6 +11,10 @@
 #include <cstring>
 #include <vector>
 
+#if KAVRO_HAS_AVX2_VERSIONS
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr int fractionBits = 16;
@@ -166,9 +170,107 @@ void innerRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCo
     }
 }
 
+using RowStarts = std::array<int, glyphRows>; // the plane row of each grid row
+
+template <void (*gatherRow)(const BytePlane&, const CellColumns&, int, RowCorners&)>
+void gatherEachRow(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
+                   GridCorners& corners) {
+    for (std::size_t r = 0; r < corners.size(); ++r) {
+        gatherRow(plane, cellX, cellY[r], corners[r]);
+    }
+}
+
+void clampedGrid(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
+                 GridCorners& corners) {
+    gatherEachRow<clampedRow>(plane, cellX, cellY, corners);
+}
+
+KAVRO_DEFAULT_VERSION
+void innerGrid(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
+               GridCorners& corners) {
+    gatherEachRow<innerRow>(plane, cellX, cellY, corners);
+}
+
+#if KAVRO_HAS_AVX2_VERSIONS
+// Eight cells make a group whose pairs come from one 16-byte piece of a plane
+// row when the group spans at most that many bytes, which holds for boxes up
+// to 64 pixels wide. A byte shuffle, the same for every grid row, then puts
+// the pairs of two groups in place at once.
+constexpr int groupCells = 8;
+constexpr int groupBytes = 16;
+constexpr int groupCount = glyphColumns / groupCells;
+
+struct GroupShuffle {
+    std::array<int, groupCount> first{}; // the column each group's piece starts at
+    std::array<std::array<std::int8_t, groupBytes>, groupCount> index{};
+    bool fits = true;
+
+    explicit GroupShuffle(const CellColumns& cellX) {
+        for (int g = 0; g < groupCount; ++g) {
+            first[g] = cellX[g * groupCells];
+            for (int k = 0; k < groupCells; ++k) {
+                const int offset = cellX[g * groupCells + k] - first[g];
+                fits = fits && offset >= 0 && offset + 1 < groupBytes;
+                index[g][2 * k] = static_cast<std::int8_t>(offset);
+                index[g][2 * k + 1] = static_cast<std::int8_t>(offset + 1);
+            }
+        }
+    }
+};
+
+KAVRO_AVX2_VERSION
+__m256i loadGroups(const std::uint8_t* line, int low, int high) {
+    const auto* lowPiece = reinterpret_cast<const __m128i*>(line + low);
+    const auto* highPiece = reinterpret_cast<const __m128i*>(line + high);
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(lowPiece)),
+                                   _mm_loadu_si128(highPiece), 1);
+}
+
+// The shuffle of two neighbouring groups, `pair` 0 or 1.
+KAVRO_AVX2_VERSION
+__m256i groupIndex(const GroupShuffle& shuffle, int pair) {
+    return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(&shuffle.index[2 * pair + 1]),
+                               reinterpret_cast<const __m128i*>(&shuffle.index[2 * pair]));
+}
+
+// The pairs of two neighbouring groups of one plane row into `pairs`.
+KAVRO_AVX2_VERSION
+void shufflePairs(const std::uint8_t* line, const GroupShuffle& shuffle, int pair, __m256i index,
+                  std::array<std::uint16_t, glyphColumns>& pairs) {
+    const __m256i pieces = loadGroups(line, shuffle.first[2 * pair], shuffle.first[2 * pair + 1]);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(&pairs[pair * 2 * groupCells]),
+                       _mm256_shuffle_epi8(pieces, index));
+}
+
+KAVRO_AVX2_VERSION
+void innerGrid(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
+               GridCorners& corners) {
+    static_assert(groupCount == 4, "two shuffles of two groups each");
+    const GroupShuffle shuffle(cellX);
+    // The last piece read must end inside the plane.
+    const std::size_t lastByte = static_cast<std::size_t>(cellY.back() + 1) * plane.width +
+                                 static_cast<std::size_t>(shuffle.first.back()) + groupBytes;
+    if (!shuffle.fits || lastByte > plane.pixels.size()) {
+        gatherEachRow<innerRow>(plane, cellX, cellY, corners);
+        return;
+    }
+    const __m256i left = groupIndex(shuffle, 0);
+    const __m256i right = groupIndex(shuffle, 1);
+    for (std::size_t r = 0; r < corners.size(); ++r) {
+        const std::uint8_t* top =
+            plane.pixels.data() + static_cast<std::ptrdiff_t>(cellY[r]) * plane.width;
+        const std::uint8_t* bottom = top + plane.width;
+        shufflePairs(top, shuffle, 0, left, corners[r].top);
+        shufflePairs(top, shuffle, 1, right, corners[r].top);
+        shufflePairs(bottom, shuffle, 0, left, corners[r].bottom);
+        shufflePairs(bottom, shuffle, 1, right, corners[r].bottom);
+    }
+}
+#endif
+
 // Row masks of the box resampled to the template grid.
 // The columns' pixels and fractions are the same on every row.
-template <void (*gatherRow)(const BytePlane&, const CellColumns&, int, RowCorners&)>
+template <void (*gatherGrid)(const BytePlane&, const CellColumns&, const RowStarts&, GridCorners&)>
 SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
                       std::int64_t stepY) {
     CellColumns cellX{};
@@ -178,13 +280,15 @@ SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
         cellX[c] = x + static_cast<int>(posX >> fractionBits);
         fractionX[c] = static_cast<int>(posX & fractionMask);
     }
-    GridCorners corners;
+    RowStarts cellY{};
     RowFractions fractionY{};
     for (int r = 0; r < glyphRows; ++r) {
         const std::int64_t posY = r * stepY;
+        cellY[r] = y + static_cast<int>(posY >> fractionBits);
         fractionY[r] = static_cast<int>(posY & fractionMask);
-        gatherRow(plane, cellX, y + static_cast<int>(posY >> fractionBits), corners[r]);
     }
+    GridCorners corners;
+    gatherGrid(plane, cellX, cellY, corners);
     SampleGrid grid{};
     gridMasks(corners, fractionX, fractionY, grid);
     return grid;
@@ -198,8 +302,8 @@ SampleGrid sampleBox(const BytePlane& plane, int x, int y, int w, int h) {
     const CellSpan rows = cellSpan(y, stepY, glyphRows);
     const bool inside = columns.first >= 0 && rows.first >= 0 && columns.last < plane.width - 1 &&
                         rows.last < plane.height - 1;
-    return inside ? sampleGrid<innerRow>(plane, x, y, stepX, stepY)
-                  : sampleGrid<clampedRow>(plane, x, y, stepX, stepY);
+    return inside ? sampleGrid<innerGrid>(plane, x, y, stepX, stepY)
+                  : sampleGrid<clampedGrid>(plane, x, y, stepX, stepY);
 }
 
 // Rows r and r + 1 as one 64-bit word, so that a count covers two rows at once.

@@ -222,7 +222,7 @@ TEST(ClassifyBox, EdgeBoxesReadAsInAPlaneWithRepeatedEdges) {
     for (const GlyphTemplate& g : glyphs) {
         candidates.push_back(&g);
     }
-    for (const int w : {1, 20, 33, 40}) {
+    for (const int w : {1, 20, 33, 40, 57, 64}) {
         for (const int h : {1, 30, 49, 60}) {
             for (int x = 0; x < width; x += 3) {
                 for (int y = height - 62; y < height; y += 5) {
@@ -239,3 +239,33 @@ TEST(ClassifyBox, EdgeBoxesReadAsInAPlaneWithRepeatedEdges) {
 }
 
 } // namespace
+
+// Boxes whose last pixel squares reach the plane's last row and column read
+// as the same boxes in a plane that goes on below, however the samples are
+// gathered.
+TEST(ClassifyBox, BoxesAtTheEndOfThePlaneReadAsInATallerPlane) {
+    constexpr int width = 90, height = 60, extraRows = 20;
+    std::mt19937 random(31);
+    TestPlane taller(width, height + extraRows);
+    for (auto& pixel : taller.pixels) {
+        pixel = static_cast<std::uint8_t>(random() % 256);
+    }
+    TestPlane plane(width, height);
+    std::copy_n(taller.pixels.begin(), plane.pixels.size(), plane.pixels.begin());
+    GlyphTemplate glyph{'A', {}};
+    for (auto& row : glyph.rows) {
+        row = static_cast<std::uint32_t>(random());
+    }
+    const std::vector<const GlyphTemplate*> candidates{&glyph};
+    for (const int w : {8, 31, 48, 64, 70}) {
+        for (const int h : {10, 48, 59}) {
+            // The last squares of these boxes end at the last row and column.
+            for (int x = width - w - 9; x < width - w; ++x) {
+                const int y = height - h - 1;
+                const CharMatch end = classifyBox(plane.view(), x, y, w, h, candidates, false);
+                const CharMatch inside = classifyBox(taller.view(), x, y, w, h, candidates, false);
+                ASSERT_EQ(end.distance, inside.distance) << x << "," << y << " " << w << "x" << h;
+            }
+        }
+    }
+}
