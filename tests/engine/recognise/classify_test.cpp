@@ -269,3 +269,55 @@ TEST(ClassifyBox, BoxesAtTheEndOfThePlaneReadAsInATallerPlane) {
         }
     }
 }
+
+// The grid of a box sampled cell by cell as the classifier describes it: the
+// four edge weights of each pixel square, neighbours past the last column or
+// row repeating it, coordinates outside the plane clamped to its edge.
+GlyphTemplate sampledAsDescribed(const TestPlane& plane, int x, int y, int w, int h) {
+    const auto pixel = [&](int px, int py) {
+        return int{plane.pixels[static_cast<std::size_t>(std::clamp(py, 0, plane.height - 1)) *
+                                    plane.width +
+                                static_cast<std::size_t>(std::clamp(px, 0, plane.width - 1))]};
+    };
+    const std::int64_t sx = (w * std::int64_t{65536}) / 32;
+    const std::int64_t sy = (h * std::int64_t{65536}) / 48;
+    GlyphTemplate grid{'S', {}};
+    for (int r = 0; r < 48; ++r) {
+        const int cy = y + static_cast<int>((r * sy) >> 16);
+        const int fy = static_cast<int>((r * sy) & 0xFFFF);
+        for (int c = 0; c < 32; ++c) {
+            const int cx = x + static_cast<int>((c * sx) >> 16);
+            const int fx = static_cast<int>((c * sx) & 0xFFFF);
+            const int rx = cx >= plane.width - 1 ? cx : cx + 1;
+            const int by = cy >= plane.height - 1 ? cy : cy + 1;
+            const std::int64_t sum = std::int64_t{pixel(cx, cy)} * (131072 - fx - fy) +
+                                     std::int64_t{pixel(rx, cy)} * (65536 + fx - fy) +
+                                     std::int64_t{pixel(cx, by)} * (65536 - fx + fy) +
+                                     std::int64_t{pixel(rx, by)} * (fx + fy);
+            if (((sum + 131072) >> 18) >= 128) {
+                grid.rows[static_cast<std::size_t>(r)] |= 0x80000000u >> c;
+            }
+        }
+    }
+    return grid;
+}
+
+// Random grey planes and boxes of every kind (inside, at and over the edges,
+// narrow and wide) sample to exactly the described grid.
+TEST(ClassifyBox, SamplesEveryBoxAsDescribed) {
+    std::mt19937 random(47);
+    TestPlane plane(plateWidth, plateHeight);
+    for (auto& pixel : plane.pixels) {
+        pixel = static_cast<std::uint8_t>(random() % 256);
+    }
+    for (int i = 0; i < 3000; ++i) {
+        const int w = 1 + static_cast<int>(random() % 120);
+        const int h = 1 + static_cast<int>(random() % 130);
+        const int x = static_cast<int>(random() % (plateWidth + 40)) - 20;
+        const int y = static_cast<int>(random() % (plateHeight + 40)) - 20;
+        const GlyphTemplate expected = sampledAsDescribed(plane, x, y, w, h);
+        const std::vector<const GlyphTemplate*> candidates{&expected};
+        ASSERT_EQ(classifyBox(plane.view(), x, y, w, h, candidates, false).distance, 0)
+            << x << "," << y << " " << w << "x" << h;
+    }
+}
