@@ -125,15 +125,87 @@ using RowFractions = std::array<int, glyphRows>;
 
 // Masks of all grid rows from their corners, gathered beforehand: the corners
 // are stored in pieces smaller than the vectors that read them, and such a
-// read waits while the stores are still under way. Also compiled for AVX2,
-// which takes eight cells at once.
-KAVRO_WITH_AVX2
+// read waits while the stores are still under way.
+KAVRO_DEFAULT_VERSION
 void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
                const RowFractions& fractionY, SampleGrid& grid) {
     for (std::size_t r = 0; r < grid.size(); ++r) {
         grid[r] = rowMask(corners[r], fractionX, fractionY[r]);
     }
 }
+
+#if KAVRO_HAS_AVX2_VERSIONS
+// With AVX2, sixteen cells at a time in 16-bit lanes. The cell's sum, regrouped
+// about half a pixel, is 2^16 (tl + tr + bl + br) + (fx - 2^15)(tr + br - tl - bl)
+// + (fy - 2^15)(bl + br - tl - tr): the same integer, whose last two products
+// one multiply-add forms from 16-bit factors.
+constexpr int halfUnit = oneUnit / 2;
+constexpr int vectorCells = 16;
+// A cell is stroke when its sum reaches (strokeLevel << weightBits) - weightHalf.
+constexpr int strokeSumBelow = (strokeLevel << weightBits) - weightHalf - 1;
+
+using CentredFractions = std::array<std::int16_t, glyphColumns>;
+
+KAVRO_AVX2_VERSION
+__m256i lowBytes(__m256i pairs) {
+    return _mm256_and_si256(pairs, _mm256_set1_epi16(byteMask));
+}
+
+// Bits of sixteen cells, the first cell in bit 15: a byte of each cell's
+// result, taken last cell first, then the byte signs.
+KAVRO_AVX2_VERSION
+std::uint32_t cellBits(__m256i strokeLow, __m256i strokeHigh) {
+    const __m256i reversed =
+        _mm256_setr_epi8(14, 12, 10, 8, 6, 4, 2, 0, -1, -1, -1, -1, -1, -1, -1, -1, 14, 12, 10, 8,
+                         6, 4, 2, 0, -1, -1, -1, -1, -1, -1, -1, -1);
+    const __m256i words = _mm256_packs_epi32(strokeLow, strokeHigh);
+    const auto bits =
+        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_shuffle_epi8(words, reversed)));
+    return ((bits & byteMask) << 8) | ((bits >> 16) & byteMask);
+}
+
+KAVRO_AVX2_VERSION
+std::uint32_t sixteenCells(const std::uint16_t* top, const std::uint16_t* bottom, __m256i fx,
+                           __m256i fy) {
+    const __m256i topPairs = _mm256_load_si256(reinterpret_cast<const __m256i*>(top));
+    const __m256i bottomPairs = _mm256_load_si256(reinterpret_cast<const __m256i*>(bottom));
+    const __m256i tl = lowBytes(topPairs);
+    const __m256i tr = _mm256_srli_epi16(topPairs, 8);
+    const __m256i bl = lowBytes(bottomPairs);
+    const __m256i br = _mm256_srli_epi16(bottomPairs, 8);
+    const __m256i all = _mm256_add_epi16(_mm256_add_epi16(tl, tr), _mm256_add_epi16(bl, br));
+    const __m256i across = _mm256_sub_epi16(_mm256_add_epi16(tr, br), _mm256_add_epi16(tl, bl));
+    const __m256i down = _mm256_sub_epi16(_mm256_add_epi16(bl, br), _mm256_add_epi16(tl, tr));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i limit = _mm256_set1_epi32(strokeSumBelow);
+    const __m256i sumLow = _mm256_add_epi32(
+        _mm256_unpacklo_epi16(zero, all),
+        _mm256_madd_epi16(_mm256_unpacklo_epi16(across, down), _mm256_unpacklo_epi16(fx, fy)));
+    const __m256i sumHigh = _mm256_add_epi32(
+        _mm256_unpackhi_epi16(zero, all),
+        _mm256_madd_epi16(_mm256_unpackhi_epi16(across, down), _mm256_unpackhi_epi16(fx, fy)));
+    return cellBits(_mm256_cmpgt_epi32(sumLow, limit), _mm256_cmpgt_epi32(sumHigh, limit));
+}
+
+KAVRO_AVX2_VERSION
+void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
+               const RowFractions& fractionY, SampleGrid& grid) {
+    static_assert(glyphColumns == 2 * vectorCells && leftShift == 0);
+    alignas(32) CentredFractions centredX{};
+    for (int c = 0; c < glyphColumns; ++c) {
+        centredX[c] = static_cast<std::int16_t>(fractionX[c] - halfUnit);
+    }
+    const __m256i fxLeft = _mm256_load_si256(reinterpret_cast<const __m256i*>(&centredX[0]));
+    const __m256i fxRight =
+        _mm256_load_si256(reinterpret_cast<const __m256i*>(&centredX[vectorCells]));
+    for (std::size_t r = 0; r < grid.size(); ++r) {
+        const __m256i fy = _mm256_set1_epi16(static_cast<std::int16_t>(fractionY[r] - halfUnit));
+        const RowCorners& row = corners[r];
+        grid[r] = (sixteenCells(&row.top[0], &row.bottom[0], fxLeft, fy) << vectorCells) |
+                  sixteenCells(&row.top[vectorCells], &row.bottom[vectorCells], fxRight, fy);
+    }
+}
+#endif
 
 // The corner pairs of one grid row, clamped at the plane's edges.
 void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
