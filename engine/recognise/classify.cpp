@@ -389,7 +389,7 @@ std::uint64_t rowPair(const std::array<std::uint32_t, glyphRows>& rows, int r) {
 // On x86-64 the distances are counted twice over, with and without the popcnt
 // instruction; the loader picks the first the processor supports. Without it
 // every count would be a call into the compiler's runtime library.
-#if defined(__x86_64__)
+#if KAVRO_MULTIVERSIONED
 #define KAVRO_WITH_POPCNT __attribute__((target_clones("popcnt", "default")))
 #else
 #define KAVRO_WITH_POPCNT

@@ -78,10 +78,12 @@ struct ChannelRows {
 };
 
 // The two grey planes of one plate image; the functions are template arguments
-// so that each pair is inlined into its own loop.
+// so that each pair is inlined into its own loop, and the loop into the
+// AVX2-cloned function of its plate colour below.
 template <GreyFunction First, GreyFunction Second>
-KAVRO_WITH_AVX2 void deriveGreyPair(const std::uint8_t* image, std::uint8_t* __restrict first,
-                                    std::uint8_t* __restrict second) {
+[[gnu::always_inline]] inline void deriveGreyPair(const std::uint8_t* image,
+                                                  std::uint8_t* __restrict first,
+                                                  std::uint8_t* __restrict second) {
     for (int y = 0; y < plateHeight; ++y) {
         const ChannelRows row(image + y * plateWidth * 3);
         std::uint8_t* firstRow = first + y * plateWidth;
@@ -92,6 +94,26 @@ KAVRO_WITH_AVX2 void deriveGreyPair(const std::uint8_t* image, std::uint8_t* __r
             secondRow[x] = static_cast<std::uint8_t>(Second(c));
         }
     }
+}
+
+KAVRO_WITH_AVX2 void deriveBluePlatePlanes(const std::uint8_t* image, std::uint8_t* first,
+                                           std::uint8_t* second) {
+    deriveGreyPair<luma, invertedBlueDominance>(image, first, second);
+}
+
+KAVRO_WITH_AVX2 void deriveGreenPlatePlanes(const std::uint8_t* image, std::uint8_t* first,
+                                            std::uint8_t* second) {
+    deriveGreyPair<invertedLuma, halfGreen>(image, first, second);
+}
+
+KAVRO_WITH_AVX2 void deriveYellowPlatePlanes(const std::uint8_t* image, std::uint8_t* first,
+                                             std::uint8_t* second) {
+    deriveGreyPair<invertedLuma, invertedYellowDominance>(image, first, second);
+}
+
+KAVRO_WITH_AVX2 void deriveWhitePlatePlanes(const std::uint8_t* image, std::uint8_t* first,
+                                            std::uint8_t* second) {
+    deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
 }
 
 bool hasFrameRun(const std::uint8_t* row) {
@@ -260,13 +282,13 @@ void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* f
                        std::uint8_t* second) {
     switch (planeMode) {
     case 4: // blue plates
-        return deriveGreyPair<luma, invertedBlueDominance>(image, first, second);
+        return deriveBluePlatePlanes(image, first, second);
     case 3: // green plates
-        return deriveGreyPair<invertedLuma, halfGreen>(image, first, second);
+        return deriveGreenPlatePlanes(image, first, second);
     case 5: // yellow plates
-        return deriveGreyPair<invertedLuma, invertedYellowDominance>(image, first, second);
+        return deriveYellowPlatePlanes(image, first, second);
     default: // white plates
-        return deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
+        return deriveWhitePlatePlanes(image, first, second);
     }
 }
 
