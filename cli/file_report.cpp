@@ -52,9 +52,10 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
         if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);
             report.plates = platesOf(session.result);
-            // Nothing shows the picture again: its pixels go before the next file is
-            // decoded, so that two decoded pictures never wait side by side.
+            // Nothing shows the picture again: its pixels and planes go before the
+            // next file is decoded, so that two decoded pictures never wait side by side.
             session.picture = CDib{};
+            session.context = RecognitionContext{};
         } else {
             report.error = message.take();
         }

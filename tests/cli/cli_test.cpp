@@ -1,3 +1,4 @@
+#include "file_report.h"
 #include "image/test_pictures.h"
 #include "ordered_runner.h"
 #include "support/temp_path.h"
@@ -114,6 +115,19 @@ TEST_F(CliFiles, WorkersKeepTheInputOrder) {
         expected.push_back(path + ": 无法识别车牌！");
     }
     EXPECT_EQ(runCli(arguments).lines, expected);
+}
+
+// A file read in a batch leaves no picture or plane behind, so the next file
+// is never decoded beside the last one.
+TEST_F(CliFiles, AReadFileLeavesNoBuffersBehind) {
+    PictureSession session;
+    for (const Bytes& file : {makeJpeg(640, 480), makeBitmap({.width = 320, .height = 240})}) {
+        const FileReport report = reportFile(session, write("picture", file));
+        EXPECT_FALSE(report.error);
+        EXPECT_TRUE(session.picture.GetPixels().empty());
+        EXPECT_FALSE(session.context.sourceImage);
+        EXPECT_FALSE(session.context.colourPlane);
+    }
 }
 
 TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
