@@ -78,8 +78,8 @@ struct ChannelRows {
 };
 
 // The two grey planes of one plate image; the functions are template arguments
-// so that each pair is inlined into its own loop, and the loop into the
-// AVX2-cloned function of its plate colour below.
+// so that each pair is inlined into its own loop, and the loops into the
+// AVX2-cloned derivePlatePlanes.
 template <GreyFunction First, GreyFunction Second>
 [[gnu::always_inline]] inline void deriveGreyPair(const std::uint8_t* image,
                                                   std::uint8_t* __restrict first,
@@ -94,26 +94,6 @@ template <GreyFunction First, GreyFunction Second>
             secondRow[x] = static_cast<std::uint8_t>(Second(c));
         }
     }
-}
-
-KAVRO_WITH_AVX2 void deriveBluePlatePlanes(const std::uint8_t* image, std::uint8_t* first,
-                                           std::uint8_t* second) {
-    deriveGreyPair<luma, invertedBlueDominance>(image, first, second);
-}
-
-KAVRO_WITH_AVX2 void deriveGreenPlatePlanes(const std::uint8_t* image, std::uint8_t* first,
-                                            std::uint8_t* second) {
-    deriveGreyPair<invertedLuma, halfGreen>(image, first, second);
-}
-
-KAVRO_WITH_AVX2 void deriveYellowPlatePlanes(const std::uint8_t* image, std::uint8_t* first,
-                                             std::uint8_t* second) {
-    deriveGreyPair<invertedLuma, invertedYellowDominance>(image, first, second);
-}
-
-KAVRO_WITH_AVX2 void deriveWhitePlatePlanes(const std::uint8_t* image, std::uint8_t* first,
-                                            std::uint8_t* second) {
-    deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
 }
 
 bool hasFrameRun(const std::uint8_t* row) {
@@ -278,17 +258,18 @@ void writeBits(const std::array<std::uint64_t, maskWords>& words, std::uint8_t* 
 
 } // namespace
 
+KAVRO_WITH_AVX2
 void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* first,
                        std::uint8_t* second) {
     switch (planeMode) {
     case 4: // blue plates
-        return deriveBluePlatePlanes(image, first, second);
+        return deriveGreyPair<luma, invertedBlueDominance>(image, first, second);
     case 3: // green plates
-        return deriveGreenPlatePlanes(image, first, second);
+        return deriveGreyPair<invertedLuma, halfGreen>(image, first, second);
     case 5: // yellow plates
-        return deriveYellowPlatePlanes(image, first, second);
+        return deriveGreyPair<invertedLuma, invertedYellowDominance>(image, first, second);
     default: // white plates
-        return deriveWhitePlatePlanes(image, first, second);
+        return deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
     }
 }
 
