@@ -41,6 +41,21 @@ private:
     MessageSink m_previous;
 };
 
+// Collects the warnings shown on this thread into `warnings` while it lives.
+class WarningCollector {
+public:
+    explicit WarningCollector(std::vector<std::string>& warnings)
+        : m_previous(
+              setWarningSink([&warnings](std::string_view text) { warnings.emplace_back(text); })) {
+    }
+    ~WarningCollector() { setWarningSink(std::move(m_previous)); }
+    WarningCollector(const WarningCollector&) = delete;
+    WarningCollector& operator=(const WarningCollector&) = delete;
+
+private:
+    MessageSink m_previous;
+};
+
 } // namespace
 
 FileReport reportFile(PictureSession& session, const std::string& path) {
@@ -48,6 +63,7 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
     FileReport report;
     report.file = path;
     LastMessage message;
+    const WarningCollector warnings(report.warnings);
     try {
         if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);
@@ -83,6 +99,14 @@ std::string plainLine(const FileReport& report) {
                 std::to_string(plate.confidence) + ")";
     }
     return line;
+}
+
+std::string warningLines(const FileReport& report) {
+    std::string lines;
+    for (const std::string& warning : report.warnings) {
+        lines += report.file + ": warning: " + warning + '\n';
+    }
+    return lines;
 }
 
 std::string jsonLine(const FileReport& report) {

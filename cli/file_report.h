@@ -17,9 +17,10 @@ struct PlateReport {
 
 struct FileReport {
     std::string file;
-    std::optional<std::string> error; // set when the file could not be read
-    std::vector<PlateReport> plates;  // last stored plate first, as the desktop lists them
-    double elapsedMs = 0;             // reading, decoding and recognition
+    std::optional<std::string> error;  // set when the file could not be read
+    std::vector<PlateReport> plates;   // last stored plate first, as the desktop lists them
+    std::vector<std::string> warnings; // the decoder's, for damaged data it read anyway
+    double elapsedMs = 0;              // reading, decoding and recognition
 };
 
 // Reads and recognises one file (format by content) in `session`, which the
@@ -33,3 +34,6 @@ std::string plainLine(const FileReport& report);
 
 // One JSON object on one line.
 std::string jsonLine(const FileReport& report);
+
+// "FILE: warning: MESSAGE", one line per warning.
+std::string warningLines(const FileReport& report);

@@ -64,6 +64,7 @@ int main(int argc, char** argv) {
             if (report.error) {
                 anyUnread = true;
             }
+            std::fputs(warningLines(report).c_str(), stderr); // a file's lines at once
             return options.json ? jsonLine(report) : plainLine(report);
         },
         [&](std::size_t i, const std::string& line) {

@@ -26,6 +26,14 @@ void jumpOnError(j_common_ptr decoder) {
     std::longjmp(errors->jump, 1);
 }
 
+// The library shows the first warning of a picture (damaged data it decodes
+// anyway) through here; it goes to the warning sink instead of standard error.
+void sendWarning(j_common_ptr decoder) {
+    char text[JMSG_LENGTH_MAX];
+    decoder->err->format_message(decoder, text);
+    showWarning(text);
+}
+
 // Everything a decode owns lives here, outside the frames that a decoder
 // error jumps over, so nothing is skipped when it does.
 struct JpegSession {
@@ -38,6 +46,7 @@ struct JpegSession {
     JpegSession() {
         decoder.err = jpeg_std_error(&errors.standard);
         errors.standard.error_exit = jumpOnError;
+        errors.standard.output_message = sendWarning;
     }
     ~JpegSession() {
         if (created) {

@@ -130,6 +130,24 @@ TEST_F(CliFiles, AReadFileLeavesNoBuffersBehind) {
     }
 }
 
+// Damaged data the decoder reads anyway: the file is read, and its warning is
+// reported with the file's name, apart from the result line.
+TEST_F(CliFiles, DecoderWarningsNameTheirFile) {
+    Bytes truncated = makeJpeg(64, 48);
+    truncated.resize(truncated.size() / 2);
+    const std::string path = write("truncated.jpg", truncated);
+    PictureSession session;
+    const FileReport report = reportFile(session, path);
+    EXPECT_FALSE(report.error);
+    ASSERT_EQ(report.warnings.size(), 1u);
+    EXPECT_EQ(warningLines(report), path + ": warning: " + report.warnings[0] + "\n");
+    EXPECT_EQ(plainLine(report), path + ": 无法识别车牌！");
+
+    const FileReport clean = reportFile(session, write("good.jpg", makeJpeg(64, 48)));
+    EXPECT_TRUE(clean.warnings.empty());
+    EXPECT_EQ(warningLines(clean), "");
+}
+
 TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
     Bytes truncatedJpeg = makeJpeg(64, 48);
     truncatedJpeg.resize(truncatedJpeg.size() / 2);

@@ -116,6 +116,23 @@ TEST(LoadJpeg, TruncatedFilesNeverEndTheProcess) {
     }
 }
 
+// A picture whose data end early still decodes; the library's first warning
+// goes to the warning sink, not to the messages that refuse a file.
+TEST(LoadJpeg, DamagedDataGiveOneWarningAndNoMessage) {
+    Bytes file = makeJpeg(24, 16);
+    file.resize(file.size() * 3 / 4);
+    std::vector<std::string> warnings;
+    MessageSink previous =
+        setWarningSink([&](std::string_view text) { warnings.emplace_back(text); });
+    MessageCapture capture;
+    CDib dib;
+    EXPECT_TRUE(dib.LoadJpegData(file));
+    setWarningSink(std::move(previous));
+    EXPECT_TRUE(capture.messages.empty());
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("JPEG"), std::string::npos) << warnings[0];
+}
+
 TEST(LoadJpeg, MissingFileKeepsTheCornerFlag) {
     CDib dib;
     ASSERT_TRUE(dib.LoadJpegData(withTrailer(makeJpeg(4, 3), 0xD0, sampleCorners)));
