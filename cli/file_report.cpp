@@ -30,30 +30,11 @@ std::vector<PlateReport> platesOf(const RecognitionResult& result) {
 // Keeps the last message shown on this thread while it lives.
 class LastMessage {
 public:
-    LastMessage() : m_previous(setMessageSink([this](std::string_view text) { m_text = text; })) {}
-    ~LastMessage() { setMessageSink(std::move(m_previous)); }
-    LastMessage(const LastMessage&) = delete;
-    LastMessage& operator=(const LastMessage&) = delete;
     std::string take() { return m_text.empty() ? "the file could not be read" : std::move(m_text); }
 
 private:
     std::string m_text;
-    MessageSink m_previous;
-};
-
-// Collects the warnings shown on this thread into `warnings` while it lives.
-class WarningCollector {
-public:
-    explicit WarningCollector(std::vector<std::string>& warnings)
-        : m_previous(
-              setWarningSink([&warnings](std::string_view text) { warnings.emplace_back(text); })) {
-    }
-    ~WarningCollector() { setWarningSink(std::move(m_previous)); }
-    WarningCollector(const WarningCollector&) = delete;
-    WarningCollector& operator=(const WarningCollector&) = delete;
-
-private:
-    MessageSink m_previous;
+    ScopedSink m_sink{setMessageSink, [this](std::string_view text) { m_text = text; }};
 };
 
 } // namespace
@@ -63,7 +44,8 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
     FileReport report;
     report.file = path;
     LastMessage message;
-    const WarningCollector warnings(report.warnings);
+    const ScopedSink warnings(
+        setWarningSink, [&report](std::string_view text) { report.warnings.emplace_back(text); });
     try {
         if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);

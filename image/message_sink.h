@@ -20,3 +20,18 @@ void showMessage(std::string_view text);
 // The same for warnings.
 MessageSink setWarningSink(MessageSink sink);
 void showWarning(std::string_view text);
+
+// Installs a sink with `set` (setMessageSink or setWarningSink) while it lives,
+// then puts the previous one back.
+class ScopedSink {
+public:
+    using Setter = MessageSink (*)(MessageSink);
+    ScopedSink(Setter set, MessageSink sink) : m_set(set), m_previous(set(std::move(sink))) {}
+    ~ScopedSink() { m_set(std::move(m_previous)); }
+    ScopedSink(const ScopedSink&) = delete;
+    ScopedSink& operator=(const ScopedSink&) = delete;
+
+private:
+    Setter m_set;
+    MessageSink m_previous;
+};

@@ -122,12 +122,13 @@ TEST(LoadJpeg, DamagedDataGiveOneWarningAndNoMessage) {
     Bytes file = makeJpeg(24, 16);
     file.resize(file.size() * 3 / 4);
     std::vector<std::string> warnings;
-    MessageSink previous =
-        setWarningSink([&](std::string_view text) { warnings.emplace_back(text); });
     MessageCapture capture;
     CDib dib;
-    EXPECT_TRUE(dib.LoadJpegData(file));
-    setWarningSink(std::move(previous));
+    {
+        const ScopedSink sink(setWarningSink,
+                              [&](std::string_view text) { warnings.emplace_back(text); });
+        EXPECT_TRUE(dib.LoadJpegData(file));
+    }
     EXPECT_TRUE(capture.messages.empty());
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("JPEG"), std::string::npos) << warnings[0];

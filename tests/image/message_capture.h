@@ -8,15 +8,9 @@
 
 class MessageCapture {
 public:
-    MessageCapture()
-        : m_previous(
-              setMessageSink([this](std::string_view text) { messages.emplace_back(text); })) {}
-    ~MessageCapture() { setMessageSink(std::move(m_previous)); }
-    MessageCapture(const MessageCapture&) = delete;
-    MessageCapture& operator=(const MessageCapture&) = delete;
-
     std::vector<std::string> messages;
 
 private:
-    MessageSink m_previous;
+    ScopedSink m_sink{setMessageSink,
+                      [this](std::string_view text) { messages.emplace_back(text); }};
 };
