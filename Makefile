@@ -68,7 +68,7 @@ gui: build
 templates: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/glyphgen/kavro-glyphgen tools/glyphgen/plates \
-		data/glyph_templates.cpp docs/glyph-sheet.png
+		data/generated/glyph_templates.cpp docs/glyph-sheet.png
 
 # The engine, the CLI and their tests (the readers, bad input, every engine stage, the
 # CLI); the desktop program and the Qt tools are left out. About five minutes from scratch

@@ -1,5 +1,5 @@
 #pragma once
-// Writes the template tables as the C++ source data/glyph_templates.cpp.
+// Writes the template tables as the C++ source data/generated/glyph_templates.cpp.
 
 #include "tools/glyphgen/table_layout.h"
 
