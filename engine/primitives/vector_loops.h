@@ -19,17 +19,8 @@
 #define KAVRO_WITH_AVX2
 #endif
 
-// Loops written with AVX2 intrinsics: a function marked KAVRO_AVX2_VERSION has a
-// namesake marked KAVRO_DEFAULT_VERSION, and the loader picks between them the
-// same way. Helpers the AVX2 version calls carry KAVRO_AVX2_VERSION as well.
-#if KAVRO_MULTIVERSIONED
-#define KAVRO_HAS_AVX2_VERSIONS 1
-#define KAVRO_AVX2_VERSION __attribute__((target("avx2")))
-#define KAVRO_DEFAULT_VERSION __attribute__((target("default")))
-#else
-#define KAVRO_HAS_AVX2_VERSIONS 0
-#define KAVRO_DEFAULT_VERSION
-#endif
+// Loops written with AVX2 intrinsics are kernels of their own, in the *_avx2.cpp
+// files, chosen at run time (kernel_set.h).
 
 // condition ? ifTrue : ifFalse through bit masks. Written as a branch, the compiler
 // may split the loop body around it and no longer vectorise the loop.

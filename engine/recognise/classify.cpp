@@ -1,7 +1,9 @@
 #include "engine/recognise/classify.h"
 
 #include "data/plate_formats.h"
+#include "engine/primitives/kernel_set.h"
 #include "engine/primitives/vector_loops.h"
+#include "engine/recognise/classify_kernels.h"
 
 #include <algorithm>
 #include <array>
@@ -11,37 +13,20 @@
 #include <cstring>
 #include <vector>
 
-#if KAVRO_HAS_AVX2_VERSIONS
-#include <immintrin.h>
-#endif
-
 namespace {
 
-constexpr int fractionBits = 16;
+using namespace classify_kernels;
+
 constexpr std::int64_t fixedOne = std::int64_t{1} << fractionBits;
 constexpr int fractionMask = 0xFFFF;
-// The four corner weights of a cell sum to 2^18.
-constexpr int weightBits = 18;
-constexpr int weightHalf = 1 << (weightBits - 1);
-constexpr int oneUnit = 1 << fractionBits;
-constexpr int strokeLevel = 128;
 constexpr int maxScore = 100;
 constexpr int marginBonus = 5;
-constexpr int marginFactor = 2;
 constexpr int narrowRatio = 4; // a box at most h / 4 wide is a "1"
-constexpr std::uint8_t digitOne = '1';
 
 // A box this narrow is a "1" under the rule for the digit one.
 bool isNarrow(int w, int h) {
     return w <= h / narrowRatio;
 }
-
-using SampleGrid = std::array<std::uint32_t, glyphRows>;
-
-struct RankEntry {
-    std::uint8_t code;
-    int distance;
-};
 
 struct CellCorners {
     int topLeft, topRight, bottomLeft, bottomRight;
@@ -81,19 +66,6 @@ CellSpan cellSpan(int start, std::int64_t step, int cells) {
     return {std::min(start, end), std::max(start, end)};
 }
 
-// The corners of the 32 cells of one grid row: the top pair of each cell in
-// one array and the bottom pair in another, each pair the two bytes as they
-// lie side by side in the plane, so that a pair is one load.
-struct RowCorners {
-    alignas(32) std::array<std::uint16_t, glyphColumns> top;
-    alignas(32) std::array<std::uint16_t, glyphColumns> bottom;
-};
-
-constexpr int byteMask = 0xFF;
-// Where the left and the right pixel of a pair lie in its value.
-constexpr int leftShift = std::endian::native == std::endian::little ? 0 : 8;
-constexpr int rightShift = 8 - leftShift;
-
 std::uint16_t loadPair(const std::uint8_t* left) {
     std::uint16_t pair = 0;
     std::memcpy(&pair, left, sizeof pair);
@@ -118,94 +90,6 @@ std::uint32_t rowMask(const RowCorners& row, const std::array<int, glyphColumns>
     }
     return mask;
 }
-
-using CellColumns = std::array<int, glyphColumns>;
-using GridCorners = std::array<RowCorners, glyphRows>;
-using RowFractions = std::array<int, glyphRows>;
-
-// Masks of all grid rows from their corners, gathered beforehand: the corners
-// are stored in pieces smaller than the vectors that read them, and such a
-// read waits while the stores are still under way.
-KAVRO_DEFAULT_VERSION
-void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
-               const RowFractions& fractionY, SampleGrid& grid) {
-    for (std::size_t r = 0; r < grid.size(); ++r) {
-        grid[r] = rowMask(corners[r], fractionX, fractionY[r]);
-    }
-}
-
-#if KAVRO_HAS_AVX2_VERSIONS
-// With AVX2, sixteen cells at a time in 16-bit lanes. The cell's sum, regrouped
-// about half a pixel, is 2^16 (tl + tr + bl + br) + (fx - 2^15)(tr + br - tl - bl)
-// + (fy - 2^15)(bl + br - tl - tr): the same integer, whose last two products
-// one multiply-add forms from 16-bit factors.
-constexpr int halfUnit = oneUnit / 2;
-constexpr int vectorCells = 16;
-// A cell is stroke when its sum reaches (strokeLevel << weightBits) - weightHalf.
-constexpr int strokeSumBelow = (strokeLevel << weightBits) - weightHalf - 1;
-
-using CentredFractions = std::array<std::int16_t, glyphColumns>;
-
-KAVRO_AVX2_VERSION
-__m256i lowBytes(__m256i pairs) {
-    return _mm256_and_si256(pairs, _mm256_set1_epi16(byteMask));
-}
-
-// Bits of sixteen cells, the first cell in bit 15: a byte of each cell's
-// result, taken last cell first, then the byte signs.
-KAVRO_AVX2_VERSION
-std::uint32_t cellBits(__m256i strokeLow, __m256i strokeHigh) {
-    const __m256i reversed =
-        _mm256_setr_epi8(14, 12, 10, 8, 6, 4, 2, 0, -1, -1, -1, -1, -1, -1, -1, -1, 14, 12, 10, 8,
-                         6, 4, 2, 0, -1, -1, -1, -1, -1, -1, -1, -1);
-    const __m256i words = _mm256_packs_epi32(strokeLow, strokeHigh);
-    const auto bits =
-        static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_shuffle_epi8(words, reversed)));
-    return ((bits & byteMask) << 8) | ((bits >> 16) & byteMask);
-}
-
-KAVRO_AVX2_VERSION
-std::uint32_t sixteenCells(const std::uint16_t* top, const std::uint16_t* bottom, __m256i fx,
-                           __m256i fy) {
-    const __m256i topPairs = _mm256_load_si256(reinterpret_cast<const __m256i*>(top));
-    const __m256i bottomPairs = _mm256_load_si256(reinterpret_cast<const __m256i*>(bottom));
-    const __m256i tl = lowBytes(topPairs);
-    const __m256i tr = _mm256_srli_epi16(topPairs, 8);
-    const __m256i bl = lowBytes(bottomPairs);
-    const __m256i br = _mm256_srli_epi16(bottomPairs, 8);
-    const __m256i all = _mm256_add_epi16(_mm256_add_epi16(tl, tr), _mm256_add_epi16(bl, br));
-    const __m256i across = _mm256_sub_epi16(_mm256_add_epi16(tr, br), _mm256_add_epi16(tl, bl));
-    const __m256i down = _mm256_sub_epi16(_mm256_add_epi16(bl, br), _mm256_add_epi16(tl, tr));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i limit = _mm256_set1_epi32(strokeSumBelow);
-    const __m256i sumLow = _mm256_add_epi32(
-        _mm256_unpacklo_epi16(zero, all),
-        _mm256_madd_epi16(_mm256_unpacklo_epi16(across, down), _mm256_unpacklo_epi16(fx, fy)));
-    const __m256i sumHigh = _mm256_add_epi32(
-        _mm256_unpackhi_epi16(zero, all),
-        _mm256_madd_epi16(_mm256_unpackhi_epi16(across, down), _mm256_unpackhi_epi16(fx, fy)));
-    return cellBits(_mm256_cmpgt_epi32(sumLow, limit), _mm256_cmpgt_epi32(sumHigh, limit));
-}
-
-KAVRO_AVX2_VERSION
-void gridMasks(const GridCorners& corners, const CellColumns& fractionX,
-               const RowFractions& fractionY, SampleGrid& grid) {
-    static_assert(glyphColumns == 2 * vectorCells && leftShift == 0);
-    alignas(32) CentredFractions centredX{};
-    for (int c = 0; c < glyphColumns; ++c) {
-        centredX[c] = static_cast<std::int16_t>(fractionX[c] - halfUnit);
-    }
-    const __m256i fxLeft = _mm256_load_si256(reinterpret_cast<const __m256i*>(&centredX[0]));
-    const __m256i fxRight =
-        _mm256_load_si256(reinterpret_cast<const __m256i*>(&centredX[vectorCells]));
-    for (std::size_t r = 0; r < grid.size(); ++r) {
-        const __m256i fy = _mm256_set1_epi16(static_cast<std::int16_t>(fractionY[r] - halfUnit));
-        const RowCorners& row = corners[r];
-        grid[r] = (sixteenCells(&row.top[0], &row.bottom[0], fxLeft, fy) << vectorCells) |
-                  sixteenCells(&row.top[vectorCells], &row.bottom[vectorCells], fxRight, fy);
-    }
-}
-#endif
 
 // The corner pairs of one grid row, clamped at the plane's edges.
 void clampedRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCorners& row) {
@@ -242,8 +126,6 @@ void innerRow(const BytePlane& plane, const CellColumns& cellX, int cellY, RowCo
     }
 }
 
-using RowStarts = std::array<int, glyphRows>; // the plane row of each grid row
-
 template <void (*gatherRow)(const BytePlane&, const CellColumns&, int, RowCorners&)>
 void gatherEachRow(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
                    GridCorners& corners) {
@@ -257,88 +139,11 @@ void clampedGrid(const BytePlane& plane, const CellColumns& cellX, const RowStar
     gatherEachRow<clampedRow>(plane, cellX, cellY, corners);
 }
 
-KAVRO_DEFAULT_VERSION
+// The gathering kernel of the set in force.
 void innerGrid(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
                GridCorners& corners) {
-    gatherEachRow<innerRow>(plane, cellX, cellY, corners);
+    KAVRO_KERNEL(innerGrid)(plane, cellX, cellY, corners);
 }
-
-#if KAVRO_HAS_AVX2_VERSIONS
-// Eight cells make a group whose pairs come from one 16-byte piece of a plane
-// row when the group spans at most that many bytes, which holds for boxes up
-// to 64 pixels wide. A byte shuffle, the same for every grid row, then puts
-// the pairs of two groups in place at once.
-constexpr int groupCells = 8;
-constexpr int groupBytes = 16;
-constexpr int groupCount = glyphColumns / groupCells;
-
-struct GroupShuffle {
-    std::array<int, groupCount> first{}; // the column each group's piece starts at
-    std::array<std::array<std::int8_t, groupBytes>, groupCount> index{};
-    bool fits = true;
-
-    explicit GroupShuffle(const CellColumns& cellX) {
-        for (int g = 0; g < groupCount; ++g) {
-            first[g] = cellX[g * groupCells];
-            for (int k = 0; k < groupCells; ++k) {
-                const int offset = cellX[g * groupCells + k] - first[g];
-                fits = fits && offset >= 0 && offset + 1 < groupBytes;
-                index[g][2 * k] = static_cast<std::int8_t>(offset);
-                index[g][2 * k + 1] = static_cast<std::int8_t>(offset + 1);
-            }
-        }
-    }
-};
-
-KAVRO_AVX2_VERSION
-__m256i loadGroups(const std::uint8_t* line, int low, int high) {
-    const auto* lowPiece = reinterpret_cast<const __m128i*>(line + low);
-    const auto* highPiece = reinterpret_cast<const __m128i*>(line + high);
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(lowPiece)),
-                                   _mm_loadu_si128(highPiece), 1);
-}
-
-// The shuffle of two neighbouring groups, `pair` 0 or 1.
-KAVRO_AVX2_VERSION
-__m256i groupIndex(const GroupShuffle& shuffle, int pair) {
-    return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(&shuffle.index[2 * pair + 1]),
-                               reinterpret_cast<const __m128i*>(&shuffle.index[2 * pair]));
-}
-
-// The pairs of two neighbouring groups of one plane row into `pairs`.
-KAVRO_AVX2_VERSION
-void shufflePairs(const std::uint8_t* line, const GroupShuffle& shuffle, int pair, __m256i index,
-                  std::array<std::uint16_t, glyphColumns>& pairs) {
-    const __m256i pieces = loadGroups(line, shuffle.first[2 * pair], shuffle.first[2 * pair + 1]);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(&pairs[pair * 2 * groupCells]),
-                       _mm256_shuffle_epi8(pieces, index));
-}
-
-KAVRO_AVX2_VERSION
-void innerGrid(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
-               GridCorners& corners) {
-    static_assert(groupCount == 4, "two shuffles of two groups each");
-    const GroupShuffle shuffle(cellX);
-    // The last piece read must end inside the plane.
-    const std::size_t lastByte = static_cast<std::size_t>(cellY.back() + 1) * plane.width +
-                                 static_cast<std::size_t>(shuffle.first.back()) + groupBytes;
-    if (!shuffle.fits || lastByte > plane.pixels.size()) {
-        gatherEachRow<innerRow>(plane, cellX, cellY, corners);
-        return;
-    }
-    const __m256i left = groupIndex(shuffle, 0);
-    const __m256i right = groupIndex(shuffle, 1);
-    for (std::size_t r = 0; r < corners.size(); ++r) {
-        const std::uint8_t* top =
-            plane.pixels.data() + static_cast<std::ptrdiff_t>(cellY[r]) * plane.width;
-        const std::uint8_t* bottom = top + plane.width;
-        shufflePairs(top, shuffle, 0, left, corners[r].top);
-        shufflePairs(top, shuffle, 1, right, corners[r].top);
-        shufflePairs(bottom, shuffle, 0, left, corners[r].bottom);
-        shufflePairs(bottom, shuffle, 1, right, corners[r].bottom);
-    }
-}
-#endif
 
 // Row masks of the box resampled to the template grid.
 // The columns' pixels and fractions are the same on every row.
@@ -362,7 +167,7 @@ SampleGrid sampleGrid(const BytePlane& plane, int x, int y, std::int64_t stepX,
     GridCorners corners;
     gatherGrid(plane, cellX, cellY, corners);
     SampleGrid grid{};
-    gridMasks(corners, fractionX, fractionY, grid);
+    KAVRO_KERNEL(gridMasks)(corners, fractionX, fractionY, grid);
     return grid;
 }
 
@@ -395,36 +200,6 @@ std::uint64_t rowPair(const std::array<std::uint32_t, glyphRows>& rows, int r) {
 #define KAVRO_WITH_POPCNT
 #endif
 
-// Rows counted between two checks of whether a candidate can still matter.
-constexpr int countedRows = glyphRows / 3;
-static_assert(glyphRows % countedRows == 0 && countedRows % 2 == 0);
-
-// The distance of every candidate, where it can matter. The result's distance
-// never exceeds the least distance among the candidates that can win (all of
-// them, or those not "1" when a wide box skips the "1"s), so a candidate
-// whose count passes twice that least distance can neither win nor decide the
-// margin bonus: its count stops there, and what it has reached still ranks
-// it after the winner and still exceeds twice the result's distance.
-// `countBlock(glyph, block)` counts the rows of one block.
-template <typename CountBlock>
-[[gnu::always_inline]] inline void measureEach(std::span<const GlyphTemplate* const> candidates,
-                                               std::span<RankEntry> ranking, bool onesSkipped,
-                                               CountBlock countBlock) {
-    int least = glyphCells; // of the candidates that can win, so far
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
-        const GlyphTemplate& glyph = *candidates[i];
-        int distance = 0;
-        for (int block = 0; block < glyphRows && distance <= marginFactor * least;
-             block += countedRows) {
-            distance += countBlock(glyph, block);
-        }
-        ranking[i] = {static_cast<std::uint8_t>(glyph.code), distance};
-        if (!onesSkipped || glyph.code != digitOne) {
-            least = std::min(least, distance);
-        }
-    }
-}
-
 KAVRO_WITH_POPCNT
 void measureEachByWords(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
                         std::span<RankEntry> ranking, bool onesSkipped) {
@@ -436,52 +211,6 @@ void measureEachByWords(const SampleGrid& grid, std::span<const GlyphTemplate* c
         return count;
     });
 }
-
-KAVRO_DEFAULT_VERSION
-void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
-                      std::span<RankEntry> ranking, bool onesSkipped) {
-    measureEachByWords(grid, candidates, ranking, onesSkipped);
-}
-
-#if KAVRO_HAS_AVX2_VERSIONS
-// With AVX2 a block of sixteen rows is two vectors, counted by looking up the
-// bits of each half byte in a table of sixteen.
-constexpr int vectorRows = 8;
-static_assert(countedRows == 2 * vectorRows);
-
-KAVRO_AVX2_VERSION
-__m256i rowVector(const std::array<std::uint32_t, glyphRows>& rows, int r) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(&rows[static_cast<std::size_t>(r)]));
-}
-
-// The set bits of each byte of `v`.
-KAVRO_AVX2_VERSION
-__m256i byteCounts(__m256i v) {
-    const __m256i table = _mm256_setr_epi8(0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4, 0, 1, 1,
-                                           2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4);
-    const __m256i nibbles = _mm256_set1_epi8(0x0F);
-    const __m256i low = _mm256_and_si256(v, nibbles);
-    const __m256i high = _mm256_and_si256(_mm256_srli_epi16(v, 4), nibbles);
-    return _mm256_add_epi8(_mm256_shuffle_epi8(table, low), _mm256_shuffle_epi8(table, high));
-}
-
-KAVRO_AVX2_VERSION
-void measureDistances(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
-                      std::span<RankEntry> ranking, bool onesSkipped) {
-    const auto countBlock = [&](const GlyphTemplate& glyph, int block) KAVRO_AVX2_VERSION {
-        const __m256i first =
-            _mm256_xor_si256(rowVector(grid, block), rowVector(glyph.rows, block));
-        const __m256i second = _mm256_xor_si256(rowVector(grid, block + vectorRows),
-                                                rowVector(glyph.rows, block + vectorRows));
-        const __m256i sums = _mm256_sad_epu8(_mm256_add_epi8(byteCounts(first), byteCounts(second)),
-                                             _mm256_setzero_si256());
-        const __m128i halves =
-            _mm_add_epi64(_mm256_castsi256_si128(sums), _mm256_extracti128_si256(sums, 1));
-        return static_cast<int>(_mm_cvtsi128_si64(halves) + _mm_extract_epi64(halves, 1));
-    };
-    measureEach(candidates, ranking, onesSkipped, countBlock);
-}
-#endif
 
 constexpr std::size_t noEntry = static_cast<std::size_t>(-1);
 
@@ -547,6 +276,27 @@ bool clearMargin(std::span<const RankEntry> entries, const Winner& winner) {
 
 } // namespace
 
+namespace classify_kernels {
+
+void innerGridPlain(const BytePlane& plane, const CellColumns& cellX, const RowStarts& cellY,
+                    GridCorners& corners) {
+    gatherEachRow<innerRow>(plane, cellX, cellY, corners);
+}
+
+void gridMasksPlain(const GridCorners& corners, const CellColumns& fractionX,
+                    const RowFractions& fractionY, SampleGrid& grid) {
+    for (std::size_t r = 0; r < grid.size(); ++r) {
+        grid[r] = rowMask(corners[r], fractionX, fractionY[r]);
+    }
+}
+
+void measureDistancesPlain(const SampleGrid& grid, std::span<const GlyphTemplate* const> candidates,
+                           std::span<RankEntry> ranking, bool onesSkipped) {
+    measureEachByWords(grid, candidates, ranking, onesSkipped);
+}
+
+} // namespace classify_kernels
+
 CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
                       std::span<const GlyphTemplate* const> candidates, bool oneRule) {
     if (candidates.empty() || !plane.valid() || plane.width < 1 || plane.height < 1) {
@@ -561,7 +311,8 @@ CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
         longRoom.resize(candidates.size());
         entries = longRoom;
     }
-    measureDistances(sampleBox(plane, x, y, w, h), candidates, entries, oneRule && !isNarrow(w, h));
+    KAVRO_KERNEL(measureDistances)
+    (sampleBox(plane, x, y, w, h), candidates, entries, oneRule && !isNarrow(w, h));
     const Winner winner = chooseWinner(entries, w, h, oneRule);
     int score = ((glyphCells - winner.distance) * maxScore) / glyphCells;
     if (candidates.size() >= 2 && clearMargin(entries, winner)) {

@@ -3,29 +3,22 @@
 #include "engine/context/recognition_context.h"
 #include "engine/primitives/blue_share.h"
 #include "engine/primitives/histogram.h"
+#include "engine/primitives/kernel_set.h"
 #include "engine/primitives/vector_loops.h"
+#include "engine/recognise/plate_planes_kernels.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#if KAVRO_HAS_AVX2_VERSIONS
-#include <immintrin.h>
-#endif
-
 namespace {
 
+using namespace majority_kernels;
+
 constexpr int platePixels = plateWidth * plateHeight;
-constexpr std::uint8_t on = 255;
 constexpr int maxLevel = 255;
 constexpr int startThreshold = 60;
 constexpr int frameRun = 116;
-// A 3 x 3 neighbourhood whose mean is at least 128.
-constexpr int majoritySum = 9 * 128;
-constexpr int wordBits = 64;
-constexpr int innerWidth = plateWidth - 2;
-constexpr int maskWords = (innerWidth + wordBits - 1) / wordBits;
-constexpr int paddedWidth = maskWords * wordBits;
 
 struct Bgr {
     int b, g, r;
@@ -114,17 +107,6 @@ struct MajorityFlags {
     alignas(32) std::array<std::uint8_t, paddedWidth> ifLeft;
 };
 
-// The same flags as the bits of words, inner pixel x at bit x - 1.
-struct MajorityBits {
-    std::array<std::uint64_t, maskWords> sure;
-    std::array<std::uint64_t, maskWords> ifLeft;
-};
-
-// A pixel whose window sum without its filtered left neighbour reaches
-// majoritySum is on for certain; one that reaches ifLeftSum is on when that
-// neighbour (255) is.
-constexpr int ifLeftSum = majoritySum - on;
-
 void markMajorityFlags(const std::uint8_t* above, const std::uint8_t* row,
                        const std::uint8_t* below, MajorityFlags& flags) {
     alignas(32) std::array<int, plateWidth> columns;
@@ -151,17 +133,6 @@ std::uint64_t packFlags(const std::uint8_t* flags) {
     return word;
 }
 
-KAVRO_DEFAULT_VERSION
-void markMajorityBits(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
-                      MajorityBits& bits) {
-    MajorityFlags flags{};
-    markMajorityFlags(above, row, below, flags);
-    for (int w = 0; w < maskWords; ++w) {
-        bits.sure[w] = packFlags(flags.sure.data() + w * wordBits);
-        bits.ifLeft[w] = packFlags(flags.ifLeft.data() + w * wordBits);
-    }
-}
-
 // Writes the word's bits as sixty-four pixels, on (255) or off, the first from bit 0.
 void unpackFlags(std::uint64_t bits, std::uint8_t* pixels) {
     for (int i = 0; i < wordBits; i += 8) {
@@ -174,89 +145,27 @@ void unpackFlags(std::uint64_t bits, std::uint8_t* pixels) {
     }
 }
 
-KAVRO_DEFAULT_VERSION
-void writeBits(const std::array<std::uint64_t, maskWords>& words, std::uint8_t* pixels) {
+} // namespace
+
+namespace majority_kernels {
+
+void markMajorityBitsPlain(const std::uint8_t* above, const std::uint8_t* row,
+                           const std::uint8_t* below, MajorityBits& bits) {
+    MajorityFlags flags{};
+    markMajorityFlags(above, row, below, flags);
+    for (int w = 0; w < maskWords; ++w) {
+        bits.sure[w] = packFlags(flags.sure.data() + w * wordBits);
+        bits.ifLeft[w] = packFlags(flags.ifLeft.data() + w * wordBits);
+    }
+}
+
+void writeBitsPlain(const RowWords& words, std::uint8_t* pixels) {
     for (int w = 0; w < maskWords; ++w) {
         unpackFlags(words[w], pixels + w * wordBits);
     }
 }
 
-#if KAVRO_HAS_AVX2_VERSIONS
-constexpr int halfVector = 16;
-constexpr int vectorBytes = 32;
-
-// The column sums of a row in 16 bits, followed by zeros for the windows of
-// the padding pixels.
-using ColumnSums = std::array<std::int16_t, paddedWidth + halfVector>;
-
-KAVRO_AVX2_VERSION __m256i widenBytes(const std::uint8_t* bytes) {
-    return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
-}
-
-KAVRO_AVX2_VERSION __m256i loadSums(const std::int16_t* sums) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(sums));
-}
-
-// Sixteen 16-bit masks from each argument as 32 bits, the first argument's
-// in the low half.
-KAVRO_AVX2_VERSION std::uint32_t maskBits(__m256i low, __m256i high) {
-    const __m256i bytes = _mm256_permute4x64_epi64(_mm256_packs_epi16(low, high), 0xD8);
-    return static_cast<std::uint32_t>(_mm256_movemask_epi8(bytes));
-}
-
-// The window sums without the left neighbour of sixteen pixels from inner index `at` on.
-KAVRO_AVX2_VERSION __m256i windowSums(const ColumnSums& columns, const std::uint8_t* row, int at) {
-    return _mm256_add_epi16(
-        _mm256_sub_epi16(loadSums(&columns[at]), widenBytes(row + at)),
-        _mm256_add_epi16(loadSums(&columns[at + 1]), loadSums(&columns[at + 2])));
-}
-
-// Thirty-two pixels a step: the column sums in 16-bit lanes, and each
-// comparison's lanes gathered into bits by the byte sign mask.
-KAVRO_AVX2_VERSION
-void markMajorityBits(const std::uint8_t* above, const std::uint8_t* row, const std::uint8_t* below,
-                      MajorityBits& bits) {
-    alignas(32) ColumnSums columns;
-    std::fill(columns.begin() + plateWidth, columns.end(), std::int16_t{0});
-    for (int x = 0; x < plateWidth; x += halfVector) {
-        const __m256i sum = _mm256_add_epi16(
-            _mm256_add_epi16(widenBytes(above + x), widenBytes(row + x)), widenBytes(below + x));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(&columns[x]), sum);
-    }
-    const __m256i sureBelow = _mm256_set1_epi16(majoritySum - 1);
-    const __m256i ifLeftBelow = _mm256_set1_epi16(ifLeftSum - 1);
-    bits = {};
-    for (int i = 0; i < paddedWidth; i += vectorBytes) {
-        const __m256i low = windowSums(columns, row, i);
-        const __m256i high = windowSums(columns, row, i + halfVector);
-        const std::uint32_t sure =
-            maskBits(_mm256_cmpgt_epi16(low, sureBelow), _mm256_cmpgt_epi16(high, sureBelow));
-        const std::uint32_t ifLeft =
-            maskBits(_mm256_cmpgt_epi16(low, ifLeftBelow), _mm256_cmpgt_epi16(high, ifLeftBelow));
-        const int shift = i % wordBits;
-        bits.sure[i / wordBits] |= std::uint64_t{sure} << shift;
-        bits.ifLeft[i / wordBits] |= std::uint64_t{ifLeft} << shift;
-    }
-}
-
-// Thirty-two pixels a step: byte j of a step picks the byte of the bits that
-// holds its bit, and keeps that bit alone.
-KAVRO_AVX2_VERSION
-void writeBits(const std::array<std::uint64_t, maskWords>& words, std::uint8_t* pixels) {
-    const __m256i byteOfBit = _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2,
-                                               2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3);
-    const __m256i bitOfByte = _mm256_set1_epi64x(static_cast<std::int64_t>(0x8040201008040201ULL));
-    for (int i = 0; i < paddedWidth; i += vectorBytes) {
-        const auto step = static_cast<std::uint32_t>(words[i / wordBits] >> (i % wordBits));
-        const __m256i spread =
-            _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(step)), byteOfBit);
-        const __m256i set = _mm256_cmpeq_epi8(_mm256_and_si256(spread, bitOfByte), bitOfByte);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(pixels + i), set);
-    }
-}
-#endif
-
-} // namespace
+} // namespace majority_kernels
 
 KAVRO_WITH_AVX2
 void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* first,
@@ -343,13 +252,13 @@ void binarise(const std::uint8_t* grey, int level, std::uint8_t* __restrict bina
 // sixty-four pixels take one addition.
 void majorityFilter(std::uint8_t* plane) {
     MajorityBits bits;
-    std::array<std::uint64_t, maskWords> out;
+    RowWords out;
     alignas(32) std::array<std::uint8_t, paddedWidth> filtered;
     for (int y = 1; y < plateHeight - 1; ++y) {
         std::uint8_t* row = plane + y * plateWidth;
         const std::uint8_t* above = row - plateWidth;
         const std::uint8_t* below = row + plateWidth;
-        markMajorityBits(above, row, below, bits);
+        KAVRO_KERNEL(markMajorityBits)(above, row, below, bits);
         // The first pixel's left neighbour is the border pixel, never filtered and
         // of any value: its whole window is known.
         const int first = above[0] + row[0] + below[0] + above[1] + row[1] + below[1] + above[2] +
@@ -365,7 +274,7 @@ void majorityFilter(std::uint8_t* plane) {
             out[w] = a | (b & carriesIn);
             carry = out[w] >> (wordBits - 1);
         }
-        writeBits(out, filtered.data());
+        KAVRO_KERNEL(writeBits)(out, filtered.data());
         std::memcpy(row + 1, filtered.data(), innerWidth);
     }
 }
