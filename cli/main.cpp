@@ -1,9 +1,11 @@
-// kavro-cli [--json] [-j N] FILE...
-// Reads each file, recognises its plates and prints one result per file in
+// kavro-cli [--json] [-j N] [-r] FILE|FOLDER|-...
+// Reads each file (the pictures of each folder, the files named on standard
+// input for "-"), recognises its plates and prints one result per file in
 // input order. Exit status: 0 when every file was read, 1 when any could not
 // be, 2 on a usage error.
 
 #include "file_report.h"
+#include "inputs.h"
 #include "ordered_runner.h"
 
 #include <CLI/CLI.hpp>
@@ -21,6 +23,7 @@ constexpr int exitUsage = 2;
 
 struct Options {
     bool json = false;
+    bool recursive = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> files;
 };
@@ -29,6 +32,14 @@ struct Options {
 PictureSession& threadSession() {
     thread_local auto session = std::make_unique<PictureSession>();
     return *session;
+}
+
+// The report of an entry that failed before any file was read.
+FileReport failedEntry(const Input& input) {
+    FileReport report;
+    report.file = input.path;
+    report.error = input.error;
+    return report;
 }
 
 void showProgress(std::size_t done, std::size_t total) {
@@ -47,7 +58,11 @@ int main(int argc, char** argv) {
     app.add_flag("--json", options.json, "print one JSON object per file (JSON Lines)");
     app.add_option("-j", options.jobs, "worker threads (default: all cores)")
         ->check(CLI::PositiveNumber);
-    app.add_option("FILE", options.files, "pictures to read")->required();
+    app.add_flag("-r", options.recursive, "read the subfolders of a folder too");
+    app.add_option("FILE", options.files,
+                   "pictures to read: files, folders (their BMP and JPEG pictures, by name), "
+                   "or - for file names on standard input, one a line")
+        ->required();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -55,12 +70,15 @@ int main(int argc, char** argv) {
         return status == 0 ? 0 : exitUsage;
     }
 
-    const bool progress = isatty(STDERR_FILENO) && options.files.size() > 1;
+    const std::vector<Input> inputs = expandInputs(options.files, options.recursive, std::cin);
+    const bool progress = isatty(STDERR_FILENO) && inputs.size() > 1;
     std::atomic<bool> anyUnread{false};
     runInOrder(
-        options.files.size(), options.jobs,
+        inputs.size(), options.jobs,
         [&](std::size_t i) {
-            const FileReport report = reportFile(threadSession(), options.files[i]);
+            const Input& input = inputs[i];
+            const FileReport report =
+                input.error ? failedEntry(input) : reportFile(threadSession(), input.path);
             if (report.error) {
                 anyUnread = true;
             }
@@ -70,7 +88,7 @@ int main(int argc, char** argv) {
         [&](std::size_t i, const std::string& line) {
             std::cout << line << '\n' << std::flush;
             if (progress) {
-                showProgress(i + 1, options.files.size());
+                showProgress(i + 1, inputs.size());
             }
         });
     return anyUnread ? 1 : 0;

@@ -20,8 +20,10 @@ struct CliRun {
     std::vector<std::string> lines;
 };
 
-CliRun runCli(const std::string& arguments) {
-    const std::string command = std::string(KAVRO_CLI) + " " + arguments + " 2>/dev/null";
+// Runs kavro-cli with `arguments` and, when given, `input` on standard input.
+CliRun runCli(const std::string& arguments, const std::string& input = "") {
+    const std::string feed = input.empty() ? "" : "printf '" + input + "' | ";
+    const std::string command = feed + std::string(KAVRO_CLI) + " " + arguments + " 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     CliRun run{};
     std::string line;
@@ -177,7 +179,6 @@ TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
          "error: picture too narrow for its height"},
         {write("cmyk.jpg", makeJpeg(8, 8, JpegKind::cmyk)), "error: Unsupported JPEG colour space"},
         {write("truncated.jpg", truncatedJpeg), "无法识别车牌！"},
-        {m_dir.string(), "error: Can not open the file!"},
         {write("good.jpg", makeJpeg(32767, 1, JpegKind::grey)), "无法识别车牌！"},
     };
     std::string arguments = "-j 2";
@@ -192,6 +193,38 @@ TEST_F(CliFiles, BadFilesEachGiveTheirErrorWhileTheOthersAreRead) {
         EXPECT_EQ(run.lines[i].rfind(start, 0), 0u) << run.lines[i];
         if (cases[i].result == "error: ") { // some message, whatever its words
             EXPECT_GT(run.lines[i].size(), start.size()) << run.lines[i];
+        }
+    }
+}
+
+// A folder stands for its pictures, told by content and sorted by name (its
+// subfolders' too with -r); "-" for the names on standard input, where a folder
+// stands for its pictures again.
+TEST_F(CliFiles, FoldersAndStandardInputExpandToTheirPictures) {
+    std::filesystem::create_directories(m_dir / "sub");
+    const std::string broken = write("a-broken.jpg", Bytes{0xFF, 0xD8, 0x00, 0x12});
+    const std::string good = write("b-good.bmp", makeBitmap({.width = 64, .height = 48}));
+    write("c-notes.txt", Bytes{'p', 'l', 'a', 't', 'e'});
+    const std::string inner = write("sub/d-good.jpg", makeJpeg(32, 24));
+    const std::string folder = m_dir.string();
+    const std::string unread = folder + "/missing.jpg";
+    struct Case {
+        std::string arguments;
+        std::string input;
+        std::vector<std::string> files; // in the order of the output lines
+    };
+    const std::vector<Case> cases = {
+        {folder, "", {broken, good}},
+        {"-r " + folder, "", {broken, good, inner}},
+        {"-", unread + "\\n" + inner + "\\n\\n" + folder + "\\n", {unread, inner, broken, good}},
+        {good + " - " + inner, broken + "\\n", {good, broken, inner}},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = runCli(c.arguments, c.input);
+        EXPECT_EQ(run.status, 1) << c.arguments;
+        ASSERT_EQ(run.lines.size(), c.files.size()) << c.arguments;
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            EXPECT_EQ(run.lines[i].rfind(c.files[i] + ": ", 0), 0u) << run.lines[i];
         }
     }
 }
