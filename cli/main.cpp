@@ -11,7 +11,6 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
-#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -24,12 +23,6 @@ struct Options {
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> files;
 };
-
-// A reusable session per worker thread: buffers stay allocated between files.
-PictureSession& threadSession() {
-    thread_local auto session = std::make_unique<PictureSession>();
-    return *session;
-}
 
 void showProgress(std::size_t done, std::size_t total) {
     std::fprintf(stderr, "\r%zu/%zu", done, total);
