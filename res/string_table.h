@@ -19,9 +19,14 @@ inline constexpr char instruction[] = "点击工具栏的\"车\"按钮载入图�
 inline constexpr char noPlate[] = "无法识别车牌！";
 inline constexpr char pictureFilter[] = "Windows bitmap file(*.bmp);;JPEG file(*.jpg)";
 inline constexpr char outOfMemory[] = "内存不足。";
-inline constexpr char openDocumentFailed[] = "打开文档失败。";
 inline constexpr char saveDocumentFailed[] = "保存文档失败。";
-inline constexpr char documentFilter[] = "所有文件 (*)";
+inline constexpr char unsupportedPicture[] =
+    "无法打开此文件：只能读取扩展名为 bmp 或 jpg 的图像文件。";
+inline constexpr char sourcePictureProtected[] = "不能覆盖正在识别的图像文件，请另选文件名。";
+
+// What can be saved: the file-type entries of the save dialogs
+inline constexpr char annotatedPngFilter[] = "标注图像 PNG (*.png)";
+inline constexpr char jsonLinesFilter[] = "识别结果 JSON Lines (*.jsonl)";
 
 // Fonts: the face asked for first, then faces with the same style that carry
 // Chinese characters on machines without it.

@@ -1,5 +1,6 @@
 #include "app/desktop/kavro_view.h"
 
+#include "app/desktop/desktop_files.h"
 #include "app/desktop/view_drawing.h"
 #include "image/message_sink.h"
 #include "res/string_table.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -32,10 +32,6 @@ constexpr double screenDotsPerInch = 96.0;
 QString choosePictureFile() {
     return QFileDialog::getOpenFileName(nullptr, QString(), QDir::rootPath() + "*.*",
                                         QString::fromUtf8(strings::pictureFilter));
-}
-
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
 
 QStringList localFiles(const QMimeData& data) {
@@ -84,25 +80,19 @@ void CKavroView::OnDraw(QPainter& painter) const {
     }
 }
 
-void CKavroView::ProcessImageFile(const QString& path) {
-    const std::filesystem::path file = toPath(path);
-    const PictureReader reader = readerForExtension(file);
-    if (reader != PictureReader::none && readPicture(m_session, file, reader)) {
-        m_resultReady = false;
-        const RecognitionContext& context = m_session.context;
-        SetScrollSizes(QSize(context.planeWidth * scrollWidthFactor,
-                             context.planeHeight * scrollHeightFactor));
+bool CKavroView::ProcessImageFile(const QString& path) {
+    const bool read = ReadPicture(path, readerForExtension(toPath(path)));
+    if (read) {
+        emit fileOpened(path);
     }
-    RecogniseAgain();
+    return read;
 }
 
 void CKavroView::OnSingleTest() {
-    RunCommand([this] {
-        const QString path = m_chooseFile();
-        if (!path.isEmpty()) {
-            ProcessImageFile(path);
-        }
-    });
+    const QString path = m_chooseFile();
+    if (!path.isEmpty()) {
+        OpenFile(path);
+    }
 }
 
 void CKavroView::OnBatch() {}
@@ -119,6 +109,24 @@ void CKavroView::OnDropFiles(const QStringList& paths) {
             ProcessImageFile(path);
         }
     });
+}
+
+bool CKavroView::OpenFile(const QString& path) {
+    bool read = false;
+    RunCommand([&] { read = ProcessImageFile(path); });
+    return read;
+}
+
+FileReport CKavroView::Report() const {
+    FileReport report;
+    report.file = m_picturePath.toStdString();
+    report.plates = platesOf(m_session.result);
+    report.elapsedMs = m_elapsedMs;
+    return report;
+}
+
+QImage CKavroView::AnnotatedPicture() const {
+    return annotatedPicture(workingPicture(m_session.context), m_session.result);
 }
 
 void CKavroView::OnFilePrint(QPrinter& printer) {
@@ -191,8 +199,27 @@ void CKavroView::UpdateScrollBars() {
     configureScrollBar(*verticalScrollBar(), m_totalSize.height(), visible.height());
 }
 
-void CKavroView::RecogniseAgain() {
+// A file that is not read leaves the picture as it was and reads its plates again.
+bool CKavroView::ReadPicture(const QString& path, PictureReader reader) {
+    const Clock::time_point start = Clock::now();
+    const bool read = reader != PictureReader::none && readPicture(m_session, toPath(path), reader);
+    if (read) {
+        m_resultReady = false;
+        m_picturePath = path;
+        const RecognitionContext& context = m_session.context;
+        SetScrollSizes(QSize(context.planeWidth * scrollWidthFactor,
+                             context.planeHeight * scrollHeightFactor));
+    }
+    RecogniseAgain(read ? start : Clock::now());
+    if (read) {
+        emit pictureRead(path);
+    }
+    return read;
+}
+
+void CKavroView::RecogniseAgain(Clock::time_point start) {
     if (recogniseCurrent(m_session)) {
+        m_elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         m_resultReady = true;
         viewport()->update();
         emit resultUpdated();

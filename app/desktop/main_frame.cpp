@@ -49,6 +49,8 @@ CMainFrame::CMainFrame(CKavroDoc& document) : m_view(new CKavroView(&document, t
     CreateToolBar();
     CreateStatusBar();
     connect(&document, &CKavroDoc::titleChanged, this, &CMainFrame::ShowTitle);
+    connect(m_view, &CKavroView::resultUpdated, this, &CMainFrame::ShowSaveCommands);
+    ShowSaveCommands();
     ShowTitle(document.GetTitle());
     move(startGeometry.topLeft());
     resize(startGeometry.size());
@@ -159,6 +161,13 @@ void CMainFrame::CreateStatusBar() {
     m_statusBarToggle->setCheckable(true);
     m_statusBarToggle->setChecked(true);
     connect(m_statusBarToggle, &QAction::toggled, &bar, &QWidget::setVisible);
+}
+
+// Saving needs a result to save.
+void CMainFrame::ShowSaveCommands() {
+    const bool result = m_view->IsResultReady();
+    m_commands.fileSave->setEnabled(result);
+    m_commands.fileSaveAs->setEnabled(result);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

@@ -12,7 +12,7 @@ class QLabel;
 class QMenu;
 class QToolBar;
 
-// The commands that the application object answers.
+// The menu commands that the application object or the view answer.
 struct FrameCommands {
     QAction* fileNew;
     QAction* fileOpen;
@@ -53,6 +53,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void ShowSaveCommands();
     void ShowTitle(const QString& documentTitle);
     void UpdateIndicators();
 

@@ -1,12 +1,16 @@
 #include "desktop_fixture.h"
 
 #include "res/string_table.h"
+#include "tools/scenegen/encoders.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSettings>
+#include <QTimer>
 
 QImage testPicture(int width, int height, int seed) {
     QImage picture(width, height, QImage::Format_RGB32);
@@ -49,4 +53,41 @@ QString DesktopTest::write(const QString& name, const QImage& picture, const cha
     QDir().mkpath(QFileInfo(file).path());
     EXPECT_TRUE(picture.save(file, format, 100)) << name.toStdString();
     return file;
+}
+
+QString DesktopTest::writeBytes(const QString& name, const QByteArray& bytes) {
+    const QString file = path(name);
+    QDir().mkpath(QFileInfo(file).path());
+    QFile out(file);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
+        << name.toStdString();
+    return file;
+}
+
+QString DesktopTest::writeScene(const QString& name, std::uint32_t seed, PlateTruth* truth) {
+    SceneOptions options;
+    options.formats = {1};
+    options.difficulty = Difficulty::easy;
+    options.pictureSize = QSize(800, 600);
+    const Scene scene = drawScene(seed, options);
+    if (truth != nullptr) {
+        *truth = scene.plates.front();
+    }
+    const std::vector<std::uint8_t> bytes = encodeJpegWithTrailer(scene);
+    return writeBytes(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                       static_cast<qsizetype>(bytes.size())));
+}
+
+void DesktopTest::whenModal(std::function<void(QWidget&)> check) {
+    QTimer::singleShot(0, [check = std::move(check)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        check(*modal);
+        modal->close();
+    });
+}
+
+QByteArray DesktopTest::contentOf(const QString& file) {
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }

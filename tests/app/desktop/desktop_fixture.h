@@ -6,12 +6,15 @@
 #include "app/desktop/kavro_view.h"
 #include "app/desktop/main_frame.h"
 #include "image/message_sink.h"
+#include "tools/scenegen/scene.h"
 
 #include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,13 @@ protected:
     QImage render();
     // Writes `picture` as `name` in the scratch folder in `format` ("BMP", "JPG").
     QString write(const QString& name, const QImage& picture, const char* format);
+    QString writeBytes(const QString& name, const QByteArray& bytes);
+    // A drawn street scene with a blue plate, saved as `name`: a JPEG file with
+    // the plate-corner trailer.
+    QString writeScene(const QString& name, std::uint32_t seed, PlateTruth* truth = nullptr);
+    // Runs `check` on the modal dialog that the next call opens, then closes it.
+    static void whenModal(std::function<void(QWidget&)> check);
+    static QByteArray contentOf(const QString& file);
     QString path(const QString& name) const { return dir.filePath(name); }
 
     CKavroApp app;
