@@ -23,6 +23,7 @@ struct FormatEntry {
 constexpr FormatEntry formatEntries[] = {
     {OutputFormat::annotatedPng, strings::annotatedPngFilter, "png"},
     {OutputFormat::jsonLines, strings::jsonLinesFilter, "jsonl"},
+    {OutputFormat::csv, strings::csvFilter, "csv"},
 };
 
 const FormatEntry& entryOf(OutputFormat format) {

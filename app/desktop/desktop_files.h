@@ -16,7 +16,7 @@ class QWidget;
 // The path of a file name as the engine takes it (in the system's encoding).
 std::filesystem::path toPath(const QString& path);
 
-enum class OutputFormat { annotatedPng, jsonLines };
+enum class OutputFormat { annotatedPng, jsonLines, csv };
 
 struct OutputTarget {
     QString path;

@@ -9,6 +9,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -34,6 +35,11 @@ QString choosePictureFile() {
                                         QString::fromUtf8(strings::pictureFilter));
 }
 
+QString chooseBatchFolder() {
+    return QFileDialog::getExistingDirectory(nullptr,
+                                             QString::fromUtf8(strings::chooseBatchFolder));
+}
+
 QStringList localFiles(const QMimeData& data) {
     QStringList paths;
     for (const QUrl& url : data.urls()) {
@@ -54,7 +60,7 @@ void configureScrollBar(QScrollBar& bar, int total, int visible) {
 
 CKavroView::CKavroView(CKavroDoc* document, QWidget* parent)
     : QAbstractScrollArea(parent), m_pDocument(document), m_totalSize(startupScrollSize),
-      m_chooseFile(choosePictureFile) {
+      m_chooseFile(choosePictureFile), m_chooseFolder(chooseBatchFolder) {
     viewport()->setAutoFillBackground(true);
     viewport()->setBackgroundRole(QPalette::Base);
 }
@@ -95,7 +101,12 @@ void CKavroView::OnSingleTest() {
     }
 }
 
-void CKavroView::OnBatch() {}
+void CKavroView::OnBatch() {
+    const QString folder = m_chooseFolder();
+    if (!folder.isEmpty()) {
+        emit batchRequested(folder);
+    }
+}
 
 void CKavroView::OnRButtonDown(QPoint point) {
     if (point.y() < m_session.context.planeHeight) {
@@ -104,16 +115,30 @@ void CKavroView::OnRButtonDown(QPoint point) {
 }
 
 void CKavroView::OnDropFiles(const QStringList& paths) {
+    QStringList folders;
     RunCommand([&] {
         for (const QString& path : paths) {
-            ProcessImageFile(path);
+            if (QFileInfo(path).isDir()) {
+                folders << path;
+            } else {
+                ProcessImageFile(path);
+            }
         }
     });
+    if (!folders.isEmpty()) {
+        emit batchRequested(folders.front());
+    }
 }
 
 bool CKavroView::OpenFile(const QString& path) {
     bool read = false;
     RunCommand([&] { read = ProcessImageFile(path); });
+    return read;
+}
+
+bool CKavroView::ShowBatchFile(const QString& path) {
+    bool read = false;
+    RunCommand([&] { read = ReadPicture(path, PictureReader::byContent); });
     return read;
 }
 

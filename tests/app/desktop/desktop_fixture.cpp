@@ -6,11 +6,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QPainter>
 #include <QSettings>
 #include <QTimer>
+#include <QUrl>
 
 QImage testPicture(int width, int height, int seed) {
     QImage picture(width, height, QImage::Format_RGB32);
@@ -53,6 +56,21 @@ QString DesktopTest::write(const QString& name, const QImage& picture, const cha
     QDir().mkpath(QFileInfo(file).path());
     EXPECT_TRUE(picture.save(file, format, 100)) << name.toStdString();
     return file;
+}
+
+void DesktopTest::drop(const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths) {
+        urls << QUrl::fromLocalFile(p);
+    }
+    data.setUrls(urls);
+    const QPoint at(50, 50);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view().viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view().viewport(), &dropped);
 }
 
 QString DesktopTest::writeBytes(const QString& name, const QByteArray& bytes) {

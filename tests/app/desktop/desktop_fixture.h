@@ -44,6 +44,8 @@ protected:
     static void whenModal(std::function<void(QWidget&)> check);
     static QByteArray contentOf(const QString& file);
     QString path(const QString& name) const { return dir.filePath(name); }
+    // Drops `paths` on the view, as a file manager would.
+    void drop(const QStringList& paths);
 
     CKavroApp app;
     std::vector<std::string> messages;

@@ -101,13 +101,14 @@ TEST_F(ShellTest, StatusBarIsIdleWithLockIndicators) {
 TEST_F(ShellTest, MenusHoldEveryCommand) {
     EXPECT_EQ(texts(frame().menuBar()->actions()),
               QStringList({"文件(&F)", "编辑(&E)", "视图(&V)", "帮助(&H)"}));
-    EXPECT_EQ(
-        texts(frame().FileMenu().actions()),
-        QStringList({"新建(&N)", "打开(&O)...", "保存(&S)", "另存为(&A)...", "-", "打印(&P)...",
-                     "打印预览(&V)", "打印设置(&R)...", "-", "最近的文件", "-", "退出(&X)"}));
+    EXPECT_EQ(texts(frame().FileMenu().actions()),
+              QStringList({"新建(&N)", "打开(&O)...", "批量识别(&B)...", "保存(&S)",
+                           "另存为(&A)...", "-", "打印(&P)...", "打印预览(&V)", "打印设置(&R)...",
+                           "-", "最近的文件", "-", "退出(&X)"}));
     const FrameCommands& commands = frame().Commands();
     EXPECT_EQ(commands.fileNew->shortcut(), QKeySequence("Ctrl+N"));
     EXPECT_EQ(commands.fileOpen->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(commands.fileBatch->shortcut(), QKeySequence("Ctrl+B"));
     EXPECT_EQ(commands.fileSave->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(commands.filePrint->shortcut(), QKeySequence("Ctrl+P"));
 
