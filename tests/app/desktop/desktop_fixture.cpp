@@ -35,6 +35,15 @@ QImage regionOf(const QImage& image, const QRect& rect) {
     return region;
 }
 
+void whenModal(std::function<void(QWidget&)> check) {
+    QTimer::singleShot(0, [check = std::move(check)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        check(*modal);
+        modal->close();
+    });
+}
+
 void DesktopTest::SetUp() {
     QCoreApplication::setOrganizationName(QString::fromUtf8(strings::settingsOrganisation));
     QCoreApplication::setApplicationName(QString::fromUtf8(strings::appTitle));
@@ -94,15 +103,6 @@ QString DesktopTest::writeScene(const QString& name, std::uint32_t seed, PlateTr
     const std::vector<std::uint8_t> bytes = encodeJpegWithTrailer(scene);
     return writeBytes(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                        static_cast<qsizetype>(bytes.size())));
-}
-
-void DesktopTest::whenModal(std::function<void(QWidget&)> check) {
-    QTimer::singleShot(0, [check = std::move(check)] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
-        check(*modal);
-        modal->close();
-    });
 }
 
 QByteArray DesktopTest::contentOf(const QString& file) {

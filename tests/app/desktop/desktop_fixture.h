@@ -25,6 +25,9 @@ QImage testPicture(int width, int height, int seed);
 // The region of `image` inside `rect`, white outside the image.
 QImage regionOf(const QImage& image, const QRect& rect);
 
+// Runs `check` on the modal dialog that the next call opens, then closes it.
+void whenModal(std::function<void(QWidget&)> check);
+
 class DesktopTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -40,8 +43,6 @@ protected:
     // A drawn street scene with a blue plate, saved as `name`: a JPEG file with
     // the plate-corner trailer.
     QString writeScene(const QString& name, std::uint32_t seed, PlateTruth* truth = nullptr);
-    // Runs `check` on the modal dialog that the next call opens, then closes it.
-    static void whenModal(std::function<void(QWidget&)> check);
     static QByteArray contentOf(const QString& file);
     QString path(const QString& name) const { return dir.filePath(name); }
     // Drops `paths` on the view, as a file manager would.
