@@ -55,11 +55,4 @@ TEST(BatchTable, CsvQuotesWhatNeedsQuotingAndEndsLinesWithCrLf) {
               "\"/p/line\nbreak.jpg\",错误：Can not open the file!,,,0.0\r\n");
 }
 
-TEST(BatchTable, JsonLinesAreTheCommandLineToolsLines) {
-    const std::vector<FileReport> reports = {readFile("/p/one.jpg", {blue}, 2),
-                                             unreadFile("/p/bad.jpg", "Not a BMP file!")};
-    EXPECT_EQ(jsonLinesOf(reports).toStdString(),
-              jsonLine(reports[0]) + "\n" + jsonLine(reports[1]) + "\n");
-}
-
 } // namespace
