@@ -7,9 +7,8 @@
 
 #include <chrono>
 #include <cmath>
+#include <memory>
 #include <new>
-
-namespace {
 
 std::vector<PlateReport> platesOf(const RecognitionResult& result) {
     std::vector<PlateReport> plates;
@@ -26,6 +25,13 @@ std::vector<PlateReport> platesOf(const RecognitionResult& result) {
     }
     return plates;
 }
+
+PictureSession& threadSession() {
+    thread_local auto session = std::make_unique<PictureSession>();
+    return *session;
+}
+
+namespace {
 
 // Keeps the last message shown on this thread while it lives.
 class LastMessage {

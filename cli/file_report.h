@@ -28,6 +28,13 @@ struct FileReport {
 // afterwards, only the engine's buffers. Never throws.
 FileReport reportFile(PictureSession& session, const std::string& path);
 
+// The calling thread's session for reportFile: a worker keeps its buffers
+// allocated from one file to the next.
+PictureSession& threadSession();
+
+// The stored plates of `result`, the one stored last first.
+std::vector<PlateReport> platesOf(const RecognitionResult& result);
+
 // "FILE: 浙B12345 小型汽车 - 蓝底白字 (93)", plates joined by "; ",
 // "FILE: 无法识别车牌！" or "FILE: error: MESSAGE".
 std::string plainLine(const FileReport& report);

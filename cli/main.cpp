@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
-#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -27,12 +26,6 @@ struct Options {
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::string> files;
 };
-
-// A reusable session per worker thread: buffers stay allocated between files.
-PictureSession& threadSession() {
-    thread_local auto session = std::make_unique<PictureSession>();
-    return *session;
-}
 
 // The report of an entry that failed before any file was read.
 FileReport failedEntry(const Input& input) {

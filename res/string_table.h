@@ -19,9 +19,26 @@ inline constexpr char instruction[] = "点击工具栏的\"车\"按钮载入图�
 inline constexpr char noPlate[] = "无法识别车牌！";
 inline constexpr char pictureFilter[] = "Windows bitmap file(*.bmp);;JPEG file(*.jpg)";
 inline constexpr char outOfMemory[] = "内存不足。";
-inline constexpr char openDocumentFailed[] = "打开文档失败。";
 inline constexpr char saveDocumentFailed[] = "保存文档失败。";
-inline constexpr char documentFilter[] = "所有文件 (*)";
+inline constexpr char unsupportedPicture[] =
+    "无法打开此文件：只能读取扩展名为 bmp 或 jpg 的图像文件。";
+inline constexpr char sourcePictureProtected[] = "不能覆盖正在识别的图像文件，请另选文件名。";
+
+// What can be saved: the file-type entries of the save dialogs
+inline constexpr char annotatedPngFilter[] = "标注图像 PNG (*.png)";
+inline constexpr char jsonLinesFilter[] = "识别结果 JSON Lines (*.jsonl)";
+inline constexpr char csvFilter[] = "识别结果表格 CSV (*.csv)";
+
+// Batch reading of a folder
+inline constexpr char chooseBatchFolder[] = "选择要批量识别的文件夹";
+inline constexpr char batchPanelTitle[] = "批量识别";
+inline constexpr char batchCancel[] = "取消";
+inline constexpr char batchExport[] = "导出(&E)...";
+inline constexpr char batchProgress[] = "%v / %m";
+inline constexpr const char* batchColumns[] = {"文件", "车牌", "类型", "置信度", "用时 (ms)"};
+inline constexpr char batchError[] = "错误：";
+inline constexpr char folderUnreadable[] = "无法读取此文件夹。";
+inline constexpr char folderHasNoPictures[] = "此文件夹中没有 BMP 或 JPEG 图像。";
 
 // Fonts: the face asked for first, then faces with the same style that carry
 // Chinese characters on machines without it.
@@ -46,6 +63,7 @@ inline constexpr char fileNew[] = "新建(&N)";
 inline constexpr char fileOpen[] = "打开(&O)...";
 inline constexpr char fileSave[] = "保存(&S)";
 inline constexpr char fileSaveAs[] = "另存为(&A)...";
+inline constexpr char fileBatch[] = "批量识别(&B)...";
 inline constexpr char filePrint[] = "打印(&P)...";
 inline constexpr char filePrintPreview[] = "打印预览(&V)";
 inline constexpr char filePrintSetup[] = "打印设置(&R)...";
@@ -67,6 +85,8 @@ inline constexpr char fileNewPrompt[] = "创建新文档\n新建";
 inline constexpr char fileOpenPrompt[] = "打开现有文档\n打开";
 inline constexpr char fileSavePrompt[] = "保存活动文档\n保存";
 inline constexpr char fileSaveAsPrompt[] = "用新名称保存活动文档\n另存为";
+inline constexpr char fileBatchPrompt[] = "识别一个文件夹中的所有图像\n批量识别";
+inline constexpr char batchCancelPrompt[] = "停止批量识别\n取消";
 inline constexpr char filePrintPrompt[] = "打印活动文档\n打印";
 inline constexpr char filePrintPreviewPrompt[] = "显示整页\n打印预览";
 inline constexpr char filePrintSetupPrompt[] = "更改打印机选项\n打印设置";

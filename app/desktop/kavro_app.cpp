@@ -5,28 +5,29 @@
 #include "app/desktop/kavro_view.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/message_box.h"
+#include "image/message_sink.h"
 #include "res/string_table.h"
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QFileDialog>
+#include <QDir>
+#include <QFileInfo>
 #include <QPageSetupDialog>
 
 namespace {
 
-QString chooseOpenPath(QWidget* parent, const QString&) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(),
-                                        QString::fromUtf8(strings::documentFilter));
-}
+constexpr OutputFormat documentFormats[] = {OutputFormat::annotatedPng, OutputFormat::jsonLines};
 
-QString chooseSavePath(QWidget* parent, const QString& suggestion) {
-    return QFileDialog::getSaveFileName(parent, QString(), suggestion,
-                                        QString::fromUtf8(strings::documentFilter));
+QByteArray documentContent(const CKavroView& view, OutputFormat format) {
+    if (format == OutputFormat::annotatedPng) {
+        return pngOf(view.AnnotatedPicture());
+    }
+    return QByteArray::fromStdString(jsonLine(view.Report()) + '\n');
 }
 
 } // namespace
 
-CKavroApp::CKavroApp() : m_chooseOpenPath(chooseOpenPath), m_chooseSavePath(chooseSavePath) {}
+CKavroApp::CKavroApp() : m_chooseOutput(chooseOutputFile) {}
 
 CKavroApp::~CKavroApp() = default;
 
@@ -40,12 +41,11 @@ bool CKavroApp::InitInstance(const QStringList& arguments) {
     m_frame = std::make_unique<CMainFrame>(*m_document);
     ConnectCommands();
     m_frame->ShowRecentFiles(m_recentFiles->Files());
-    const bool opened =
-        arguments.isEmpty() ? m_document->OnNewDocument() : OpenDocumentFile(arguments.front());
-    if (!opened) {
+    m_document->OnNewDocument();
+    m_frame->View().OnInitialUpdate();
+    if (!arguments.isEmpty() && !OpenDocumentFile(arguments.front())) {
         return false;
     }
-    m_frame->View().OnInitialUpdate();
     m_frame->show();
     return true;
 }
@@ -56,37 +56,33 @@ void CKavroApp::OnFileNew() {
     }
 }
 
-void CKavroApp::OnFileOpen() {
-    const QString path = m_chooseOpenPath(m_frame.get(), QString());
-    if (!path.isEmpty()) {
-        OpenDocumentFile(path);
-    }
-}
-
+// The title and the recent-file list follow the view's signals.
 bool CKavroApp::OpenDocumentFile(const QString& path) {
-    if (!m_document->OnOpenDocument(path)) {
-        m_recentFiles->Remove(path);
-        m_frame->ShowRecentFiles(m_recentFiles->Files());
-        return false;
+    if (readerForExtension(toPath(path)) == PictureReader::none) {
+        showMessage(strings::unsupportedPicture); // the open command reads nothing else
     }
-    AddRecentFile(path);
-    m_frame->View().OnInitialUpdate();
-    return true;
+    if (m_frame->View().OpenFile(path)) {
+        return true;
+    }
+    m_recentFiles->Remove(path);
+    m_frame->ShowRecentFiles(m_recentFiles->Files());
+    return false;
 }
 
 void CKavroApp::OnFileSave() {
-    const QString& path = m_document->GetPathName();
-    if (path.isEmpty()) {
-        OnFileSaveAs();
+    if (const std::optional<OutputTarget>& target = m_document->GetSaveTarget()) {
+        SaveDocumentTo(*target);
     } else {
-        SaveDocumentTo(path);
+        OnFileSaveAs();
     }
 }
 
 void CKavroApp::OnFileSaveAs() {
-    const QString path = m_chooseSavePath(m_frame.get(), m_document->GetTitle());
-    if (!path.isEmpty()) {
-        SaveDocumentTo(path);
+    const QFileInfo picture(m_frame->View().GetPicturePath());
+    const std::optional<OutputTarget> target = m_chooseOutput(
+        m_frame.get(), picture.dir().filePath(picture.completeBaseName()), documentFormats);
+    if (target) {
+        SaveDocumentTo(*target);
     }
 }
 
@@ -100,16 +96,11 @@ void CKavroApp::OnAppAbout() {
     about.exec();
 }
 
-void CKavroApp::SetPathChoosers(PathChooser open, PathChooser save) {
-    m_chooseOpenPath = std::move(open);
-    m_chooseSavePath = std::move(save);
-}
-
 void CKavroApp::ConnectCommands() {
     const FrameCommands& commands = m_frame->Commands();
     CKavroView& view = m_frame->View();
     connect(commands.fileNew, &QAction::triggered, this, &CKavroApp::OnFileNew);
-    connect(commands.fileOpen, &QAction::triggered, this, &CKavroApp::OnFileOpen);
+    connect(commands.fileOpen, &QAction::triggered, &view, &CKavroView::OnSingleTest);
     connect(commands.fileSave, &QAction::triggered, this, &CKavroApp::OnFileSave);
     connect(commands.fileSaveAs, &QAction::triggered, this, &CKavroApp::OnFileSaveAs);
     connect(commands.filePrint, &QAction::triggered, &view,
@@ -119,13 +110,23 @@ void CKavroApp::ConnectCommands() {
     connect(commands.filePrintSetup, &QAction::triggered, this, &CKavroApp::OnFilePrintSetup);
     connect(commands.appAbout, &QAction::triggered, this, &CKavroApp::OnAppAbout);
     connect(m_frame.get(), &CMainFrame::recentFileChosen, this, &CKavroApp::OpenDocumentFile);
+    connect(&view, &CKavroView::pictureRead, m_document.get(), &CKavroDoc::SetPicture);
+    connect(&view, &CKavroView::fileOpened, this, &CKavroApp::AddRecentFile);
 }
 
-bool CKavroApp::SaveDocumentTo(const QString& path) {
-    if (!m_document->OnSaveDocument(path)) {
+bool CKavroApp::SaveDocumentTo(const OutputTarget& target) {
+    const CKavroView& view = m_frame->View();
+    if (!view.IsResultReady()) {
         return false;
     }
-    AddRecentFile(path);
+    if (isSameFile(target.path, view.GetPicturePath())) {
+        showMessage(strings::sourcePictureProtected);
+        return false;
+    }
+    if (!writeAtomically(target.path, documentContent(view, target.format))) {
+        return false;
+    }
+    m_document->SetSaveTarget(target);
     return true;
 }
 

@@ -3,13 +3,13 @@
 // the application rather than the view: new and open, save, print set-up, the
 // recent-file list and the about box. A QApplication must exist before it.
 
+#include "app/desktop/desktop_files.h"
 #include "app/desktop/recent_file_list.h"
 
 #include <QObject>
 #include <QPrinter>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 
 class CKavroDoc;
@@ -18,25 +18,26 @@ class CMainFrame;
 class CKavroApp : public QObject {
     Q_OBJECT
 public:
-    // Asks for a document path to open or save; empty when cancelled.
-    using PathChooser = std::function<QString(QWidget* parent, const QString& suggestion)>;
-
     CKavroApp();
     ~CKavroApp() override;
 
     // Creates the document, the frame and the view and shows the frame; a
-    // command-line argument is opened as the document. False ends the program.
+    // picture named on the command line is opened. False ends the program.
     bool InitInstance(const QStringList& arguments);
 
     void OnFileNew();
-    void OnFileOpen();
+    // Reads the picture of `path` as the open-file command does; a file the
+    // command cannot read leaves the recent-file list.
     bool OpenDocumentFile(const QString& path);
+    // Writes the result again where it was saved last, or asks where.
     void OnFileSave();
+    // Asks for a file and writes the annotated picture (PNG) or the result
+    // (JSON Lines) to it; never over the picture being read.
     void OnFileSaveAs();
     void OnFilePrintSetup();
     void OnAppAbout();
 
-    void SetPathChoosers(PathChooser open, PathChooser save);
+    void SetOutputChooser(OutputChooser chooser) { m_chooseOutput = std::move(chooser); }
     CMainFrame& Frame() const { return *m_frame; }
     CKavroDoc& Document() const { return *m_document; }
     QPrinter& Printer() { return m_printer; }
@@ -44,13 +45,12 @@ public:
 
 private:
     void ConnectCommands();
-    bool SaveDocumentTo(const QString& path);
+    bool SaveDocumentTo(const OutputTarget& target);
     void AddRecentFile(const QString& path);
 
     std::unique_ptr<CKavroDoc> m_document;
     std::unique_ptr<CMainFrame> m_frame;
     std::unique_ptr<RecentFileList> m_recentFiles;
     QPrinter m_printer;
-    PathChooser m_chooseOpenPath;
-    PathChooser m_chooseSavePath;
+    OutputChooser m_chooseOutput;
 };

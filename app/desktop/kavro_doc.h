@@ -1,37 +1,36 @@
 #pragma once
-// CKavroDoc: the document. It holds no data: opening a file only takes its name
-// as the title, and saving writes an empty file. Pictures enter through the view.
+// CKavroDoc: the document: the picture being read, by name, and where its
+// result was saved last. The view holds the picture and its result; the
+// document's title is the picture's file name.
+
+#include "app/desktop/desktop_files.h"
 
 #include <QObject>
 #include <QString>
 
-class QDataStream;
+#include <optional>
 
 class CKavroDoc : public QObject {
     Q_OBJECT
 public:
     using QObject::QObject;
 
-    // A fresh document titled "车牌识别DEMO V1.0".
+    // A fresh document titled "车牌识别DEMO V1.0", saved nowhere yet.
     bool OnNewDocument();
-    // Takes the file's name as the title when the file can be read.
-    bool OnOpenDocument(const QString& path);
-    // Writes the document (nothing) to `path` and takes the file's name as the title.
-    bool OnSaveDocument(const QString& path);
-    // The document stores and loads nothing.
-    void Serialize(QDataStream& stream);
+    // The picture read from `path` is the document now: titled with the file's
+    // name, saved nowhere yet.
+    void SetPicture(const QString& path);
 
     const QString& GetTitle() const { return m_title; }
     void SetTitle(const QString& title);
-    // The file the document was opened from or saved to last; empty for a new one.
-    const QString& GetPathName() const { return m_pathName; }
+    // Where Save writes the document again; none until it was saved.
+    const std::optional<OutputTarget>& GetSaveTarget() const { return m_saveTarget; }
+    void SetSaveTarget(const OutputTarget& target) { m_saveTarget = target; }
 
 signals:
     void titleChanged(const QString& title);
 
 private:
-    void SetPathName(const QString& path);
-
     QString m_title;
-    QString m_pathName;
+    std::optional<OutputTarget> m_saveTarget;
 };

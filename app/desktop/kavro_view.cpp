@@ -1,5 +1,6 @@
 #include "app/desktop/kavro_view.h"
 
+#include "app/desktop/desktop_files.h"
 #include "app/desktop/view_drawing.h"
 #include "image/message_sink.h"
 #include "res/string_table.h"
@@ -7,8 +8,8 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
@@ -34,8 +35,9 @@ QString choosePictureFile() {
                                         QString::fromUtf8(strings::pictureFilter));
 }
 
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
+QString chooseBatchFolder() {
+    return QFileDialog::getExistingDirectory(nullptr,
+                                             QString::fromUtf8(strings::chooseBatchFolder));
 }
 
 QStringList localFiles(const QMimeData& data) {
@@ -58,7 +60,7 @@ void configureScrollBar(QScrollBar& bar, int total, int visible) {
 
 CKavroView::CKavroView(CKavroDoc* document, QWidget* parent)
     : QAbstractScrollArea(parent), m_pDocument(document), m_totalSize(startupScrollSize),
-      m_chooseFile(choosePictureFile) {
+      m_chooseFile(choosePictureFile), m_chooseFolder(chooseBatchFolder) {
     viewport()->setAutoFillBackground(true);
     viewport()->setBackgroundRole(QPalette::Base);
 }
@@ -84,28 +86,27 @@ void CKavroView::OnDraw(QPainter& painter) const {
     }
 }
 
-void CKavroView::ProcessImageFile(const QString& path) {
-    const std::filesystem::path file = toPath(path);
-    const PictureReader reader = readerForExtension(file);
-    if (reader != PictureReader::none && readPicture(m_session, file, reader)) {
-        m_resultReady = false;
-        const RecognitionContext& context = m_session.context;
-        SetScrollSizes(QSize(context.planeWidth * scrollWidthFactor,
-                             context.planeHeight * scrollHeightFactor));
+bool CKavroView::ProcessImageFile(const QString& path) {
+    const bool read = ReadPicture(path, readerForExtension(toPath(path)));
+    if (read) {
+        emit fileOpened(path);
     }
-    RecogniseAgain();
+    return read;
 }
 
 void CKavroView::OnSingleTest() {
-    RunCommand([this] {
-        const QString path = m_chooseFile();
-        if (!path.isEmpty()) {
-            ProcessImageFile(path);
-        }
-    });
+    const QString path = m_chooseFile();
+    if (!path.isEmpty()) {
+        OpenFile(path);
+    }
 }
 
-void CKavroView::OnBatch() {}
+void CKavroView::OnBatch() {
+    const QString folder = m_chooseFolder();
+    if (!folder.isEmpty()) {
+        emit batchRequested(folder);
+    }
+}
 
 void CKavroView::OnRButtonDown(QPoint point) {
     if (point.y() < m_session.context.planeHeight) {
@@ -114,11 +115,43 @@ void CKavroView::OnRButtonDown(QPoint point) {
 }
 
 void CKavroView::OnDropFiles(const QStringList& paths) {
+    QStringList folders;
     RunCommand([&] {
         for (const QString& path : paths) {
-            ProcessImageFile(path);
+            if (QFileInfo(path).isDir()) {
+                folders << path;
+            } else {
+                ProcessImageFile(path);
+            }
         }
     });
+    if (!folders.isEmpty()) {
+        emit batchRequested(folders.front());
+    }
+}
+
+bool CKavroView::OpenFile(const QString& path) {
+    bool read = false;
+    RunCommand([&] { read = ProcessImageFile(path); });
+    return read;
+}
+
+bool CKavroView::ShowBatchFile(const QString& path) {
+    bool read = false;
+    RunCommand([&] { read = ReadPicture(path, PictureReader::byContent); });
+    return read;
+}
+
+FileReport CKavroView::Report() const {
+    FileReport report;
+    report.file = m_picturePath.toStdString();
+    report.plates = platesOf(m_session.result);
+    report.elapsedMs = m_elapsedMs;
+    return report;
+}
+
+QImage CKavroView::AnnotatedPicture() const {
+    return annotatedPicture(workingPicture(m_session.context), m_session.result);
 }
 
 void CKavroView::OnFilePrint(QPrinter& printer) {
@@ -191,8 +224,27 @@ void CKavroView::UpdateScrollBars() {
     configureScrollBar(*verticalScrollBar(), m_totalSize.height(), visible.height());
 }
 
-void CKavroView::RecogniseAgain() {
+// A file that is not read leaves the picture as it was and reads its plates again.
+bool CKavroView::ReadPicture(const QString& path, PictureReader reader) {
+    const Clock::time_point start = Clock::now();
+    const bool read = reader != PictureReader::none && readPicture(m_session, toPath(path), reader);
+    if (read) {
+        m_resultReady = false;
+        m_picturePath = path;
+        const RecognitionContext& context = m_session.context;
+        SetScrollSizes(QSize(context.planeWidth * scrollWidthFactor,
+                             context.planeHeight * scrollHeightFactor));
+    }
+    RecogniseAgain(read ? start : Clock::now());
+    if (read) {
+        emit pictureRead(path);
+    }
+    return read;
+}
+
+void CKavroView::RecogniseAgain(Clock::time_point start) {
     if (recogniseCurrent(m_session)) {
+        m_elapsedMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
         m_resultReady = true;
         viewport()->update();
         emit resultUpdated();

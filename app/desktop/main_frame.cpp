@@ -1,5 +1,6 @@
 #include "app/desktop/main_frame.h"
 
+#include "app/desktop/batch_panel.h"
 #include "app/desktop/kavro_doc.h"
 #include "app/desktop/kavro_view.h"
 #include "app/desktop/lock_keys.h"
@@ -7,6 +8,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
 #include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
@@ -20,6 +23,7 @@ namespace {
 
 constexpr QRect startGeometry{0, 0, 1366, 960};
 constexpr QSize toolBarButtonSize{16, 15};
+constexpr int batchPanelWidth = 460;
 
 // Status-bar text and tooltip from a "prompt\ntooltip" string.
 void setPrompt(QAction& action, const char* prompt) {
@@ -48,7 +52,10 @@ CMainFrame::CMainFrame(CKavroDoc& document) : m_view(new CKavroView(&document, t
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
+    CreateBatchPanel();
     connect(&document, &CKavroDoc::titleChanged, this, &CMainFrame::ShowTitle);
+    connect(m_view, &CKavroView::resultUpdated, this, &CMainFrame::ShowSaveCommands);
+    ShowSaveCommands();
     ShowTitle(document.GetTitle());
     move(startGeometry.topLeft());
     resize(startGeometry.size());
@@ -78,10 +85,13 @@ void CMainFrame::ShowRecentFiles(const QStringList& files) {
 
 void CMainFrame::CreateMenus() {
     using namespace strings;
+    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
+    const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
     m_fileMenu = menuBar()->addMenu(QString::fromUtf8(fileMenu));
     QMenu& file = *m_fileMenu;
     m_commands.fileNew = addCommand(file, fileNew, fileNewPrompt, {QKeySequence::New});
     m_commands.fileOpen = addCommand(file, fileOpen, fileOpenPrompt, {QKeySequence::Open});
+    m_commands.fileBatch = addCommand(file, fileBatch, fileBatchPrompt, {keys(ctrl, Qt::Key_B)});
     m_commands.fileSave = addCommand(file, fileSave, fileSavePrompt, {QKeySequence::Save});
     m_commands.fileSaveAs = addCommand(file, fileSaveAs, fileSaveAsPrompt);
     file.addSeparator();
@@ -95,8 +105,6 @@ void CMainFrame::CreateMenus() {
     ShowRecentFiles({});
 
     QMenu& edit = *menuBar()->addMenu(QString::fromUtf8(editMenu));
-    const Qt::KeyboardModifiers ctrl = Qt::ControlModifier;
-    const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
     addCommand(edit, editUndo, editUndoPrompt,
                {keys(ctrl, Qt::Key_Z), keys(Qt::AltModifier, Qt::Key_Backspace)});
     edit.addSeparator();
@@ -128,6 +136,7 @@ void CMainFrame::CreateToolBar() {
     setPrompt(*m_batch, strings::batchPrompt);
     connect(m_singleTest, &QAction::triggered, m_view, &CKavroView::OnSingleTest);
     connect(m_batch, &QAction::triggered, m_view, &CKavroView::OnBatch);
+    connect(m_commands.fileBatch, &QAction::triggered, m_view, &CKavroView::OnBatch);
 
     m_toolBarToggle->setCheckable(true);
     m_toolBarToggle->setChecked(true);
@@ -159,6 +168,51 @@ void CMainFrame::CreateStatusBar() {
     m_statusBarToggle->setCheckable(true);
     m_statusBarToggle->setChecked(true);
     connect(m_statusBarToggle, &QAction::toggled, &bar, &QWidget::setVisible);
+}
+
+// The panel docks on the right and shows once the first batch starts.
+void CMainFrame::CreateBatchPanel() {
+    m_batchDock = new QDockWidget(QString::fromUtf8(strings::batchPanelTitle), this);
+    m_batchDock->setObjectName(QStringLiteral("batchDock"));
+    m_batchPanel = new CBatchPanel(m_batchDock);
+    m_batchDock->setWidget(m_batchPanel);
+    addDockWidget(Qt::RightDockWidgetArea, m_batchDock);
+    resizeDocks({m_batchDock}, {batchPanelWidth}, Qt::Horizontal);
+    m_batchDock->hide();
+
+    m_cancelBatch = new QAction(QString::fromUtf8(strings::batchCancel), this);
+    setPrompt(*m_cancelBatch, strings::batchCancelPrompt);
+    m_cancelBatch->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelBatch->setEnabled(false);
+    addAction(m_cancelBatch);
+    connect(m_cancelBatch, &QAction::triggered, m_batchPanel, &CBatchPanel::Cancel);
+    connect(m_view, &CKavroView::batchRequested, this, &CMainFrame::StartBatch);
+    connect(m_batchPanel, &CBatchPanel::runningChanged, this, &CMainFrame::ShowBatchRunning);
+    connect(m_batchPanel, &CBatchPanel::fileChosen, m_view, &CKavroView::ShowBatchFile);
+}
+
+void CMainFrame::StartBatch(const QString& folder) {
+    if (m_batchPanel->StartFolder(folder)) {
+        m_batchDock->show();
+    }
+}
+
+void CMainFrame::ShowBatchRunning(bool running) {
+    m_batch->setEnabled(!running);
+    m_commands.fileBatch->setEnabled(!running);
+    m_cancelBatch->setEnabled(running);
+}
+
+// Saving needs a result to save.
+void CMainFrame::ShowSaveCommands() {
+    const bool result = m_view->IsResultReady();
+    m_commands.fileSave->setEnabled(result);
+    m_commands.fileSaveAs->setEnabled(result);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    m_batchPanel->Stop();
+    QMainWindow::closeEvent(event);
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {

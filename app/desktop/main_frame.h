@@ -1,23 +1,27 @@
 #pragma once
 // CMainFrame: the main window at (0, 0), 1,366 x 960, with the menus, the
-// toolbar (open a picture, batch), the status bar and the view in the middle.
+// toolbar (open a picture, batch), the status bar, the view in the middle and,
+// once a folder is read, the batch panel beside it.
 
 #include <QMainWindow>
 #include <QStringList>
 
+class CBatchPanel;
 class CKavroDoc;
 class CKavroView;
 class QAction;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QToolBar;
 
-// The commands that the application object answers.
+// The menu commands that the application object or the view answer.
 struct FrameCommands {
     QAction* fileNew;
     QAction* fileOpen;
     QAction* fileSave;
     QAction* fileSaveAs;
+    QAction* fileBatch;
     QAction* filePrint;
     QAction* filePrintPreview;
     QAction* filePrintSetup;
@@ -30,6 +34,10 @@ public:
     explicit CMainFrame(CKavroDoc& document);
 
     CKavroView& View() const { return *m_view; }
+    CBatchPanel& BatchPanel() const { return *m_batchPanel; }
+    QDockWidget& BatchDock() const { return *m_batchDock; }
+    // Escape: stops a running batch.
+    QAction& CancelBatchCommand() const { return *m_cancelBatch; }
     const FrameCommands& Commands() const { return m_commands; }
     QToolBar& ToolBar() const { return *m_wndToolBar; }
     QAction& SingleTestButton() const { return *m_singleTest; }
@@ -48,15 +56,24 @@ signals:
 protected:
     // Watches the application's key releases to keep the lock indicators current.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Stops a running batch before the window goes.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void CreateBatchPanel();
+    void StartBatch(const QString& folder);
+    void ShowBatchRunning(bool running);
+    void ShowSaveCommands();
     void ShowTitle(const QString& documentTitle);
     void UpdateIndicators();
 
     CKavroView* m_view;
+    CBatchPanel* m_batchPanel = nullptr;
+    QDockWidget* m_batchDock = nullptr;
+    QAction* m_cancelBatch = nullptr;
     FrameCommands m_commands{};
     QToolBar* m_wndToolBar = nullptr;
     QAction* m_singleTest = nullptr;

@@ -13,6 +13,15 @@
 namespace {
 
 constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop; // left and top aligned, lines kept
+constexpr int annotationFontPixelSize = 18;
+constexpr int annotationMargin = 4; // around each band and between the band and its text
+const QColor annotationBand(0, 0, 0, 176);
+const QColor annotationText(Qt::white);
+
+// Rows of blue-green-red pixels as an image, without copying them.
+QImage pixelImage(int width, int height, const std::uint8_t* pixels) {
+    return QImage(pixels, width, height, static_cast<qsizetype>(width) * 3, QImage::Format_BGR888);
+}
 
 QFont fontOf(std::span<const char* const> families) {
     QStringList names;
@@ -36,13 +45,18 @@ QFont instructionFont() {
     return fontOf(strings::instructionFontFamilies);
 }
 
+QImage workingPicture(const RecognitionContext& context) {
+    if (!context.colourPlane) {
+        return {};
+    }
+    return pixelImage(context.planeWidth, context.planeHeight, context.colourPlane.get()).copy();
+}
+
 int DrawPixels(QPainter* painter, int width, int height, const std::uint8_t* pixels) {
     if (painter == nullptr || pixels == nullptr || width <= 0 || height <= 0) {
         return 0;
     }
-    const QImage image(pixels, width, height, static_cast<qsizetype>(width) * 3,
-                       QImage::Format_BGR888);
-    painter->drawImage(QPoint(0, 0), image);
+    painter->drawImage(QPoint(0, 0), pixelImage(width, height, pixels));
     return height;
 }
 
@@ -65,17 +79,44 @@ void drawInstruction(QPainter& painter) {
     painter.restore();
 }
 
+QStringList resultTexts(const RecognitionResult& result) {
+    QStringList blocks;
+    const int stored = std::clamp(result.count, 0, maxPlates);
+    for (int plate = stored - 1; plate >= 0; --plate) {
+        blocks << plateBlockText(result, plate);
+    }
+    if (blocks.isEmpty()) {
+        blocks << QString::fromUtf8(strings::noPlate);
+    }
+    return blocks;
+}
+
 void drawResult(QPainter& painter, const RecognitionResult& result, int planeWidth) {
     painter.save();
     painter.setFont(resultFont());
     QRect rect = firstResultRect(planeWidth);
-    const int stored = std::clamp(result.count, 0, maxPlates);
-    if (stored == 0) {
-        painter.drawText(rect, textFlags, QString::fromUtf8(strings::noPlate));
-    }
-    for (int plate = stored - 1; plate >= 0; --plate) {
-        painter.drawText(rect, textFlags, plateBlockText(result, plate));
+    for (const QString& block : resultTexts(result)) {
+        painter.drawText(rect, textFlags, block);
         rect.translate(0, resultBlockStep);
     }
     painter.restore();
+}
+
+QImage annotatedPicture(const QImage& picture, const RecognitionResult& result) {
+    QImage annotated = picture.convertToFormat(QImage::Format_RGB32);
+    QPainter painter(&annotated);
+    QFont font = resultFont();
+    font.setPixelSize(annotationFontPixelSize);
+    painter.setFont(font);
+    QPoint topLeft(annotationMargin, annotationMargin);
+    for (const QString& block : resultTexts(result)) {
+        const QRect text = painter.boundingRect(QRect(topLeft, annotated.size()), textFlags, block);
+        const QRect band =
+            text.adjusted(-annotationMargin, -annotationMargin, annotationMargin, annotationMargin);
+        painter.fillRect(band, annotationBand);
+        painter.setPen(annotationText);
+        painter.drawText(text, textFlags, block);
+        topLeft.setY(band.bottom() + 1 + 2 * annotationMargin);
+    }
+    return annotated;
 }

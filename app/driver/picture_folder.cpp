@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <fstream>
 #include <system_error>
 
@@ -10,6 +11,13 @@ namespace {
 constexpr std::size_t signatureBytes = 2;
 constexpr std::array<char, signatureBytes> bitmapSignature = {'B', 'M'};
 constexpr std::array<char, signatureBytes> jpegSignature = {'\xFF', '\xD8'};
+
+bool namedAsPicture(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".bmp" || extension == ".jpg" || extension == ".jpeg";
+}
 
 // Adds the folder's entries that may be pictures; false when the folder
 // itself could not be read.
@@ -21,7 +29,8 @@ bool collect(const std::filesystem::path& folder, std::vector<std::filesystem::p
         return false;
     }
     for (; entry != Iterator(); entry.increment(error)) {
-        if (entry->is_regular_file(error) && mayBePicture(entry->path())) {
+        std::error_code typeError;
+        if (entry->is_regular_file(typeError) && mayBePicture(entry->path())) {
             pictures.push_back(entry->path());
         }
     }
@@ -31,6 +40,9 @@ bool collect(const std::filesystem::path& folder, std::vector<std::filesystem::p
 } // namespace
 
 bool mayBePicture(const std::filesystem::path& file) {
+    if (namedAsPicture(file)) {
+        return true;
+    }
     std::ifstream in(file, std::ios::binary);
     if (!in) {
         return true;

@@ -1,3 +1,4 @@
+#include "app/driver/picture_folder.h"
 #include "file_report.h"
 #include "image/test_pictures.h"
 #include "ordered_runner.h"
@@ -8,10 +9,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -239,6 +242,56 @@ TEST(OrderedRunner, DeliversInInputOrderWhateverFinishesFirst) {
         });
     ASSERT_EQ(delivered.size(), 50u);
     EXPECT_TRUE(std::is_sorted(delivered.begin(), delivered.end()));
+}
+
+// A stop request ends the run with the inputs already taken, each delivered
+// in order, and no later one.
+TEST(OrderedRunner, StopsAfterTheInputsAlreadyTaken) {
+    std::stop_source stop;
+    std::atomic<std::size_t> ran{0};
+    std::vector<std::size_t> delivered;
+    runInOrder(
+        1000, 2,
+        [&](std::size_t i) {
+            ++ran;
+            while (i > 5 && !stop.stop_requested()) {
+                std::this_thread::yield(); // later inputs wait for the request
+            }
+            return i;
+        },
+        [&](std::size_t i, std::size_t output) {
+            EXPECT_EQ(output, i);
+            delivered.push_back(i);
+            if (i == 5) {
+                stop.request_stop();
+            }
+        },
+        stop.get_token());
+    ASSERT_GE(delivered.size(), 6u);
+    EXPECT_LT(delivered.size(), 1000u);
+    EXPECT_EQ(delivered.size(), ran.load()); // every input taken was delivered
+    for (std::size_t i = 0; i < delivered.size(); ++i) {
+        EXPECT_EQ(delivered[i], i);
+    }
+}
+
+TEST_F(CliFiles, FolderPicturesAreToldByContentOrNameAndSortedByName) {
+    write("b-bitmap.dat", makeBitmap({.width = 8, .height = 8}));
+    write("a-photo.JPG", makeJpeg(8, 8));
+    write("c-jpeg", makeJpeg(8, 8));
+    write("d-damaged.jpeg", Bytes{'n', 'o'});
+    write("notes.txt", Bytes{'h', 'i'});
+    write("empty", Bytes{});
+    std::filesystem::create_directories(m_dir / "e-folder.jpg");
+    const FolderPictures listing = picturesInFolder(m_dir, false);
+    EXPECT_FALSE(listing.error);
+    EXPECT_EQ(listing.pictures,
+              (std::vector<std::filesystem::path>{m_dir / "a-photo.JPG", m_dir / "b-bitmap.dat",
+                                                  m_dir / "c-jpeg", m_dir / "d-damaged.jpeg"}));
+
+    const FolderPictures missing = picturesInFolder(m_dir / "missing", false);
+    EXPECT_TRUE(missing.pictures.empty());
+    EXPECT_TRUE(missing.error);
 }
 
 } // namespace

@@ -1,12 +1,19 @@
 #include "desktop_fixture.h"
 
 #include "res/string_table.h"
+#include "tools/scenegen/encoders.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QPainter>
 #include <QSettings>
+#include <QTimer>
+#include <QUrl>
 
 QImage testPicture(int width, int height, int seed) {
     QImage picture(width, height, QImage::Format_RGB32);
@@ -26,6 +33,15 @@ QImage regionOf(const QImage& image, const QRect& rect) {
     QPainter painter(&region);
     painter.drawImage(QPoint(0, 0), image, rect);
     return region;
+}
+
+void whenModal(std::function<void(QWidget&)> check) {
+    QTimer::singleShot(0, [check = std::move(check)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        check(*modal);
+        modal->close();
+    });
 }
 
 void DesktopTest::SetUp() {
@@ -49,4 +65,47 @@ QString DesktopTest::write(const QString& name, const QImage& picture, const cha
     QDir().mkpath(QFileInfo(file).path());
     EXPECT_TRUE(picture.save(file, format, 100)) << name.toStdString();
     return file;
+}
+
+void DesktopTest::drop(const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const QString& p : paths) {
+        urls << QUrl::fromLocalFile(p);
+    }
+    data.setUrls(urls);
+    const QPoint at(50, 50);
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view().viewport(), &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(view().viewport(), &dropped);
+}
+
+QString DesktopTest::writeBytes(const QString& name, const QByteArray& bytes) {
+    const QString file = path(name);
+    QDir().mkpath(QFileInfo(file).path());
+    QFile out(file);
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size())
+        << name.toStdString();
+    return file;
+}
+
+QString DesktopTest::writeScene(const QString& name, std::uint32_t seed, PlateTruth* truth) {
+    SceneOptions options;
+    options.formats = {1};
+    options.difficulty = Difficulty::easy;
+    options.pictureSize = QSize(800, 600);
+    const Scene scene = drawScene(seed, options);
+    if (truth != nullptr) {
+        *truth = scene.plates.front();
+    }
+    const std::vector<std::uint8_t> bytes = encodeJpegWithTrailer(scene);
+    return writeBytes(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                       static_cast<qsizetype>(bytes.size())));
+}
+
+QByteArray DesktopTest::contentOf(const QString& file) {
+    QFile in(file);
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }

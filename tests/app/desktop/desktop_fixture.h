@@ -6,12 +6,15 @@
 #include "app/desktop/kavro_view.h"
 #include "app/desktop/main_frame.h"
 #include "image/message_sink.h"
+#include "tools/scenegen/scene.h"
 
 #include <QImage>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,9 @@ QImage testPicture(int width, int height, int seed);
 
 // The region of `image` inside `rect`, white outside the image.
 QImage regionOf(const QImage& image, const QRect& rect);
+
+// Runs `check` on the modal dialog that the next call opens, then closes it.
+void whenModal(std::function<void(QWidget&)> check);
 
 class DesktopTest : public ::testing::Test {
 protected:
@@ -33,7 +39,14 @@ protected:
     QImage render();
     // Writes `picture` as `name` in the scratch folder in `format` ("BMP", "JPG").
     QString write(const QString& name, const QImage& picture, const char* format);
+    QString writeBytes(const QString& name, const QByteArray& bytes);
+    // A drawn street scene with a blue plate, saved as `name`: a JPEG file with
+    // the plate-corner trailer.
+    QString writeScene(const QString& name, std::uint32_t seed, PlateTruth* truth = nullptr);
+    static QByteArray contentOf(const QString& file);
     QString path(const QString& name) const { return dir.filePath(name); }
+    // Drops `paths` on the view, as a file manager would.
+    void drop(const QStringList& paths);
 
     CKavroApp app;
     std::vector<std::string> messages;

@@ -6,17 +6,24 @@
 #include "res/string_table.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -43,16 +50,6 @@ int inkBands(const QImage& image, const QRect& rect) {
         inBand = ink;
     }
     return bands;
-}
-
-// Runs `check` on the modal dialog that the next call opens, then closes it.
-void whenModal(std::function<void(QWidget&)> check) {
-    QTimer::singleShot(0, [check = std::move(check)] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
-        check(*modal);
-        modal->close();
-    });
 }
 
 TEST_F(ShellTest, StartsWithTheInstructionInAFrameAtTheOrigin) {
@@ -104,13 +101,14 @@ TEST_F(ShellTest, StatusBarIsIdleWithLockIndicators) {
 TEST_F(ShellTest, MenusHoldEveryCommand) {
     EXPECT_EQ(texts(frame().menuBar()->actions()),
               QStringList({"文件(&F)", "编辑(&E)", "视图(&V)", "帮助(&H)"}));
-    EXPECT_EQ(
-        texts(frame().FileMenu().actions()),
-        QStringList({"新建(&N)", "打开(&O)...", "保存(&S)", "另存为(&A)...", "-", "打印(&P)...",
-                     "打印预览(&V)", "打印设置(&R)...", "-", "最近的文件", "-", "退出(&X)"}));
+    EXPECT_EQ(texts(frame().FileMenu().actions()),
+              QStringList({"新建(&N)", "打开(&O)...", "批量识别(&B)...", "保存(&S)",
+                           "另存为(&A)...", "-", "打印(&P)...", "打印预览(&V)", "打印设置(&R)...",
+                           "-", "最近的文件", "-", "退出(&X)"}));
     const FrameCommands& commands = frame().Commands();
     EXPECT_EQ(commands.fileNew->shortcut(), QKeySequence("Ctrl+N"));
     EXPECT_EQ(commands.fileOpen->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(commands.fileBatch->shortcut(), QKeySequence("Ctrl+B"));
     EXPECT_EQ(commands.fileSave->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(commands.filePrint->shortcut(), QKeySequence("Ctrl+P"));
 
@@ -140,7 +138,7 @@ TEST_F(ShellTest, ViewMenuTogglesToolBarAndStatusBar) {
     EXPECT_TRUE(frame().statusBar()->isVisible());
 }
 
-TEST_F(ShellTest, OpenedDocumentsFillTheRecentFileList) {
+TEST_F(ShellTest, OpenedPicturesFillTheRecentFileList) {
     QStringList files;
     for (int i = 0; i < 5; ++i) {
         files << write(QStringLiteral("doc%1.bmp").arg(i), testPicture(8, 8, i), "BMP");
@@ -155,25 +153,209 @@ TEST_F(ShellTest, OpenedDocumentsFillTheRecentFileList) {
     EXPECT_EQ(settings.value("Recent File List/File4").toString(), files[1]);
     EXPECT_FALSE(settings.contains("Recent File List/File5"));
     EXPECT_TRUE(texts(frame().FileMenu().actions()).contains("&1 " + files[4]));
-    EXPECT_FALSE(view().IsResultReady()); // opening a document reads no picture
-
-    QFile::remove(files[4]);
-    EXPECT_FALSE(app.OpenDocumentFile(files[4]));
-    EXPECT_EQ(messages, std::vector<std::string>{strings::openDocumentFailed});
-    EXPECT_EQ(app.RecentFiles().Files().front(), files[3]);
+    EXPECT_TRUE(view().IsResultReady());
+    EXPECT_EQ(view().GetPicturePath(), files[4]);
 }
 
-TEST_F(ShellTest, SaveWritesAnEmptyFile) {
-    const QString saved = path("saved.kavro");
-    app.SetPathChoosers({}, [&](QWidget*, const QString& suggestion) {
-        EXPECT_EQ(suggestion.toStdString(), "车牌识别DEMO V1.0");
-        return saved;
+// The picture named on the command line, File > Open and a recent file all go
+// the way of the toolbar's open command.
+class OpenTest : public DesktopTest {
+protected:
+    static constexpr QSize working{512, 384};
+    QImage shownPicture() { return regionOf(render(), QRect(QPoint(0, 0), working)); }
+    QImage picture(int seed) { return testPicture(working.width(), working.height(), seed); }
+    QString bitmap(const QString& name, int seed) { return write(name, picture(seed), "BMP"); }
+    QAction* recentEntry(const QString& file) {
+        for (QAction* action : frame().FileMenu().actions()) {
+            if (action->text().endsWith(" " + file)) {
+                return action;
+            }
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(OpenTest, CommandLinePictureIsShownAndRead) {
+    const QString file = bitmap("car.bmp", 1);
+    CKavroApp started;
+    ASSERT_TRUE(started.InitInstance({file}));
+    setMessageSink([this](std::string_view text) { messages.emplace_back(text); });
+    CKavroView& shown = started.Frame().View();
+    EXPECT_TRUE(shown.IsResultReady());
+    EXPECT_EQ(shown.GetPicturePath(), file);
+    EXPECT_EQ(started.Frame().windowTitle().toStdString(), "car.bmp - Kavro");
+    EXPECT_EQ(shown.GetTotalSize(), QSize(512 * 5, 384 * 2)); // not reset after reading
+    const QImage drawn = shown.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(regionOf(drawn, QRect(QPoint(0, 0), working)), picture(1));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(OpenTest, UnreadableCommandLinePictureSaysWhyAndEnds) {
+    std::string said;
+    whenModal([&](QWidget& box) {
+        auto* message = qobject_cast<QMessageBox*>(&box);
+        ASSERT_NE(message, nullptr);
+        said = message->text().toStdString();
     });
-    frame().Commands().fileSave->trigger();
-    EXPECT_TRUE(QFileInfo::exists(saved));
-    EXPECT_EQ(QFileInfo(saved).size(), 0);
-    EXPECT_EQ(app.Document().GetTitle().toStdString(), "saved.kavro");
-    EXPECT_EQ(app.RecentFiles().Files(), QStringList({saved}));
+    CKavroApp started;
+    EXPECT_FALSE(started.InitInstance({path("missing.jpg")}));
+    setMessageSink([this](std::string_view text) { messages.emplace_back(text); });
+    EXPECT_EQ(said, "Can not open the file!");
+}
+
+TEST_F(OpenTest, FileOpenAndRecentFilesReadThePicture) {
+    const QString first = bitmap("first.bmp", 2);
+    const QString second = bitmap("second.bmp", 3);
+    QString chosen = first;
+    view().SetFileChooser([&] { return chosen; });
+    frame().Commands().fileOpen->trigger();
+    EXPECT_EQ(shownPicture(), picture(2));
+    EXPECT_EQ(frame().windowTitle().toStdString(), "first.bmp - Kavro");
+    chosen = second;
+    frame().SingleTestButton().trigger(); // the toolbar: the same command
+    EXPECT_EQ(shownPicture(), picture(3));
+    EXPECT_EQ(app.RecentFiles().Files(), QStringList({second, first}));
+
+    QAction* recent = recentEntry(first);
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    EXPECT_EQ(shownPicture(), picture(2));
+    EXPECT_EQ(frame().windowTitle().toStdString(), "first.bmp - Kavro");
+    EXPECT_EQ(app.RecentFiles().Files(), QStringList({first, second}));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(OpenTest, UnreadableFilesKeepThePictureAndLeaveTheRecentList) {
+    const QString good = bitmap("good.bmp", 4);
+    const QString gone = bitmap("gone.bmp", 5);
+    ASSERT_TRUE(app.OpenDocumentFile(gone));
+    ASSERT_TRUE(app.OpenDocumentFile(good));
+    QFile::remove(gone);
+    QAction* recent = recentEntry(gone);
+    ASSERT_NE(recent, nullptr);
+    recent->trigger();
+    EXPECT_FALSE(app.OpenDocumentFile(write("photo.png", picture(6), "PNG")));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"Can not open the file!", strings::unsupportedPicture}));
+    EXPECT_EQ(app.RecentFiles().Files(), QStringList({good}));
+    EXPECT_EQ(shownPicture(), picture(4));
+    EXPECT_EQ(frame().windowTitle().toStdString(), "good.bmp - Kavro");
+}
+
+// Saving writes the result (JSON Lines) or the annotated picture (PNG), never
+// over the picture, and replaces an old file only once the new one is whole.
+class SaveTest : public OpenTest {
+protected:
+    void SetUp() override {
+        OpenTest::SetUp();
+        app.SetOutputChooser(
+            [this](QWidget*, const QString& suggestion, std::span<const OutputFormat> formats) {
+                suggestions << suggestion;
+                offered.assign(formats.begin(), formats.end());
+                return target;
+            });
+    }
+    void saveAs(const QString& file, OutputFormat format) {
+        target = OutputTarget{file, format};
+        frame().Commands().fileSaveAs->trigger();
+    }
+
+    std::optional<OutputTarget> target;
+    QStringList suggestions;
+    std::vector<OutputFormat> offered;
+};
+
+TEST_F(SaveTest, SaveIsOfferedOnlyWithAResult) {
+    EXPECT_FALSE(frame().Commands().fileSave->isEnabled());
+    EXPECT_FALSE(frame().Commands().fileSaveAs->isEnabled());
+    target = OutputTarget{path("nothing.jsonl"), OutputFormat::jsonLines};
+    app.OnFileSave(); // as if Ctrl+S reached it anyway
+    EXPECT_FALSE(QFileInfo::exists(path("nothing.jsonl")));
+    ASSERT_TRUE(app.OpenDocumentFile(bitmap("car.bmp", 7)));
+    EXPECT_TRUE(frame().Commands().fileSave->isEnabled());
+    EXPECT_TRUE(frame().Commands().fileSaveAs->isEnabled());
+}
+
+TEST_F(SaveTest, SaveAfterOpenLeavesTheSourcePictureAsItWas) {
+    const QString source = bitmap("car.bmp", 8);
+    const QByteArray before = contentOf(source);
+    ASSERT_TRUE(app.OpenDocumentFile(source));
+    const QString link = path("link.bmp");
+    ASSERT_TRUE(QFile::link(source, link));
+    for (const QString& over : {source, link}) {
+        target = OutputTarget{over, OutputFormat::jsonLines};
+        frame().Commands().fileSave->trigger(); // not saved yet: asks where
+    }
+    EXPECT_EQ(suggestions, QStringList({path("car"), path("car")}));
+    EXPECT_EQ(offered, (std::vector{OutputFormat::annotatedPng, OutputFormat::jsonLines}));
+    EXPECT_EQ(messages, (std::vector<std::string>(2, strings::sourcePictureProtected)));
+    EXPECT_EQ(contentOf(source), before);
+}
+
+TEST_F(SaveTest, SaveAsPngWritesTheAnnotatedPictureAndSaveWritesItAgain) {
+    ASSERT_TRUE(app.OpenDocumentFile(bitmap("car.bmp", 9)));
+    const QString png = path("car.png");
+    saveAs(png, OutputFormat::annotatedPng);
+    const QImage saved(png, "PNG");
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
+              annotatedPicture(picture(9), view().GetSession().result));
+    EXPECT_NE(saved.convertToFormat(QImage::Format_RGB32), picture(9));
+
+    QFile::remove(png);
+    target.reset();
+    suggestions.clear();
+    frame().Commands().fileSave->trigger(); // saved before: no question
+    EXPECT_TRUE(suggestions.isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(png));
+
+    ASSERT_TRUE(app.OpenDocumentFile(bitmap("other.bmp", 10)));
+    frame().Commands().fileSave->trigger(); // another picture: asks again
+    EXPECT_EQ(suggestions, QStringList({path("other")}));
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(SaveTest, SaveAsJsonWritesTheLineOfKavroCli) {
+    PlateTruth truth{};
+    const QString scene = writeScene("scene.jpg", 7001, &truth);
+    ASSERT_TRUE(app.OpenDocumentFile(scene));
+    saveAs(path("scene.jsonl"), OutputFormat::jsonLines);
+
+    QProcess cli;
+    cli.start(QStringLiteral(KAVRO_CLI), {QStringLiteral("--json"), scene});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    // Everything but the time taken is the same.
+    const QRegularExpression time(QStringLiteral("\"elapsed_ms\":[0-9.e+-]+"));
+    const QString saved = QString::fromUtf8(contentOf(path("scene.jsonl")));
+    const QString printed = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_EQ(QString(saved).remove(time), QString(printed).remove(time));
+    EXPECT_EQ(saved.count(QLatin1Char('\n')), 1);
+    EXPECT_TRUE(saved.contains(QStringLiteral("\"text\":\"") + QString::fromStdString(truth.text)))
+        << saved.toStdString();
+}
+
+TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {
+    ASSERT_TRUE(app.OpenDocumentFile(bitmap("car.bmp", 11)));
+    const QByteArray old = "the old result\n";
+    const QString file = writeBytes("result.jsonl", old);
+    // Files may grow to 8 bytes only while the result is written.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit limited = previous;
+    limited.rlim_cur = 8;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    saveAs(file, OutputFormat::jsonLines);
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(messages, std::vector<std::string>{strings::saveDocumentFailed});
+    EXPECT_EQ(contentOf(file), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"car.bmp", "result.jsonl"}));
+
+    messages.clear();
+    saveAs(file, OutputFormat::jsonLines); // Save As again once the disk takes it
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(contentOf(file).startsWith("{\"file\":"));
 }
 
 TEST_F(ShellTest, PrintingDrawsTheView) {

@@ -3,12 +3,10 @@
 #include "res/string_table.h"
 
 #include <QFile>
-#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QUrl>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -26,20 +24,6 @@ protected:
     QImage expectedPicture(int seed) { return testPicture(pictureWidth, pictureHeight, seed); }
     QString goodBitmap(const QString& name, int seed) {
         return write(name, expectedPicture(seed), "BMP");
-    }
-    void drop(const QStringList& paths) {
-        QMimeData data;
-        QList<QUrl> urls;
-        for (const QString& p : paths) {
-            urls << QUrl::fromLocalFile(p);
-        }
-        data.setUrls(urls);
-        const QPoint at(50, 50);
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view().viewport(), &enter);
-        ASSERT_TRUE(enter.isAccepted());
-        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::NoButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(view().viewport(), &dropped);
     }
     void rightClick(QPoint at) { QTest::mouseClick(view().viewport(), Qt::RightButton, {}, at); }
 };
@@ -152,13 +136,20 @@ TEST_F(ViewTest, OpenCommandReadsTheChosenFile) {
     EXPECT_EQ(recognised.count(), 0);
 }
 
-TEST_F(ViewTest, BatchButtonDoesNothing) {
+TEST_F(ViewTest, BatchCommandsAskForAFolderAndCancellingChangesNothing) {
     view().ProcessImageFile(goodBitmap("car.bmp", 13));
-    QSignalSpy recognised(&view(), &CKavroView::resultUpdated);
+    QSignalSpy requested(&view(), &CKavroView::batchRequested);
     const QImage before = render();
+    int asked = 0;
+    view().SetFolderChooser([&] {
+        ++asked;
+        return QString();
+    });
     EXPECT_TRUE(frame().BatchButton().isEnabled());
     frame().BatchButton().trigger();
-    EXPECT_EQ(recognised.count(), 0);
+    frame().Commands().fileBatch->trigger();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(requested.count(), 0);
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(render(), before);
 }
