@@ -10,18 +10,38 @@
 #include <memory>
 #include <new>
 
-std::vector<PlateReport> platesOf(const RecognitionResult& result) {
+namespace {
+
+double toTenth(double value) {
+    return std::round(value * 10) / 10;
+}
+
+PlateReport reportOf(const FoundPlate& found) {
+    PlateReport plate;
+    plate.text = plateNumberText(found);
+    plate.format = found.formatIndex;
+    plate.type = plateTypeText(found);
+    plate.confidence = found.confidence;
+    for (int p = 0; p < codeCount(found); ++p) {
+        plate.scores.push_back(found.charScore[static_cast<std::size_t>(p)]);
+    }
+    for (std::size_t c = 0; c < quadCornerCount; ++c) {
+        plate.corners[c] = {toTenth(found.corners.corners[c].x),
+                            toTenth(found.corners.corners[c].y)};
+    }
+    return plate;
+}
+
+} // namespace
+
+std::vector<PlateReport> platesOf(const PictureSession& session) {
     std::vector<PlateReport> plates;
-    for (int i = result.count - 1; i >= 0; --i) {
-        PlateReport plate;
-        plate.text = plateNumberText(result, i);
-        plate.format = result.formatIndex[i];
-        plate.type = plateTypeText(result, i);
-        plate.confidence = result.confidence[i];
-        for (int p = 0; p < plateTextLength && result.text[i][p] != 0; ++p) {
-            plate.scores.push_back(result.charScore[i][p]);
-        }
-        plates.push_back(std::move(plate));
+    const auto shown = static_cast<std::size_t>(session.result.count);
+    for (std::size_t i = shown; i-- > 0;) {
+        plates.push_back(reportOf(session.plates[i]));
+    }
+    for (std::size_t i = shown; i < session.plates.size(); ++i) {
+        plates.push_back(reportOf(session.plates[i]));
     }
     return plates;
 }
@@ -55,7 +75,7 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
     try {
         if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);
-            report.plates = platesOf(session.result);
+            report.plates = platesOf(session);
             // Nothing shows the picture again: its pixels and planes go before the
             // next file is decoded, so that two decoded pictures never wait side by side.
             session.picture = CDib{};
@@ -110,7 +130,8 @@ std::string jsonLine(const FileReport& report) {
                                     {"format", plate.format},
                                     {"type", plate.type},
                                     {"confidence", plate.confidence},
-                                    {"scores", plate.scores}});
+                                    {"scores", plate.scores},
+                                    {"corners", plate.corners}});
     }
     object["elapsed_ms"] = std::round(report.elapsedMs * 1000) / 1000;
     return object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);

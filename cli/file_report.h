@@ -3,6 +3,7 @@
 
 #include "app/driver/picture_session.h"
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,12 +14,15 @@ struct PlateReport {
     std::string type;
     int confidence = 0;
     std::vector<int> scores;
+    // Picture pixels, clockwise from the top left, rounded to a tenth.
+    std::array<std::array<double, 2>, quadCornerCount> corners{};
 };
 
 struct FileReport {
     std::string file;
-    std::optional<std::string> error;  // set when the file could not be read
-    std::vector<PlateReport> plates;   // last stored plate first, as the desktop lists them
+    std::optional<std::string> error; // set when the file could not be read
+    // The desktop's plates, last stored first as it lists them, then the other plates found.
+    std::vector<PlateReport> plates;
     std::vector<std::string> warnings; // the decoder's, for damaged data it read anyway
     double elapsedMs = 0;              // reading, decoding and recognition
 };
@@ -32,8 +36,9 @@ FileReport reportFile(PictureSession& session, const std::string& path);
 // allocated from one file to the next.
 PictureSession& threadSession();
 
-// The stored plates of `result`, the one stored last first.
-std::vector<PlateReport> platesOf(const RecognitionResult& result);
+// The plates of the session's last read: those the desktop shows, the one
+// stored last first, then the other plates found.
+std::vector<PlateReport> platesOf(const PictureSession& session);
 
 // "FILE: 浙B12345 小型汽车 - 蓝底白字 (93)", plates joined by "; ",
 // "FILE: 无法识别车牌！" or "FILE: error: MESSAGE".

@@ -145,7 +145,7 @@ bool CKavroView::ShowBatchFile(const QString& path) {
 FileReport CKavroView::Report() const {
     FileReport report;
     report.file = m_picturePath.toStdString();
-    report.plates = platesOf(m_session.result);
+    report.plates = platesOf(m_session);
     report.elapsedMs = m_elapsedMs;
     return report;
 }

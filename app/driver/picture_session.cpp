@@ -100,6 +100,7 @@ bool readPicture(PictureSession& session, const std::filesystem::path& path, Pic
     }
     session.picture = std::move(picture);
     session.result = {};
+    session.plates.clear();
     return true;
 }
 
@@ -112,6 +113,6 @@ bool recogniseCurrent(PictureSession& session) {
         context.convertPlanes();
         computeEdge(context);
     }
-    recognisePlates(context, session.result);
+    session.plates = findPlates(context, session.result);
     return true;
 }

@@ -4,6 +4,7 @@
 // The desktop program and the command-line tool both go through it.
 
 #include "engine/context/recognition_context.h"
+#include "engine/find/found_plate.h"
 #include "engine/recognise/recognition_result.h"
 #include "image/dib.h"
 
@@ -27,7 +28,8 @@ enum class ReadFor { display, batch };
 struct PictureSession {
     CDib picture; // empty after a batch read of a top-down picture
     RecognitionContext context;
-    RecognitionResult result{};
+    RecognitionResult result{}; // at most two plates, as the desktop program shows them
+    FoundPlates plates;         // every plate found: those of `result` first, in its order
 };
 
 // Reads `path` with `reader` into the session's picture; on success prepares
@@ -37,6 +39,7 @@ struct PictureSession {
 bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader,
                  ReadFor use = ReadFor::display);
 
-// Recognises the prepared picture again, if there is one; true when it ran. A
-// search of a picture whose planes are pending fills them first.
+// Recognises the prepared picture again, if there is one, into `result` and
+// `plates`; true when it ran. A search of a picture whose planes are pending
+// fills them first.
 bool recogniseCurrent(PictureSession& session);

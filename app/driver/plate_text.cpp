@@ -6,30 +6,27 @@
 
 namespace {
 
-std::size_t textLength(const RecognitionResult& result, int plate) {
-    const auto& text = result.text[plate];
+std::size_t textLength(const PlateCodes& text) {
     return static_cast<std::size_t>(std::find(text.begin(), text.end(), 0) - text.begin());
 }
 
-} // namespace
-
-std::string plateNumberText(const RecognitionResult& result, int plate) {
+std::string numberText(const PlateCodes& text) {
     std::string number;
-    const std::size_t length = textLength(result, plate);
+    const std::size_t length = textLength(text);
     for (std::size_t i = 0; i < length; ++i) {
-        number += displayCharacter(result.text[plate][i]);
+        number += displayCharacter(text[i]);
     }
     return number;
 }
 
-std::string plateTypeText(const RecognitionResult& result, int plate) {
-    switch (result.formatIndex[plate]) {
+std::string typeText(const PlateCodes& text, int formatIndex) {
+    switch (formatIndex) {
     case 1:
         return "小型汽车 - 蓝底白字";
     case 2:
     case 3: {
-        const std::size_t length = textLength(result, plate);
-        const bool learner = length > 0 && result.text[plate][length - 1] == learnerCode;
+        const std::size_t length = textLength(text);
+        const bool learner = length > 0 && text[length - 1] == learnerCode;
         return learner ? "教练车 - 黄底黑字" : "大型汽车 - 黄底黑字";
     }
     case 4:
@@ -41,4 +38,22 @@ std::string plateTypeText(const RecognitionResult& result, int plate) {
     default:
         return {};
     }
+}
+
+} // namespace
+
+std::string plateNumberText(const RecognitionResult& result, int plate) {
+    return numberText(result.text[plate]);
+}
+
+std::string plateNumberText(const FoundPlate& plate) {
+    return numberText(plate.text);
+}
+
+std::string plateTypeText(const RecognitionResult& result, int plate) {
+    return typeText(result.text[plate], result.formatIndex[plate]);
+}
+
+std::string plateTypeText(const FoundPlate& plate) {
+    return typeText(plate.text, plate.formatIndex);
 }

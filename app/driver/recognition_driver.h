@@ -3,6 +3,7 @@
 // corners of a plate-corner trailer the plate is cut out along them and read as
 // a blue plate; otherwise the picture is searched for plates.
 
+#include "engine/find/row_search.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/recognition_result.h"
 
@@ -14,15 +15,14 @@ struct RecognitionContext;
 // the working width) gets its rows spread over the same stretch, no more of them than a
 // plane three times as tall as wide has: the search's work stays bounded whatever the
 // picture's shape.
-struct ScanRows {
-    int first = 0;
-    int spacing = 0;
-    int count = 0;
-};
 ScanRows planScanRows(int planeHeight);
 
 // Clears `result`, fills it and returns its count.
 int recognisePlates(RecognitionContext& context, RecognitionResult& result);
+
+// The same, and returns every plate found with its corners in pixels of the
+// prepared picture; the plates of `result` come first, in its order.
+FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result);
 
 // The trailer's corners, given in the picture scaled to the working width, in
 // pixels of the prepared picture itself.

@@ -188,9 +188,7 @@ struct GatheredRow {
 class GatheredRows {
 public:
     GatheredRows(const SourcePicture& picture, const ColumnSampling& columns)
-        : pixels_(picture.pixels.data()),
-          rowBytes_(static_cast<std::ptrdiff_t>(picture.width) * bytesPerPixel), columns_(columns) {
-    }
+        : pixels_(picture.pixels.data()), rowBytes_(picture.rowBytes()), columns_(columns) {}
 
     // Source row `sourceRow`, gathered if need be into the slot that does not hold `keep`.
     const GatheredRow& row(int sourceRow, int keep) {
@@ -296,7 +294,7 @@ void copySourceImage(const SourcePicture& picture, std::uint8_t* destination) {
 
 void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geometry,
                          const ColourPlanes& planes) {
-    const auto rowBytes = static_cast<std::ptrdiff_t>(picture.width) * bytesPerPixel;
+    const std::ptrdiff_t rowBytes = picture.rowBytes();
     const std::uint8_t* const pixels = picture.pixels.data();
     const int lastRow = picture.height - 1;
     const bool direct = picture.width == workingWidth;

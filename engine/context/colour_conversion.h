@@ -2,6 +2,7 @@
 // Resampling of a 24-bit picture to the working width and its conversion into the
 // colour, hue/chroma, green, blue, yellow, grey and inverse-grey planes.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -21,6 +22,13 @@ struct SourcePicture {
     int width;
     int height;
     bool bottomUp; // the first row in pixels is the picture's bottom row
+    // Bytes from one row to the next; 0 for rows without gaps. A window of a
+    // larger picture has that picture's rows.
+    std::ptrdiff_t rowStride = 0;
+
+    std::ptrdiff_t rowBytes() const {
+        return rowStride != 0 ? rowStride : static_cast<std::ptrdiff_t>(width) * 3;
+    }
 };
 
 // Destinations of the conversion, each planeHeight rows of 512 pixels.

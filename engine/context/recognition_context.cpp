@@ -166,6 +166,8 @@ void install(RecognitionContext& context, PictureBuffers& buffers, const PlaneGe
     context.planeRowOffset = bottomUp
                                  ? geometry.scaledHeight - geometry.planeHeight - geometry.skipRows
                                  : geometry.skipRows;
+    context.frame = {{0, static_cast<double>(context.planeRowOffset)},
+                     static_cast<double>(width) / workingWidth};
 }
 
 } // namespace
@@ -192,6 +194,7 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
     convertColourPlanes(picture, geometry, colourPlanesOf(buffers));
     install(*this, buffers, geometry, width, height, bottomUp);
     planesPending_ = false;
+    viewed_ = {};
 }
 
 void RecognitionContext::adoptImage(std::unique_ptr<std::uint8_t[]> pixels, int width, int height,
@@ -208,6 +211,7 @@ void RecognitionContext::adoptImage(std::unique_ptr<std::uint8_t[]> pixels, int 
                             colourPlanesOf(buffers));
     }
     install(*this, buffers, geometry, width, height, false);
+    viewed_ = {};
 }
 
 void RecognitionContext::convertPlanes() {
@@ -217,4 +221,43 @@ void RecognitionContext::convertPlanes() {
     convertColourPlanes(topDownPicture(sourceImage.get(), imageWidth, imageHeight),
                         planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
     planesPending_ = false;
+}
+
+void RecognitionContext::prepareView(const RecognitionContext& picture,
+                                     const PictureWindow& window) {
+    const PicturePixels whole = picture.source();
+    if (&picture == this) {
+        throw std::invalid_argument("a context cannot view its own picture");
+    }
+    if (whole.pixels == nullptr || window.left < 0 || window.top < 0 || window.width <= 0 ||
+        window.height <= 0 || window.width > whole.width - window.left ||
+        window.height > whole.height - window.top) {
+        throw std::invalid_argument("the window does not lie inside the picture");
+    }
+    const PlaneGeometry geometry = checkedGeometry(window.width, window.height);
+    if (geometry.planeHeight == 0) {
+        throw std::invalid_argument("the window is too wide for its height");
+    }
+    PictureBuffers buffers(*this, 0, geometry.planeHeight, true);
+    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(bytesPerPixel) * whole.width;
+    const std::size_t first =
+        static_cast<std::size_t>(window.top) * static_cast<std::size_t>(rowBytes) +
+        bytesPerPixel * static_cast<std::size_t>(window.left);
+    const std::size_t wholeBytes = bytesPerPixel * static_cast<std::size_t>(whole.width) *
+                                   static_cast<std::size_t>(whole.height);
+    const SourcePicture cut{
+        {whole.pixels + first, wholeBytes - first}, window.width, window.height, false, rowBytes};
+    convertColourPlanes(cut, geometry, colourPlanesOf(buffers));
+    install(*this, buffers, geometry, window.width, window.height, false);
+    frame.offset.x += window.left / frame.scale;
+    frame.offset.y += window.top / frame.scale;
+    planesPending_ = false;
+    viewed_ = whole;
+}
+
+PicturePixels RecognitionContext::source() const {
+    if (viewed_.pixels != nullptr) {
+        return viewed_;
+    }
+    return {sourceImage.get(), imageWidth, imageHeight};
 }

@@ -3,6 +3,7 @@
 // 512-wide working planes derived from it, the rectified plate slots and the label
 // plane that localisation works in.
 
+#include "engine/primitives/geometry.h"
 #include "image/picture_limits.h"
 
 #include <array>
@@ -14,6 +15,21 @@ inline constexpr int workingWidth = 512;                  // planeWidth of every
 inline constexpr int plateWidth = 384, plateHeight = 116; // rectified plate slots
 inline constexpr int plateSlotCount = 2;
 inline constexpr int binaryPlaneCount = 8;
+
+// A picture's pixels, blue-green-red rows of width*3 bytes, top-down.
+struct PicturePixels {
+    const std::uint8_t* pixels = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
+// A window of a picture, in its pixels.
+struct PictureWindow {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
 
 // Per working row: five counters owned by localisation, then the row's first entry
 // in labelPlane.
@@ -51,6 +67,17 @@ struct RecognitionContext {
     // True while the working planes of the picture wait for convertPlanes.
     bool planesPending() const { return planesPending_; }
 
+    // Derives the working planes from `window` of the prepared picture of `picture`
+    // (whose working planes need not be filled), resampled to the working width, without
+    // copying the picture: plates are then warped from that picture, which must outlive
+    // this use. imageWidth and imageHeight become the window's size, `frame` maps the
+    // planes into the picture. Throws std::invalid_argument for a window that does not lie
+    // inside the picture or whose working planes would be empty.
+    void prepareView(const RecognitionContext& picture, const PictureWindow& window);
+
+    // The picture plates are warped from: sourceImage, or the picture a view was cut from.
+    PicturePixels source() const;
+
     std::unique_ptr<std::uint8_t[]> sourceImage, colourPlane, hsvPlane, workPlane, greenPlane,
         bluePlane, yellowPlane, grayPlane, inverseGrayPlane, edgePlane;
     std::array<std::unique_ptr<std::uint8_t[]>, plateSlotCount> plateImages, platePlanes;
@@ -61,7 +88,12 @@ struct RecognitionContext {
     std::int32_t planeRowOffset = 0;
     std::unique_ptr<std::int32_t[]> labelPlane;
     std::unique_ptr<LabelRow[]> rowTable;
+    // Where the working planes lie in the picture plates are warped from.
+    ViewFrame frame;
+    // The corners, in pixels of that picture, of the plate last warped into each slot.
+    std::array<Quad<double>, plateSlotCount> plateCorners{};
 
 private:
     bool planesPending_ = false;
+    PicturePixels viewed_; // the picture of a view; none for a picture of its own
 };

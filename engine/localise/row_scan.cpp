@@ -218,8 +218,9 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
 }
 
 void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
-                 std::span<const std::uint8_t> warp) {
-    std::copy(warp.begin(), warp.end(), plateSlot(context, result));
+                 const KeptWarp& warp) {
+    std::copy(warp.image.begin(), warp.image.end(), plateSlot(context, result));
+    context.plateCorners[static_cast<std::size_t>(result.count)] = warp.corners;
 }
 
 int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
@@ -256,7 +257,9 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
             const int format = offered[static_cast<std::size_t>(i)];
             if (searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result) != 0) {
                 const std::uint8_t* slot = plateSlot(context, result);
-                warpsOut[static_cast<std::size_t>(accepted)].assign(slot, slot + warpImageBytes);
+                KeptWarp& kept = warpsOut[static_cast<std::size_t>(accepted)];
+                kept.image.assign(slot, slot + warpImageBytes);
+                kept.corners = context.plateCorners[static_cast<std::size_t>(result.count)];
                 formatsOut[static_cast<std::size_t>(accepted++)] = format;
             }
         }

@@ -3,6 +3,8 @@
 // of the edge plane, the densest stretch of short runs, the plate colours along
 // it and the plate formats they allow, each handed to the character-box search.
 
+#include "engine/primitives/geometry.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -14,8 +16,13 @@ struct RecognitionResult;
 
 inline constexpr int maxRowFormats = 3;
 using RowFormats = std::array<int, maxRowFormats>;
-// The warped plate image of each accepted format, in the order of the formats.
-using RowWarps = std::array<std::vector<std::uint8_t>, maxRowFormats>;
+// A warped plate image and its corners in the picture.
+struct KeptWarp {
+    std::vector<std::uint8_t> image;
+    Quad<double> corners;
+};
+// The warp of each accepted format, in the order of the formats.
+using RowWarps = std::array<KeptWarp, maxRowFormats>;
 
 // Colour classes of the tally, numbered as the format selection uses them
 // (class 2 is never counted).
@@ -66,6 +73,6 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
 int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
                     RecognitionResult& result, RowFormats& formatsOut, RowWarps& warpsOut);
 
-// Puts a kept plate image back into the slot of the next plate.
+// Puts a kept plate image and its corners back into the slot of the next plate.
 void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
-                 std::span<const std::uint8_t> warp);
+                 const KeptWarp& warp);

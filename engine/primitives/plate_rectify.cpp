@@ -4,8 +4,8 @@
 #include "engine/context/recognition_context.h"
 #include "engine/primitives/histogram.h"
 #include "engine/primitives/line_fit.h"
-#include "engine/primitives/plate_warp.h"
 #include "engine/primitives/plate_edges.h"
+#include "engine/primitives/plate_warp.h"
 #include "engine/recognise/recognition_result.h"
 
 #include <array>
@@ -219,15 +219,13 @@ bool usableSide(const FixedLine& side) {
 
 // The four corners in picture pixels, or none when two borders do not meet.
 std::optional<PlateCorners> cornersOf(const Borders& borders, const RecognitionContext& context) {
-    const double scale = static_cast<double>(context.imageWidth) /
-                         (static_cast<double>(context.planeWidth) * sixteenths);
-    const int rowOffset = context.planeRowOffset * sixteenths;
     const auto corner = [&](const FixedLine& side, const FixedLine& row) -> std::optional<Corner> {
         const std::optional<FixedCorner> meet = intersectLines(side, row);
         if (!meet) {
             return std::nullopt;
         }
-        return Corner{meet->x * scale, (meet->y + rowOffset) * scale};
+        return context.frame.toPicture(
+            {static_cast<double>(meet->x) / sixteenths, static_cast<double>(meet->y) / sixteenths});
     };
     const auto topLeft = corner(borders.left, borders.top);
     const auto topRight = corner(borders.right, borders.top);
@@ -285,7 +283,16 @@ int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionCon
     if (!corners) {
         return 0;
     }
-    return warpPlateFromCorners(context.plateImages[static_cast<std::size_t>(result.count)].get(),
-                                *corners, context.sourceImage.get(), context.imageWidth,
-                                context.imageHeight);
+    const auto slot = static_cast<std::size_t>(result.count);
+    const PicturePixels source = context.source();
+    const int warped = warpPlateFromCorners(context.plateImages[slot].get(), *corners,
+                                            source.pixels, source.width, source.height);
+    if (warped != 0) {
+        context.plateCorners[slot] = plateQuad(*corners);
+    }
+    return warped;
+}
+
+Quad<double> plateQuad(const PlateCorners& corners) {
+    return {{corners.topLeft, corners.topRight, corners.bottomRight, corners.bottomLeft}};
 }

@@ -3,6 +3,8 @@
 // 8 x 8 system of the four corner correspondences, its solution in 2^18 fixed
 // point, and the integer warp that resamples the picture through it.
 
+#include "engine/primitives/geometry.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -17,10 +19,7 @@ inline constexpr int warpImageBytes = warpWidth * warpHeight * warpPixelBytes;
 inline constexpr int plateSystemSize = 8;
 
 // A point in source-picture pixels.
-struct Corner {
-    double x;
-    double y;
-};
+using Corner = Point<double>;
 
 // The plate's corners in the picture; they correspond to the rectangle's corners
 // (0, 0), (383, 0), (0, 115) and (383, 115) in this order.

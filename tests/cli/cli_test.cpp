@@ -109,6 +109,25 @@ TEST_F(CliFiles, JsonLinesKeepTheContract) {
               (nlohmann::json{{"file", bad}, {"error", "Not a JPEG file: starts with 0x42 0x58"}}));
 }
 
+// A plate's corners go out clockwise from the top left, each to a tenth of a pixel.
+TEST(Cli, JsonPlatesCarryTheirCorners) {
+    FileReport report;
+    report.file = "plate.jpg";
+    PlateReport plate;
+    plate.text = "皖A12345";
+    plate.format = 1;
+    plate.confidence = 90;
+    plate.scores = {90, 91, 92, 93, 94, 95, 96};
+    plate.corners = {{{100.5, 200}, {220.3, 198.1}, {221, 240}, {99.9, 242.2}}};
+    report.plates.push_back(plate);
+    const auto object = nlohmann::json::parse(jsonLine(report));
+    EXPECT_EQ(
+        object["plates"][0]["corners"],
+        nlohmann::json::parse("[[100.5, 200.0], [220.3, 198.1], [221.0, 240.0], [99.9, 242.2]]"));
+    EXPECT_NE(jsonLine(report).find("[[100.5,200.0],[220.3,198.1]"), std::string::npos)
+        << jsonLine(report);
+}
+
 TEST_F(CliFiles, WorkersKeepTheInputOrder) {
     std::string arguments = "-j 2";
     std::vector<std::string> expected;

@@ -82,6 +82,17 @@ std::string readAlongCorners(PictureSession& session, const PlateTruth& truth, i
                                                                 : std::string{};
 }
 
+// The found corners lie within `tolerance` pixels of the true ones: the trailer
+// rounds them to whole pixels of the 512-wide frame.
+void expectCornersNear(const Quad<double>& found, const PlateTruth& truth, double tolerance) {
+    const std::array<PlateCorner, quadCornerCount> clockwise = {topLeft, topRight, bottomRight,
+                                                                bottomLeft};
+    for (std::size_t c = 0; c < quadCornerCount; ++c) {
+        EXPECT_NEAR(found.corners[c].x, truth.corners[clockwise[c]].x(), tolerance) << c;
+        EXPECT_NEAR(found.corners[c].y, truth.corners[clockwise[c]].y(), tolerance) << c;
+    }
+}
+
 // The letters and digits of a plate: everything after the province character.
 std::string afterProvince(const RecognitionResult& result) {
     const std::string text = plateNumberText(result, 0);
@@ -109,6 +120,9 @@ TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
         if (read) {
             EXPECT_GE(result.confidence[0], 70) << truth.text;
         }
+        ASSERT_EQ(session.plates.size(), 1u);
+        expectCornersNear(session.plates[0].corners, truth,
+                          static_cast<double>(session.context.imageWidth) / frameWidth);
     }
     // The scenes draw 皖 and the letters and digits from real plate crops, the
     // miscut, blurred and cut-short ones left out; every other province comes

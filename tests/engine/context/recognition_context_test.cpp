@@ -254,16 +254,24 @@ TEST(RecognitionContext, PictureTakenFromTheContextItself) {
 }
 
 // Bytes of each plane the colour conversion fills, and of the picture's copy.
-std::vector<std::vector<std::uint8_t>> convertedBytes(const RecognitionContext& c) {
+std::vector<std::uint8_t> bytesOf(const std::unique_ptr<std::uint8_t[]>& buffer, std::size_t size) {
+    return std::vector<std::uint8_t>(buffer.get(), buffer.get() + size);
+}
+
+// The working planes the colour conversion fills.
+std::vector<std::vector<std::uint8_t>> planeBytes(const RecognitionContext& c) {
     const std::size_t plane = std::size_t{512} * c.planeHeight;
-    const std::size_t source = std::size_t{3} * c.imageWidth * c.imageHeight;
-    const auto bytes = [](const std::unique_ptr<std::uint8_t[]>& buffer, std::size_t size) {
-        return std::vector<std::uint8_t>(buffer.get(), buffer.get() + size);
-    };
-    return {bytes(c.sourceImage, source), bytes(c.colourPlane, plane * 3),
-            bytes(c.hsvPlane, plane * 3), bytes(c.greenPlane, plane),
-            bytes(c.bluePlane, plane),    bytes(c.yellowPlane, plane),
-            bytes(c.grayPlane, plane),    bytes(c.inverseGrayPlane, plane)};
+    return {bytesOf(c.colourPlane, plane * 3), bytesOf(c.hsvPlane, plane * 3),
+            bytesOf(c.greenPlane, plane),      bytesOf(c.bluePlane, plane),
+            bytesOf(c.yellowPlane, plane),     bytesOf(c.grayPlane, plane),
+            bytesOf(c.inverseGrayPlane, plane)};
+}
+
+// The picture copy and the working planes.
+std::vector<std::vector<std::uint8_t>> convertedBytes(const RecognitionContext& c) {
+    std::vector<std::vector<std::uint8_t>> bytes = planeBytes(c);
+    bytes.push_back(bytesOf(c.sourceImage, std::size_t{3} * c.imageWidth * c.imageHeight));
+    return bytes;
 }
 
 // A copy of the picture's pixels, as a buffer to hand over.
@@ -330,6 +338,65 @@ TEST(RecognitionContext, RefusedAdoptionKeepsThePreviousPicture) {
     EXPECT_FALSE(context.planesPending());
     EXPECT_EQ(context.imageHeight, 100);
     EXPECT_EQ(rowLevels(context), levelRange(18, 64, +1));
+}
+
+struct ViewCase {
+    int width, height;
+    PictureWindow window;
+};
+
+class Views : public testing::TestWithParam<ViewCase> {};
+
+// A window viewed in place gives the planes of the same window cut out and prepared as a
+// picture of its own; the frame maps working pixels to the picture, and plates are then
+// warped from the whole picture.
+TEST_P(Views, EqualTheWindowPreparedFromACopy) {
+    const auto [width, height, window] = GetParam();
+    const TestPicture picture = patternedPicture(width, height);
+    RecognitionContext whole;
+    whole.prepareImage(picture.span(), width, height, false);
+    const TestPicture cut = makePicture(window.width, window.height, [&](int x, int y) {
+        const std::size_t at = 3 * (static_cast<std::size_t>(window.top + y) * width +
+                                    static_cast<std::size_t>(window.left + x));
+        return Bgr{picture.pixels[at], picture.pixels[at + 1], picture.pixels[at + 2]};
+    });
+    RecognitionContext copied;
+    copied.prepareImage(cut.span(), window.width, window.height, false);
+
+    RecognitionContext view;
+    view.prepareView(whole, window);
+    EXPECT_EQ(view.planeHeight, copied.planeHeight);
+    EXPECT_EQ(planeBytes(view), planeBytes(copied));
+    EXPECT_EQ(view.source().pixels, whole.sourceImage.get());
+    EXPECT_EQ(view.source().width, width);
+    const double scale = static_cast<double>(window.width) / workingWidth;
+    const Point<double> corner = view.frame.toPicture({0, 0});
+    EXPECT_DOUBLE_EQ(corner.x, window.left);
+    EXPECT_DOUBLE_EQ(corner.y, window.top + copied.planeRowOffset * scale);
+    const Point<double> far = view.frame.toPicture({workingWidth, 64});
+    EXPECT_NEAR(far.x, window.left + window.width, 1e-9);
+    EXPECT_NEAR(far.y, corner.y + 64 * scale, 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, Views,
+                         testing::Values(ViewCase{1600, 1200, {300, 200, 512, 384}},
+                                         ViewCase{1600, 1200, {1000, 900, 600, 300}},
+                                         ViewCase{400, 300, {17, 50, 200, 150}},
+                                         ViewCase{640, 480, {0, 0, 640, 480}}));
+
+TEST(RecognitionContext, RefusesWindowsOutsideThePicture) {
+    const TestPicture picture = patternedPicture(640, 480);
+    RecognitionContext whole;
+    whole.prepareImage(picture.span(), 640, 480, false);
+    RecognitionContext view;
+    for (const PictureWindow window :
+         {PictureWindow{-1, 0, 100, 100}, PictureWindow{0, 0, 641, 100},
+          PictureWindow{600, 400, 41, 80}, PictureWindow{0, 0, 640, 40}}) {
+        EXPECT_THROW(view.prepareView(whole, window), std::invalid_argument);
+    }
+    EXPECT_THROW(whole.prepareView(whole, {0, 0, 100, 100}), std::invalid_argument);
+    RecognitionContext empty;
+    EXPECT_THROW(view.prepareView(empty, {0, 0, 10, 10}), std::invalid_argument);
 }
 
 } // namespace

@@ -215,4 +215,40 @@ TEST(RectifyPlate, RejectsAPlateWithoutALeftBorder) {
     EXPECT_EQ(rectifyPlate(1, scene.boxes, *scene.context, RecognitionResult{}), 0);
 }
 
+// The plate's corners lie on its borders (the bright pixels just outside it), in
+// pixels of the picture the planes were prepared from, also when that is a window of a
+// larger picture.
+TEST(RectifyPlate, KeepsTheCornersInPicturePixels) {
+    PlateScene scene(105);
+    ASSERT_EQ(rectifyPlate(1, scene.boxes, *scene.context, RecognitionResult{}), 1);
+    const Quad<double> corners = scene.context->plateCorners[0];
+    const Quad<double> borders{{{{105, 104}, {406, 104}, {406, 195}, {105, 195}}}};
+    for (std::size_t c = 0; c < quadCornerCount; ++c) {
+        EXPECT_NEAR(corners.corners[c].x, borders.corners[c].x, 1.5) << c;
+        EXPECT_NEAR(corners.corners[c].y, borders.corners[c].y, 1.5) << c;
+    }
+
+    // The same picture inside a larger one, seen through a window around it.
+    constexpr int left = 300;
+    constexpr int top = 100;
+    constexpr int wideWidth = 1024;
+    std::vector<std::uint8_t> wide(std::size_t{3} * wideWidth * 512, 90);
+    const std::uint8_t* scenePixels = scene.context->sourceImage.get();
+    for (int y = 0; y < 256; ++y) {
+        std::copy_n(scenePixels + y * 512 * 3, 512 * 3,
+                    wide.begin() + ((top + y) * wideWidth + left) * 3);
+    }
+    RecognitionContext picture;
+    picture.prepareImage(wide, wideWidth, 512, false);
+    RecognitionContext view;
+    view.prepareView(picture, {left, top, 512, 256});
+    ASSERT_EQ(rectifyPlate(1, scene.boxes, view, RecognitionResult{}), 1);
+    for (std::size_t c = 0; c < quadCornerCount; ++c) {
+        EXPECT_DOUBLE_EQ(view.plateCorners[0].corners[c].x, corners.corners[c].x + left) << c;
+        EXPECT_DOUBLE_EQ(view.plateCorners[0].corners[c].y, corners.corners[c].y + top) << c;
+    }
+    EXPECT_TRUE(std::equal(view.plateImages[0].get(), view.plateImages[0].get() + warpImageBytes,
+                           scene.context->plateImages[0].get()));
+}
+
 } // namespace

@@ -1,0 +1,57 @@
+#pragma once
+// Points and quadrilaterals of a picture, the map from a resampled view of the
+// picture back to its pixels, and the area two quadrilaterals share.
+
+#include <array>
+#include <cstddef>
+
+template <typename T>
+struct Point {
+    T x{};
+    T y{};
+
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Corners clockwise on screen (y grows downwards), from the top left.
+enum QuadCorner : std::size_t { quadTopLeft, quadTopRight, quadBottomRight, quadBottomLeft };
+inline constexpr std::size_t quadCornerCount = 4;
+
+template <typename T>
+struct Quad {
+    std::array<Point<T>, quadCornerCount> corners{};
+
+    const Point<T>& operator[](QuadCorner corner) const { return corners[corner]; }
+    friend bool operator==(const Quad&, const Quad&) = default;
+};
+
+// Where a view's pixels lie in the picture: view pixel p is picture point
+// scale * (p + offset), so the offset counts view pixels.
+struct ViewFrame {
+    Point<double> offset{};
+    double scale = 1;
+
+    Point<double> toPicture(Point<double> p) const {
+        return {scale * (p.x + offset.x), scale * (p.y + offset.y)};
+    }
+};
+
+// Area enclosed by the quadrilateral (0 when its corners are not in order).
+double area(const Quad<double>& quad);
+
+// True when every turn from side to side goes the same way, clockwise.
+bool isConvexClockwise(const Quad<double>& quad);
+
+// Area of the intersection of two convex clockwise quadrilaterals; for any
+// other quadrilateral, that of their bounding rectangles.
+double overlapArea(const Quad<double>& a, const Quad<double>& b);
+
+// The overlap as a share of the smaller of the two areas, 0 to 1: 1 when one
+// lies inside the other.
+double overlapShare(const Quad<double>& a, const Quad<double>& b);
+
+// Centre of the four corners.
+Point<double> centreOf(const Quad<double>& quad);
+
+// Mean length of the top and bottom sides.
+double widthOf(const Quad<double>& quad);
