@@ -36,12 +36,8 @@ PlateReport reportOf(const FoundPlate& found) {
 
 std::vector<PlateReport> platesOf(const PictureSession& session) {
     std::vector<PlateReport> plates;
-    const auto shown = static_cast<std::size_t>(session.result.count);
-    for (std::size_t i = shown; i-- > 0;) {
-        plates.push_back(reportOf(session.plates[i]));
-    }
-    for (std::size_t i = shown; i < session.plates.size(); ++i) {
-        plates.push_back(reportOf(session.plates[i]));
+    for (const FoundPlate& found : session.plates) {
+        plates.push_back(reportOf(found));
     }
     return plates;
 }
