@@ -122,7 +122,8 @@ TEST_F(ShellTest, MenusHoldEveryCommand) {
               QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
     EXPECT_EQ(edit[4]->shortcuts(),
               QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
-    EXPECT_EQ(texts(menus[2]->menu()->actions()), QStringList({"工具栏(&T)", "状态栏(&S)"}));
+    EXPECT_EQ(texts(menus[2]->menu()->actions()),
+              QStringList({"工具栏(&T)", "状态栏(&S)", "车牌位置(&L)"}));
     EXPECT_EQ(texts(menus[3]->menu()->actions()), QStringList({"关于 Kavro(&A)..."}));
 }
 
@@ -299,7 +300,7 @@ TEST_F(SaveTest, SaveAsPngWritesTheAnnotatedPictureAndSaveWritesItAgain) {
     const QImage saved(png, "PNG");
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
-              annotatedPicture(picture(9), view().GetSession().result));
+              annotatedPicture(picture(9), view().GetSession().plates));
     EXPECT_NE(saved.convertToFormat(QImage::Format_RGB32), picture(9));
 
     QFile::remove(png);
