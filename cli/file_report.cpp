@@ -12,8 +12,10 @@
 
 namespace {
 
+// Rounded to a tenth; a corner just left of or above the picture gives 0, not -0.
 double toTenth(double value) {
-    return std::round(value * 10) / 10;
+    const double tenth = std::round(value * 10) / 10;
+    return tenth == 0 ? 0.0 : tenth;
 }
 
 PlateReport reportOf(const FoundPlate& found) {
@@ -61,7 +63,8 @@ private:
 
 } // namespace
 
-FileReport reportFile(PictureSession& session, const std::string& path) {
+FileReport reportFile(PictureSession& session, const std::string& path,
+                      const WhileRead& whileRead) {
     const auto start = std::chrono::steady_clock::now();
     FileReport report;
     report.file = path;
@@ -72,6 +75,9 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
         if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);
             report.plates = platesOf(session);
+            if (whileRead) {
+                whileRead(session);
+            }
             // Nothing shows the picture again: its pixels and planes go before the
             // next file is decoded, so that two decoded pictures never wait side by side.
             session.picture = CDib{};

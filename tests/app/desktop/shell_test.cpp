@@ -335,6 +335,30 @@ TEST_F(SaveTest, SaveAsJsonWritesTheLineOfKavroCli) {
         << saved.toStdString();
 }
 
+// The annotated picture is drawn in one place: Save As writes, for a bitmap, the
+// very picture that kavro-cli --annotate writes, at the picture's own size with
+// the plate outlined.
+TEST_F(SaveTest, SaveAsPngWritesThePictureOfKavroCliAnnotate) {
+    SceneOptions options;
+    options.formats = {1};
+    options.difficulty = Difficulty::easy;
+    options.pictureSize = QSize(1024, 768);
+    const Scene scene = drawScene(7002, options);
+    const QString bitmap = write("street.bmp", scene.image, "BMP");
+    ASSERT_TRUE(app.OpenDocumentFile(bitmap));
+    ASSERT_EQ(view().GetSession().result.count, 1);
+    saveAs(path("saved.png"), OutputFormat::annotatedPng);
+
+    QProcess cli;
+    cli.start(QStringLiteral(KAVRO_CLI), {QStringLiteral("--annotate"), path("cli"), bitmap});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    const QImage saved(path("saved.png"), "PNG");
+    EXPECT_EQ(saved.size(), scene.image.size());
+    EXPECT_EQ(saved, QImage(path("cli/street.png"), "PNG"));
+    EXPECT_NE(saved.convertToFormat(QImage::Format_RGB888), scene.image);
+}
+
 TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {
     ASSERT_TRUE(app.OpenDocumentFile(bitmap("car.bmp", 11)));
     const QByteArray old = "the old result\n";
