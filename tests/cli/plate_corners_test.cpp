@@ -1,6 +1,7 @@
 // End to end: generated pictures with known plates go through kavro-cli, and
 // every plate's corners come out where the plate lies in the picture, in order.
 
+#include "support/cli_run.h"
 #include "support/temp_path.h"
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
@@ -46,25 +47,6 @@ constexpr QSize sizes[] = {{640, 480}, {1280, 720}, {1920, 1080}};
 constexpr std::uint32_t firstSeed = 8100;
 
 using Corners = std::array<std::array<double, 2>, 4>;
-
-// Runs kavro-cli with `arguments`; its output lines.
-std::vector<std::string> cliLines(const std::string& arguments) {
-    const std::string command = std::string(KAVRO_CLI) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    std::vector<std::string> lines;
-    std::string line;
-    std::array<char, 4096> buffer;
-    while (fgets(buffer.data(), buffer.size(), pipe)) {
-        line += buffer.data();
-        if (line.back() == '\n') {
-            line.pop_back();
-            lines.push_back(line);
-            line.clear();
-        }
-    }
-    pclose(pipe);
-    return lines;
-}
 
 // The true outer corners in the order of the output: clockwise from the top left.
 Corners clockwise(const PlateTruth& truth) {
@@ -169,7 +151,7 @@ protected:
     // most, clockwise from the top left, each within the picture's tolerance of
     // the true one of the same place.
     static void expectCornersNearTheTruth(const std::vector<Picture>& pictures) {
-        const std::vector<std::string> lines = cliLines("--json" + filesOf(pictures));
+        const std::vector<std::string> lines = runCli("--json" + filesOf(pictures)).lines;
         ASSERT_EQ(lines.size(), pictures.size());
         for (std::size_t i = 0; i < pictures.size(); ++i) {
             const Picture& picture = pictures[i];
@@ -201,8 +183,8 @@ TEST_F(PlateCorners, FoundBySearchEveryKindItFindsInThreeSizes) {
 // confidences as JSON gives them, and nothing of the corners.
 TEST_F(PlateCorners, PlainLinesAreAsTheyWere) {
     const std::string files = filesOf(searched());
-    const std::vector<std::string> plain = cliLines(files);
-    const std::vector<std::string> json = cliLines("--json" + files);
+    const std::vector<std::string> plain = runCli(files).lines;
+    const std::vector<std::string> json = runCli("--json" + files).lines;
     ASSERT_EQ(plain.size(), json.size());
     for (std::size_t i = 0; i < plain.size(); ++i) {
         const nlohmann::json line = nlohmann::json::parse(json[i]);

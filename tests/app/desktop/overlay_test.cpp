@@ -5,6 +5,7 @@
 #include "app/desktop/kavro_doc.h"
 #include "app/desktop/view_drawing.h"
 #include "desktop_fixture.h"
+#include "support/mark_pixels.h"
 
 #include <QAction>
 #include <QSettings>
@@ -19,23 +20,6 @@ namespace {
 
 constexpr int workingWidth = 512;
 constexpr int nearTruth = 3; // view pixels: corner error, line width and antialiasing
-
-bool isMark(QRgb pixel) {
-    return qRed(pixel) > 180 && qGreen(pixel) < 100 && qBlue(pixel) > 180;
-}
-
-bool markWithin(const QImage& image, QPointF at, int radius) {
-    for (int dy = -radius; dy <= radius; ++dy) {
-        for (int dx = -radius; dx <= radius; ++dx) {
-            const QPoint p(static_cast<int>(std::lround(at.x())) + dx,
-                           static_cast<int>(std::lround(at.y())) + dy);
-            if (image.rect().contains(p) && isMark(image.pixel(p))) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
 
 // The true outer corners, clockwise from the top left, in view pixels.
 QPolygonF trueOutline(const PlateTruth& truth, int pictureWidth) {
@@ -83,20 +67,6 @@ MarkPixels markPixels(const QImage& image, const QRect& area, const QRect& label
         }
     }
     return pixels;
-}
-
-// Points along every side of `outline` that have no mark near them.
-int unmarkedSidePoints(const QImage& image, const QPolygonF& outline) {
-    constexpr int steps = 24;
-    int unmarked = 0;
-    for (int side = 0; side < 4; ++side) {
-        const QPointF from = outline[side];
-        const QPointF to = outline[(side + 1) % 4];
-        for (int s = 0; s <= steps; ++s) {
-            unmarked += !markWithin(image, from + (to - from) * (double(s) / steps), nearTruth);
-        }
-    }
-    return unmarked;
 }
 
 int changedPixelsOutside(const QImage& before, const QImage& after, const QRect& area,
@@ -156,7 +126,7 @@ TEST_F(OverlayTest, OutlinesLieOnThePlateAndEachImageIsBesideItsText) {
         const MarkPixels outline = markPixels(shown, picture, label, truth);
         EXPECT_EQ(outline.offPlate, 0);
         EXPECT_GT(outline.onPlate, truth.boundingRect().width() * 2);
-        EXPECT_EQ(unmarkedSidePoints(shown, mark.outline), 0);
+        EXPECT_EQ(unmarkedSidePoints(shown, mark.outline, nearTruth), 0);
         EXPECT_EQ(markPixels(bare, picture, label, truth).onPlate, 0);
 
         EXPECT_TRUE(picture.contains(label));

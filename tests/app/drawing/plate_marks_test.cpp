@@ -1,6 +1,7 @@
 #include "app/drawing/plate_marks.h"
 
 #include "app/driver/plate_text.h"
+#include "support/mark_pixels.h"
 
 #include <QPainter>
 
@@ -34,38 +35,6 @@ Quad<double> tilted(double left, double top, double width, double height) {
               {left + width, top - 6},
               {left + width + 4, top + height - 6},
               {left + 4, top + height}}}};
-}
-
-bool isMark(QRgb pixel) {
-    return qRed(pixel) > 200 && qGreen(pixel) < 80 && qBlue(pixel) > 200;
-}
-
-// Some pixel within one pixel of `at` has the mark colour.
-bool markNear(const QImage& image, QPointF at) {
-    for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-            const QPoint p(static_cast<int>(std::lround(at.x())) + dx,
-                           static_cast<int>(std::lround(at.y())) + dy);
-            if (image.rect().contains(p) && isMark(image.pixel(p))) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-// Every side of `outline` is marked along its whole length.
-void expectOutlineDrawn(const QImage& image, const QPolygonF& outline) {
-    constexpr int steps = 20;
-    for (int side = 0; side < 4; ++side) {
-        const QPointF from = outline[side];
-        const QPointF to = outline[(side + 1) % 4];
-        for (int s = 0; s <= steps; ++s) {
-            const QPointF at = from + (to - from) * (static_cast<double>(s) / steps);
-            EXPECT_TRUE(markNear(image, at))
-                << "side " << side << " at " << at.x() << "," << at.y();
-        }
-    }
 }
 
 // The pixels that differ between the two pictures all lie in `allowed`.
@@ -104,7 +73,7 @@ TEST(AnnotatedPicture, OutlinesEachPlateAndLabelsItAboveWithItsText) {
         const QImage annotated = annotatedPicture(picture, plates);
         ASSERT_EQ(annotated.size(), c.size);
         const QPolygonF outline = outlineOf(plates[0]);
-        expectOutlineDrawn(annotated, outline);
+        EXPECT_EQ(unmarkedSidePoints(annotated, outline, 1), 0);
 
         const MarkStyle style = markStyleFor(c.size);
         const PlateMark mark{outline, annotationLabel(plates[0], 1)};
@@ -151,7 +120,7 @@ TEST(AnnotatedPicture, TwoPlatesAreNumberedInTheirOrderAndNoPlateGivesTheNote) {
                                       plateAt(tilted(500, 400, 120, 40), {zhe, 'B', '2'})};
     const QImage annotated = annotatedPicture(picture, two);
     for (std::size_t i = 0; i < two.size(); ++i) {
-        expectOutlineDrawn(annotated, outlineOf(two[i]));
+        EXPECT_EQ(unmarkedSidePoints(annotated, outlineOf(two[i]), 1), 0) << i;
     }
     EXPECT_EQ(annotationLabel(two[1], 2).toStdString(), "2: 浙B2");
 
