@@ -63,9 +63,6 @@ std::optional<std::string> folderProblem(const std::filesystem::path& folder) {
     if (error) {
         return "cannot create the folder " + shown(folder) + ": " + error.message();
     }
-    if (!std::filesystem::is_directory(folder, error)) {
-        return "cannot create the folder " + shown(folder) + ": a file of that name is in the way";
-    }
     QTemporaryFile probe(QDir(qtPath(folder)).filePath(QStringLiteral(".kavro-XXXXXX")));
     if (!probe.open()) {
         return "cannot write in the folder " + shown(folder) + ": " +

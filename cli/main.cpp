@@ -81,13 +81,13 @@ int main(int argc, char** argv) {
 
     const std::vector<Input> inputs = expandInputs(options.files, options.recursive, std::cin);
     const bool progress = isatty(STDERR_FILENO) && inputs.size() > 1;
-    std::atomic<bool> anyUnread{false};
+    std::atomic<bool> anyFailed{false};
     std::optional<AnnotationRun> annotation;
     if (!options.annotateFolder.empty()) {
         annotation.emplace(options.annotateFolder, inputs);
         if (annotation->folderError()) {
             std::cerr << "kavro-cli: " << *annotation->folderError() << '\n';
-            anyUnread = true;
+            anyFailed = true;
         }
     }
     runInOrder(
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
                                                   : reportFile(threadSession(), input.path,
                                                                annotation ? annotate : WhileRead{});
             if (report.error || notAnnotated) {
-                anyUnread = true;
+                anyFailed = true;
             }
             std::string problems = warningLines(report);
             if (notAnnotated) {
@@ -117,5 +117,5 @@ int main(int argc, char** argv) {
                 showProgress(i + 1, inputs.size());
             }
         });
-    return anyUnread ? 1 : 0;
+    return anyFailed ? 1 : 0;
 }

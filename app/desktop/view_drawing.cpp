@@ -17,11 +17,6 @@ namespace {
 
 constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop; // left and top aligned, lines kept
 
-// Rows of blue-green-red pixels as an image, without copying them.
-QImage pixelImage(int width, int height, const std::uint8_t* pixels) {
-    return pictureImage({pixels, width, height});
-}
-
 // The widest of the result's text blocks, in the result font.
 int widestBlock(const RecognitionResult& result, int planeWidth) {
     const QFontMetrics metrics(resultFont());
@@ -43,18 +38,11 @@ QFont instructionFont() {
     return fontOf(strings::instructionFontFamilies, resultFontPixelSize);
 }
 
-QImage workingPicture(const RecognitionContext& context) {
-    if (!context.colourPlane) {
-        return {};
-    }
-    return pixelImage(context.planeWidth, context.planeHeight, context.colourPlane.get()).copy();
-}
-
 int DrawPixels(QPainter* painter, int width, int height, const std::uint8_t* pixels) {
     if (painter == nullptr || pixels == nullptr || width <= 0 || height <= 0) {
         return 0;
     }
-    painter->drawImage(QPoint(0, 0), pixelImage(width, height, pixels));
+    painter->drawImage(QPoint(0, 0), pictureImage({pixels, width, height}));
     return height;
 }
 

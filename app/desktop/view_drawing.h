@@ -32,10 +32,6 @@ inline constexpr MarkStyle viewMarkStyle{2, 16};
 QFont resultFont();      // "黑体", for the plates
 QFont instructionFont(); // "宋体", for the instruction
 
-// A copy of the context's working picture (planeWidth x planeHeight), null
-// before any picture was prepared.
-QImage workingPicture(const RecognitionContext& context);
-
 // Paints height rows of width blue-green-red pixels (top row first) 1:1 at the
 // origin. Returns the number of rows drawn, 0 without a painter.
 int DrawPixels(QPainter* painter, int width, int height, const std::uint8_t* pixels);

@@ -4,11 +4,11 @@
 #include "engine/primitives/geometry.h"
 #include "engine/recognise/recognition_result.h"
 
-struct RecognitionContext;
-
 #include <array>
 #include <cstdint>
 #include <vector>
+
+struct RecognitionContext;
 
 using PlateCodes = std::array<std::uint8_t, plateTextLength>;
 
