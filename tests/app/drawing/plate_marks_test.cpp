@@ -138,25 +138,4 @@ TEST(MarkStyle, GrowsWithThePictureFromALegibleLeast) {
     EXPECT_GT(large.fontPixelSize, 3 * small.fontPixelSize);
 }
 
-// A working view of a picture 1,024 wide whose top 10 working rows are left
-// out: picture pixels halve, then move up by the offset.
-TEST(InView, MapsPicturePixelsIntoTheView) {
-    const ViewFrame frame{{0, 10}, 2.0};
-    const QPolygonF view = inView(QPolygonF({QPointF(100, 60), QPointF(300, 80)}), frame);
-    EXPECT_EQ(view, QPolygonF({QPointF(50, 20), QPointF(150, 30)}));
-}
-
-TEST(PlateImage, IsTheRectifiedPlateOrNullWithoutOne) {
-    FoundPlate plate;
-    EXPECT_TRUE(plateImageOf(plate).isNull());
-    plate.plateImage.assign(std::size_t{plateWidth} * plateHeight * 3, 0);
-    plate.plateImage[0] = 10; // blue
-    plate.plateImage[1] = 20; // green
-    plate.plateImage[2] = 30; // red
-    const QImage image = plateImageOf(plate);
-    ASSERT_EQ(image.size(), QSize(plateWidth, plateHeight));
-    EXPECT_EQ(image.pixel(0, 0), qRgb(30, 20, 10));
-    EXPECT_EQ(image.pixel(1, 0), qRgb(0, 0, 0));
-}
-
 } // namespace
