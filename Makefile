@@ -16,7 +16,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS = kavro-fuzz-bmp kavro-fuzz-jpeg kavro-fuzz-pipeline
 
-.PHONY: all deps configure build test demo samples gui templates check-sanitize fuzz clean
+.PHONY: all deps configure build test demo samples gui screenshots templates check-sanitize fuzz clean
 
 all: build
 
@@ -64,6 +64,12 @@ samples: build
 gui: build
 	@$(BUILD)/app/desktop/kavro
 
+# Draws the README's pictures again: the desktop program (off-screen) reading a
+# sample, and a sample annotated by kavro-cli.
+screenshots: build
+	@$(BUILD)/tools/screenshot/kavro-screenshot samples/yellow-14.jpg docs/screenshot.png
+	@$(BUILD)/cli/kavro-cli --annotate docs/annotated samples/new-energy-41.jpg > /dev/null
+
 # Regenerates the glyph template tables and their sheet picture.
 templates: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen
@@ -71,7 +77,8 @@ templates: configure
 		data/generated/glyph_templates.cpp docs/glyph-sheet.png
 
 # The engine, the CLI and their tests (the readers, bad input, every engine stage, the
-# CLI); the desktop program and the Qt tools are left out. About five minutes from scratch
+# CLI and the drawing of its annotated pictures); the desktop program and the Qt tools
+# are left out. About five minutes from scratch
 # on two cores.
 check-sanitize: deps
 	@cmake -S . -B $(SANITIZE_BUILD) $(SANITIZE_FLAGS) -DKAVRO_SANITIZE=ON > /dev/null

@@ -12,8 +12,10 @@
 
 namespace {
 
+// Rounded to a tenth; a corner just left of or above the picture gives 0, not -0.
 double toTenth(double value) {
-    return std::round(value * 10) / 10;
+    const double tenth = std::round(value * 10) / 10;
+    return tenth == 0 ? 0.0 : tenth;
 }
 
 PlateReport reportOf(const FoundPlate& found) {
@@ -36,12 +38,8 @@ PlateReport reportOf(const FoundPlate& found) {
 
 std::vector<PlateReport> platesOf(const PictureSession& session) {
     std::vector<PlateReport> plates;
-    const auto shown = static_cast<std::size_t>(session.result.count);
-    for (std::size_t i = shown; i-- > 0;) {
-        plates.push_back(reportOf(session.plates[i]));
-    }
-    for (std::size_t i = shown; i < session.plates.size(); ++i) {
-        plates.push_back(reportOf(session.plates[i]));
+    for (const FoundPlate& found : session.plates) {
+        plates.push_back(reportOf(found));
     }
     return plates;
 }
@@ -65,7 +63,8 @@ private:
 
 } // namespace
 
-FileReport reportFile(PictureSession& session, const std::string& path) {
+FileReport reportFile(PictureSession& session, const std::string& path,
+                      const WhileRead& whileRead) {
     const auto start = std::chrono::steady_clock::now();
     FileReport report;
     report.file = path;
@@ -76,6 +75,9 @@ FileReport reportFile(PictureSession& session, const std::string& path) {
         if (readPicture(session, path, PictureReader::byContent, ReadFor::batch)) {
             recogniseCurrent(session);
             report.plates = platesOf(session);
+            if (whileRead) {
+                whileRead(session);
+            }
             // Nothing shows the picture again: its pixels and planes go before the
             // next file is decoded, so that two decoded pictures never wait side by side.
             session.picture = CDib{};

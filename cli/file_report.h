@@ -4,6 +4,7 @@
 #include "app/driver/picture_session.h"
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,10 +28,16 @@ struct FileReport {
     double elapsedMs = 0;              // reading, decoding and recognition
 };
 
+// Sees the session of a file that was read while its picture and plates are
+// still in it. Must not throw.
+using WhileRead = std::function<void(const PictureSession&)>;
+
 // Reads and recognises one file (format by content) in `session`, which the
 // caller reuses from file to file; the decoded picture is not kept in it
-// afterwards, only the engine's buffers. Never throws.
-FileReport reportFile(PictureSession& session, const std::string& path);
+// afterwards, only the engine's buffers. Calls `whileRead`, if given, once the
+// file was read and recognised. Never throws.
+FileReport reportFile(PictureSession& session, const std::string& path,
+                      const WhileRead& whileRead = {});
 
 // The calling thread's session for reportFile: a worker keeps its buffers
 // allocated from one file to the next.

@@ -1,9 +1,11 @@
-// kavro-cli [--json] [-j N] [-r] FILE|FOLDER|-...
+// kavro-cli [--json] [-j N] [-r] [--annotate DIR] FILE|FOLDER|-...
 // Reads each file (the pictures of each folder, the files named on standard
 // input for "-"), recognises its plates and prints one result per file in
-// input order. Exit status: 0 when every file was read, 1 when any could not
-// be, 2 on a usage error.
+// input order; with --annotate also writes each picture read with its plates
+// marked. Exit status: 0 when every file was read (and annotated), 1 when any
+// could not be, 2 on a usage error.
 
+#include "annotate.h"
 #include "file_report.h"
 #include "inputs.h"
 #include "ordered_runner.h"
@@ -13,6 +15,8 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -24,6 +28,7 @@ struct Options {
     bool json = false;
     bool recursive = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    std::string annotateFolder;
     std::vector<std::string> files;
 };
 
@@ -55,6 +60,14 @@ int main(int argc, char** argv) {
     app.add_option("-j", options.jobs, "worker threads (default: all cores)")
         ->check(CLI::PositiveNumber);
     app.add_flag("-r", options.recursive, "read the subfolders of a folder too");
+    app.add_option("--annotate", options.annotateFolder,
+                   "write each picture read into DIR (made if missing) with every plate "
+                   "outlined and its text above it, at the picture's own size: DIR/NAME.jpg "
+                   "at the input's quality for a JPEG file, DIR/NAME.png for a BMP file")
+        ->option_text("DIR")
+        ->check([](const std::string& folder) {
+            return folder.empty() ? std::string("the folder name is empty") : std::string();
+        });
     app.add_option("FILE", options.files,
                    "pictures to read: files, folders (their BMP and JPEG pictures, by name), "
                    "or - for file names on standard input, one a line")
@@ -68,17 +81,34 @@ int main(int argc, char** argv) {
 
     const std::vector<Input> inputs = expandInputs(options.files, options.recursive, std::cin);
     const bool progress = isatty(STDERR_FILENO) && inputs.size() > 1;
-    std::atomic<bool> anyUnread{false};
+    std::atomic<bool> anyFailed{false};
+    std::optional<AnnotationRun> annotation;
+    if (!options.annotateFolder.empty()) {
+        annotation.emplace(options.annotateFolder, inputs);
+        if (annotation->folderError()) {
+            std::cerr << "kavro-cli: " << *annotation->folderError() << '\n';
+            anyFailed = true;
+        }
+    }
     runInOrder(
         inputs.size(), options.jobs,
         [&](std::size_t i) {
             const Input& input = inputs[i];
-            const FileReport report =
-                input.error ? failedEntry(input) : reportFile(threadSession(), input.path);
-            if (report.error) {
-                anyUnread = true;
+            std::optional<std::string> notAnnotated;
+            const WhileRead annotate = [&](const PictureSession& session) {
+                notAnnotated = annotation->write(i, input.path, session);
+            };
+            const FileReport report = input.error ? failedEntry(input)
+                                                  : reportFile(threadSession(), input.path,
+                                                               annotation ? annotate : WhileRead{});
+            if (report.error || notAnnotated) {
+                anyFailed = true;
             }
-            std::fputs(warningLines(report).c_str(), stderr); // a file's lines at once
+            std::string problems = warningLines(report);
+            if (notAnnotated) {
+                problems += input.path + ": error: " + *notAnnotated + '\n';
+            }
+            std::fputs(problems.c_str(), stderr); // a file's lines at once
             return options.json ? jsonLine(report) : plainLine(report);
         },
         [&](std::size_t i, const std::string& line) {
@@ -87,5 +117,5 @@ int main(int argc, char** argv) {
                 showProgress(i + 1, inputs.size());
             }
         });
-    return anyUnread ? 1 : 0;
+    return anyFailed ? 1 : 0;
 }

@@ -11,6 +11,8 @@ inline constexpr char documentTitle[] = "车牌识别DEMO V1.0";
 inline constexpr char idle[] = "就绪";
 inline constexpr char settingsOrganisation[] = "应用程序向导生成的本地应用程序";
 inline constexpr char recentFileGroup[] = "Recent File List";
+inline constexpr char settingsGroup[] = "Settings";
+inline constexpr char plateOverlaysKey[] = "PlateOverlays";
 
 // The view
 inline constexpr char instruction[] = "点击工具栏的\"车\"按钮载入图像，\n"
@@ -77,6 +79,7 @@ inline constexpr char editPaste[] = "粘贴(&P)";
 inline constexpr char viewMenu[] = "视图(&V)";
 inline constexpr char viewToolBar[] = "工具栏(&T)";
 inline constexpr char viewStatusBar[] = "状态栏(&S)";
+inline constexpr char viewPlateOverlays[] = "车牌位置(&L)";
 inline constexpr char helpMenu[] = "帮助(&H)";
 inline constexpr char helpAbout[] = "关于 Kavro(&A)...";
 
@@ -98,6 +101,8 @@ inline constexpr char editCopyPrompt[] = "复制所选内容，将其放入剪�
 inline constexpr char editPastePrompt[] = "插入剪贴板内容\n粘贴";
 inline constexpr char viewToolBarPrompt[] = "显示或隐藏工具栏\n切换工具栏";
 inline constexpr char viewStatusBarPrompt[] = "显示或隐藏状态栏\n切换状态栏";
+inline constexpr char viewPlateOverlaysPrompt[] =
+    "在图像上显示或隐藏每个车牌的轮廓与编号，并在车牌号旁显示校正后的车牌图像\n切换车牌位置";
 inline constexpr char helpAboutPrompt[] = "显示程序信息、版本号和版权信息\n关于";
 
 // About box

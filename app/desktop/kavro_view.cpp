@@ -83,7 +83,15 @@ void CKavroView::OnDraw(QPainter& painter) const {
     DrawPixels(&painter, context.planeWidth, context.planeHeight, context.colourPlane.get());
     if (m_resultReady) {
         drawResult(painter, m_session.result, context.planeWidth);
+        if (m_showOverlays) {
+            drawOverlays(painter, m_session);
+        }
     }
+}
+
+void CKavroView::SetOverlaysShown(bool shown) {
+    m_showOverlays = shown;
+    viewport()->update();
 }
 
 bool CKavroView::ProcessImageFile(const QString& path) {
@@ -151,7 +159,7 @@ FileReport CKavroView::Report() const {
 }
 
 QImage CKavroView::AnnotatedPicture() const {
-    return annotatedPicture(workingPicture(m_session.context), m_session.result);
+    return annotatedPicture(pictureImage(m_session.context.source()), m_session.plates);
 }
 
 void CKavroView::OnFilePrint(QPrinter& printer) {

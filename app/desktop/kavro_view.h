@@ -60,13 +60,16 @@ public:
     void SetFolderChooser(FileChooser chooser) { m_chooseFolder = std::move(chooser); }
     QSize GetTotalSize() const { return m_totalSize; }
     bool IsResultReady() const { return m_resultReady; }
+    // Whether the plates' outlines and rectified images are drawn (they are at first).
+    void SetOverlaysShown(bool shown);
+    bool AreOverlaysShown() const { return m_showOverlays; }
     const PictureSession& GetSession() const { return m_session; }
     // The file the current picture was read from; empty before the first.
     const QString& GetPicturePath() const { return m_picturePath; }
     // The current result as kavro-cli reports it (the time of its reading and
     // recognition included).
     FileReport Report() const;
-    // The working picture with the plates written on it.
+    // The picture at its own resolution with the plates outlined and labelled.
     QImage AnnotatedPicture() const;
 
 signals:
@@ -99,6 +102,7 @@ private:
     CKavroDoc* m_pDocument;
     PictureSession m_session;
     bool m_resultReady = false;
+    bool m_showOverlays = true;
     QString m_picturePath;
     double m_elapsedMs = 0;
     QSize m_totalSize;

@@ -14,6 +14,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -53,6 +54,7 @@ CMainFrame::CMainFrame(CKavroDoc& document) : m_view(new CKavroView(&document, t
     CreateToolBar();
     CreateStatusBar();
     CreateBatchPanel();
+    CreateOverlaysToggle();
     connect(&document, &CKavroDoc::titleChanged, this, &CMainFrame::ShowTitle);
     connect(m_view, &CKavroView::resultUpdated, this, &CMainFrame::ShowSaveCommands);
     ShowSaveCommands();
@@ -119,6 +121,7 @@ void CMainFrame::CreateMenus() {
     QMenu& view = *menuBar()->addMenu(QString::fromUtf8(viewMenu));
     m_toolBarToggle = addCommand(view, viewToolBar, viewToolBarPrompt);
     m_statusBarToggle = addCommand(view, viewStatusBar, viewStatusBarPrompt);
+    m_overlaysToggle = addCommand(view, viewPlateOverlays, viewPlateOverlaysPrompt);
 
     QMenu& help = *menuBar()->addMenu(QString::fromUtf8(helpMenu));
     m_commands.appAbout = addCommand(help, helpAbout, helpAboutPrompt);
@@ -189,6 +192,18 @@ void CMainFrame::CreateBatchPanel() {
     connect(m_view, &CKavroView::batchRequested, this, &CMainFrame::StartBatch);
     connect(m_batchPanel, &CBatchPanel::runningChanged, this, &CMainFrame::ShowBatchRunning);
     connect(m_batchPanel, &CBatchPanel::fileChosen, m_view, &CKavroView::ShowBatchFile);
+}
+
+void CMainFrame::CreateOverlaysToggle() {
+    const QString key = QStringLiteral("%1/%2").arg(QString::fromUtf8(strings::settingsGroup),
+                                                    QString::fromUtf8(strings::plateOverlaysKey));
+    m_overlaysToggle->setCheckable(true);
+    m_overlaysToggle->setChecked(QSettings().value(key, true).toBool());
+    m_view->SetOverlaysShown(m_overlaysToggle->isChecked());
+    connect(m_overlaysToggle, &QAction::toggled, this, [this, key](bool shown) {
+        m_view->SetOverlaysShown(shown);
+        QSettings().setValue(key, shown);
+    });
 }
 
 void CMainFrame::StartBatch(const QString& folder) {

@@ -44,6 +44,8 @@ public:
     QAction& BatchButton() const { return *m_batch; }
     QAction& ToolBarToggle() const { return *m_toolBarToggle; }
     QAction& StatusBarToggle() const { return *m_statusBarToggle; }
+    // View > 车牌位置: the view's plate overlays, remembered in the settings.
+    QAction& PlateOverlaysToggle() const { return *m_overlaysToggle; }
     QMenu& FileMenu() const { return *m_fileMenu; }
 
     // Lists `files` in the File menu, "&1 path" first; a disabled "最近的文件"
@@ -64,6 +66,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateBatchPanel();
+    void CreateOverlaysToggle();
     void StartBatch(const QString& folder);
     void ShowBatchRunning(bool running);
     void ShowSaveCommands();
@@ -80,6 +83,7 @@ private:
     QAction* m_batch = nullptr;
     QAction* m_toolBarToggle = nullptr;
     QAction* m_statusBarToggle = nullptr;
+    QAction* m_overlaysToggle = nullptr;
     QMenu* m_fileMenu = nullptr;
     QAction* m_recentStart = nullptr; // the separator above the recent files
     QList<QAction*> m_recentFiles;

@@ -1,8 +1,11 @@
 #include "app/desktop/view_drawing.h"
 
+#include "app/drawing/fonts.h"
+#include "app/drawing/plate_marks.h"
 #include "app/driver/plate_text.h"
 #include "res/string_table.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
 #include <QStringList>
@@ -13,50 +16,33 @@
 namespace {
 
 constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop; // left and top aligned, lines kept
-constexpr int annotationFontPixelSize = 18;
-constexpr int annotationMargin = 4; // around each band and between the band and its text
-const QColor annotationBand(0, 0, 0, 176);
-const QColor annotationText(Qt::white);
 
-// Rows of blue-green-red pixels as an image, without copying them.
-QImage pixelImage(int width, int height, const std::uint8_t* pixels) {
-    return QImage(pixels, width, height, static_cast<qsizetype>(width) * 3, QImage::Format_BGR888);
-}
-
-QFont fontOf(std::span<const char* const> families) {
-    QStringList names;
-    for (const char* family : families) {
-        names << QString::fromUtf8(family);
+// The widest of the result's text blocks, in the result font.
+int widestBlock(const RecognitionResult& result, int planeWidth) {
+    const QFontMetrics metrics(resultFont());
+    int widest = 0;
+    for (const QString& block : resultTexts(result)) {
+        widest = std::max(
+            widest, metrics.boundingRect(firstResultRect(planeWidth), textFlags, block).width());
     }
-    QFont font;
-    font.setFamilies(names);
-    font.setPixelSize(resultFontPixelSize);
-    font.setWeight(QFont::Normal);
-    return font;
+    return widest;
 }
 
 } // namespace
 
 QFont resultFont() {
-    return fontOf(strings::resultFontFamilies);
+    return plateFont(resultFontPixelSize);
 }
 
 QFont instructionFont() {
-    return fontOf(strings::instructionFontFamilies);
-}
-
-QImage workingPicture(const RecognitionContext& context) {
-    if (!context.colourPlane) {
-        return {};
-    }
-    return pixelImage(context.planeWidth, context.planeHeight, context.colourPlane.get()).copy();
+    return fontOf(strings::instructionFontFamilies, resultFontPixelSize);
 }
 
 int DrawPixels(QPainter* painter, int width, int height, const std::uint8_t* pixels) {
     if (painter == nullptr || pixels == nullptr || width <= 0 || height <= 0) {
         return 0;
     }
-    painter->drawImage(QPoint(0, 0), pixelImage(width, height, pixels));
+    painter->drawImage(QPoint(0, 0), pictureImage({pixels, width, height}));
     return height;
 }
 
@@ -102,21 +88,34 @@ void drawResult(QPainter& painter, const RecognitionResult& result, int planeWid
     painter.restore();
 }
 
-QImage annotatedPicture(const QImage& picture, const RecognitionResult& result) {
-    QImage annotated = picture.convertToFormat(QImage::Format_RGB32);
-    QPainter painter(&annotated);
-    QFont font = resultFont();
-    font.setPixelSize(annotationFontPixelSize);
-    painter.setFont(font);
-    QPoint topLeft(annotationMargin, annotationMargin);
-    for (const QString& block : resultTexts(result)) {
-        const QRect text = painter.boundingRect(QRect(topLeft, annotated.size()), textFlags, block);
-        const QRect band =
-            text.adjusted(-annotationMargin, -annotationMargin, annotationMargin, annotationMargin);
-        painter.fillRect(band, annotationBand);
-        painter.setPen(annotationText);
-        painter.drawText(text, textFlags, block);
-        topLeft.setY(band.bottom() + 1 + 2 * annotationMargin);
+std::span<const FoundPlate> listedPlates(const PictureSession& session) {
+    const auto listed = static_cast<std::size_t>(std::clamp(session.result.count, 0, maxPlates));
+    return std::span(session.plates).first(std::min(listed, session.plates.size()));
+}
+
+std::vector<PlateMark> viewMarks(const RecognitionContext& context,
+                                 std::span<const FoundPlate> plates) {
+    std::vector<PlateMark> marks;
+    for (std::size_t i = 0; i < plates.size(); ++i) {
+        marks.push_back({inView(outlineOf(plates[i]), context.frame), QString::number(i + 1)});
     }
-    return annotated;
+    return marks;
+}
+
+QRect plateImageRect(const RecognitionResult& result, int planeWidth, int block) {
+    const QRect text = firstResultRect(planeWidth).translated(0, block * resultBlockStep);
+    return QRect(QPoint(text.left() + widestBlock(result, planeWidth) + plateImageGap, text.top()),
+                 QSize(plateWidth, plateHeight));
+}
+
+void drawOverlays(QPainter& painter, const PictureSession& session) {
+    const RecognitionContext& context = session.context;
+    const std::span<const FoundPlate> plates = listedPlates(session);
+    drawPlateMarks(painter, viewMarks(context, plates), viewMarkStyle,
+                   QRect(0, 0, context.planeWidth, context.planeHeight));
+    for (std::size_t i = 0; i < plates.size(); ++i) {
+        painter.drawImage(
+            plateImageRect(session.result, context.planeWidth, static_cast<int>(i)).topLeft(),
+            plateImageOf(plates[i]));
+    }
 }

@@ -1,8 +1,10 @@
 #pragma once
 // What the view draws, in the view's own coordinates: the start-up instruction,
-// the working picture and the text of the plates read from it; and the
-// annotated picture that is saved. Needs Qt's GUI module only, not its widgets.
+// the working picture, the text of the plates read from it and, over them, where
+// each plate lies and what it looked like once rectified.
 
+#include "app/drawing/plate_marks.h"
+#include "app/driver/picture_session.h"
 #include "engine/context/recognition_context.h"
 #include "engine/recognise/recognition_result.h"
 
@@ -13,6 +15,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <span>
+#include <vector>
 
 class QPainter;
 
@@ -22,13 +26,11 @@ inline constexpr int resultTop = 136;
 inline constexpr int resultHeight = 200;
 inline constexpr int resultGap = 10;        // between the picture and the text
 inline constexpr int resultBlockStep = 246; // from one plate's block to the next
+inline constexpr int plateImageGap = 16;    // between the widest text block and the plate images
+inline constexpr MarkStyle viewMarkStyle{2, 16};
 
 QFont resultFont();      // "黑体", for the plates
 QFont instructionFont(); // "宋体", for the instruction
-
-// A copy of the context's working picture (planeWidth x planeHeight), null
-// before any picture was prepared.
-QImage workingPicture(const RecognitionContext& context);
 
 // Paints height rows of width blue-green-red pixels (top row first) 1:1 at the
 // origin. Returns the number of rows drawn, 0 without a painter.
@@ -51,7 +53,18 @@ void drawInstruction(QPainter& painter);
 // top, or the note that no plate was read.
 void drawResult(QPainter& painter, const RecognitionResult& result, int planeWidth);
 
-// `picture` with the plates of `result` written on it, each block legibly on a
-// dark band in the top left corner, or the note that no plate was read. The one
-// drawing of annotated pictures.
-QImage annotatedPicture(const QImage& picture, const RecognitionResult& result);
+// The plates that the view lists beside the picture, 车牌1 first.
+std::span<const FoundPlate> listedPlates(const PictureSession& session);
+
+// The outlines of `plates` on the working picture of `context`, each with its
+// place in the list: "1" for 车牌1.
+std::vector<PlateMark> viewMarks(const RecognitionContext& context,
+                                 std::span<const FoundPlate> plates);
+
+// Where the rectified image of the plate of text block `block` (0 for 车牌1)
+// goes: beside the block, right of the widest block of `result`.
+QRect plateImageRect(const RecognitionResult& result, int planeWidth, int block);
+
+// The overlays of the listed plates: their outlines and indices on the working
+// picture, their rectified images beside their texts.
+void drawOverlays(QPainter& painter, const PictureSession& session);

@@ -5,6 +5,7 @@
 #include "image/message_sink.h"
 #include "image/plate_corner_trailer.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -114,5 +115,8 @@ bool recogniseCurrent(PictureSession& session) {
         computeEdge(context);
     }
     session.plates = findPlates(context, session.result);
+    const auto listedFirst =
+        std::min<std::ptrdiff_t>(session.result.count, std::ssize(session.plates));
+    std::reverse(session.plates.begin(), session.plates.begin() + listedFirst);
     return true;
 }

@@ -29,7 +29,9 @@ struct PictureSession {
     CDib picture; // empty after a batch read of a top-down picture
     RecognitionContext context;
     RecognitionResult result{}; // at most two plates, as the desktop program shows them
-    FoundPlates plates;         // every plate found: those of `result` first, in its order
+    // Every plate found, in the order the desktop program lists them: those of
+    // `result`, the one stored last first, then the other plates found.
+    FoundPlates plates;
 };
 
 // Reads `path` with `reader` into the session's picture; on success prepares

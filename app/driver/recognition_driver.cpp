@@ -37,7 +37,7 @@ FoundPlates readTrailerPlate(RecognitionContext& context, RecognitionResult& res
     recogniseCharacters(context, trailerFormat, result);
     FoundPlates found;
     if (result.count > 0) {
-        found.push_back(foundPlateOf(result, 0, context.plateCorners[0]));
+        found.push_back(foundPlateOf(context, result, 0));
     }
     return found;
 }

@@ -1,12 +1,17 @@
 #include "engine/find/found_plate.h"
 
+#include "engine/context/recognition_context.h"
+
 #include <algorithm>
 #include <cstddef>
 
-FoundPlate foundPlateOf(const RecognitionResult& result, int index, const Quad<double>& corners) {
+FoundPlate foundPlateOf(const RecognitionContext& context, const RecognitionResult& result,
+                        int index) {
     const auto i = static_cast<std::size_t>(index);
-    return {corners, result.formatIndex[i], result.confidence[i], result.text[i],
-            result.charScore[i]};
+    constexpr std::size_t imageBytes = std::size_t{plateWidth} * plateHeight * 3; // BGR
+    const std::uint8_t* image = context.plateImages[i].get();
+    return {context.plateCorners[i], result.formatIndex[i], result.confidence[i],
+            result.text[i],          result.charScore[i],   {image, image + imageBytes}};
 }
 
 int codeCount(const FoundPlate& plate) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+struct RecognitionContext;
+
 using PlateCodes = std::array<std::uint8_t, plateTextLength>;
 
 struct FoundPlate {
@@ -16,12 +18,17 @@ struct FoundPlate {
     int confidence = 0; // mean character score, 0..100
     PlateCodes text{};  // character codes, NUL-padded
     PlateCodes charScore{};
+    // The rectified plate it was read from: plateWidth x plateHeight pixels,
+    // blue-green-red, top row first.
+    std::vector<std::uint8_t> plateImage;
 };
 
 using FoundPlates = std::vector<FoundPlate>;
 
-// Plate `index` of `result`, found at `corners`.
-FoundPlate foundPlateOf(const RecognitionResult& result, int index, const Quad<double>& corners);
+// Plate `index` of `result`, with the corners and the rectified image of the
+// context's plate slot `index`, where it was read.
+FoundPlate foundPlateOf(const RecognitionContext& context, const RecognitionResult& result,
+                        int index);
 
 // The number of characters of a found plate's text.
 int codeCount(const FoundPlate& plate);

@@ -32,8 +32,7 @@ void readScanRow(RecognitionContext& context, int rowY, RecognitionResult& resul
             const int before = result.count;
             stored = recogniseCharacters(context, formats[static_cast<std::size_t>(i)], result);
             if (result.count > before) {
-                found.push_back(foundPlateOf(
-                    result, before, context.plateCorners[static_cast<std::size_t>(before)]));
+                found.push_back(foundPlateOf(context, result, before));
             }
         }
     }

@@ -1,46 +1,36 @@
 #include "app/driver/picture_folder.h"
 #include "file_report.h"
+#include "image/dib.h"
+#include "image/jpeg_quality.h"
 #include "image/test_pictures.h"
 #include "ordered_runner.h"
+#include "support/cli_run.h"
 #include "support/temp_path.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <set>
 #include <sys/wait.h>
 #include <thread>
 
 namespace {
 
-struct CliRun {
-    int status;
-    std::vector<std::string> lines;
-};
+Bytes contentOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
 
-// Runs kavro-cli with `arguments` and, when given, `input` on standard input.
-CliRun runCli(const std::string& arguments, const std::string& input = "") {
-    const std::string feed = input.empty() ? "" : "printf '" + input + "' | ";
-    const std::string command = feed + std::string(KAVRO_CLI) + " " + arguments + " 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    CliRun run{};
-    std::string line;
-    std::array<char, 4096> buffer;
-    while (fgets(buffer.data(), buffer.size(), pipe)) {
-        line += buffer.data();
-        if (!line.empty() && line.back() == '\n') {
-            line.pop_back();
-            run.lines.push_back(line);
-            line.clear();
-        }
-    }
-    run.status = WEXITSTATUS(pclose(pipe));
-    return run;
+bool startsWith(const std::string& text, const std::string& start) {
+    return text.rfind(start, 0) == 0;
 }
 
 class CliFiles : public testing::Test {
@@ -68,7 +58,19 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli("").status, 2);
     EXPECT_EQ(runCli("--no-such-flag x.jpg").status, 2);
     EXPECT_EQ(runCli("-j 0 x.jpg").status, 2);
-    EXPECT_EQ(runCli("--help").status, 0);
+    EXPECT_EQ(runCli("--annotate '' x.jpg").status, 2);
+    EXPECT_EQ(runCli("--annotate").status, 2);
+}
+
+TEST(Cli, HelpListsEveryOption) {
+    const CliRun run = runCli("--help");
+    EXPECT_EQ(run.status, 0);
+    for (const std::string option : {"--help", "--json", "-j", "-r", "--annotate DIR", "FILE"}) {
+        EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(), [&](const std::string& line) {
+            return line.find("  " + option + " ") != std::string::npos ||
+                   line.find("," + option + " ") != std::string::npos;
+        })) << option;
+    }
 }
 
 TEST_F(CliFiles, UnreadableFilesGiveTheirErrorAndExitOne) {
@@ -249,6 +251,116 @@ TEST_F(CliFiles, FoldersAndStandardInputExpandToTheirPictures) {
             EXPECT_EQ(run.lines[i].rfind(c.files[i] + ": ", 0), 0u) << run.lines[i];
         }
     }
+}
+
+// Width and height of a PNG file, from its header chunk.
+std::pair<int, int> pngSize(const Bytes& file) {
+    const std::array<std::uint8_t, 8> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (file.size() < 24 || !std::equal(signature.begin(), signature.end(), file.begin())) {
+        return {0, 0};
+    }
+    const auto bigEndian = [&](std::size_t at) {
+        return file[at] << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+    };
+    return {bigEndian(16), bigEndian(20)};
+}
+
+std::pair<int, int> jpegSize(const Bytes& file) {
+    CDib picture;
+    return picture.LoadJpegData(file) ? std::pair(picture.GetWidth(), picture.GetHeight())
+                                      : std::pair(0, 0);
+}
+
+std::set<std::string> filesIn(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Each picture read goes into the folder (made with its parents) at its own
+// size: a JPEG file as JPEG at its quality, anything else as PNG, under its name
+// with the second of two like names numbered; a file not read gives none. The
+// lines on standard output stay as they are without --annotate.
+TEST_F(CliFiles, AnnotateWritesEachPictureReadInItsOwnFormat) {
+    std::filesystem::create_directories(m_dir / "one");
+    std::filesystem::create_directories(m_dir / "two");
+    const std::vector<std::string> files = {
+        write("one/car.jpg", makeJpeg(96, 64, JpegKind::colour, 70)),
+        write("one/truck.bmp", makeBitmap({.width = 80, .height = 60})),
+        write("two/car.bmp", makeBitmap({.width = 50, .height = 40})),
+        write("two/photo", makeJpeg(40, 30, JpegKind::grey, 100)),
+        write("two/broken.jpg", Bytes{0xFF, 0xD8, 0x00}),
+    };
+    std::string arguments = "-j 2";
+    for (const std::string& file : files) {
+        arguments += " " + file;
+    }
+    const std::filesystem::path out = m_dir / "out" / "annotated";
+    const CliRun plain = runCli(arguments);
+    const CliRun annotated = runCli("--annotate " + out.string() + " " + arguments);
+    EXPECT_EQ(annotated.lines, plain.lines);
+    EXPECT_EQ(annotated.status, 1); // the broken file
+    EXPECT_EQ(annotated.errors, plain.errors);
+    ASSERT_EQ(filesIn(out),
+              (std::set<std::string>{"car.jpg", "truck.png", "car-2.png", "photo.jpg"}));
+    EXPECT_EQ(jpegSize(contentOf(out / "car.jpg")), std::pair(96, 64));
+    EXPECT_EQ(jpegQuality(contentOf(out / "car.jpg")), 70);
+    EXPECT_EQ(pngSize(contentOf(out / "truck.png")), std::pair(80, 60));
+    EXPECT_EQ(pngSize(contentOf(out / "car-2.png")), std::pair(50, 40));
+    EXPECT_EQ(jpegQuality(contentOf(out / "photo.jpg")), 100);
+}
+
+// The output lines without their times.
+std::vector<std::string> withoutTimes(const std::vector<std::string>& lines) {
+    std::vector<std::string> kept;
+    for (const std::string& line : lines) {
+        nlohmann::json object = nlohmann::json::parse(line);
+        object.erase("elapsed_ms");
+        kept.push_back(object.dump());
+    }
+    return kept;
+}
+
+// A folder that cannot be made (below a regular file, or a regular file
+// itself): one clear error, the results all the same, and status 1.
+TEST_F(CliFiles, AnnotateIntoAFolderThatCannotBeMadeStillPrintsTheResults) {
+    const std::string blocker = write("blocker", Bytes{'x'});
+    const std::string good = write("good.bmp", makeBitmap({.width = 64, .height = 48}));
+    const std::string jpeg = write("good.jpg", makeJpeg(64, 48));
+    for (const std::string& folder : {blocker + "/annotated", blocker}) {
+        const std::string annotate = "--annotate " + folder + " ";
+        const CliRun run = runCli(annotate + good + " " + jpeg);
+        EXPECT_EQ(run.status, 1) << folder;
+        EXPECT_EQ(run.lines,
+                  (std::vector<std::string>{good + ": 无法识别车牌！", jpeg + ": 无法识别车牌！"}));
+        ASSERT_EQ(run.errors.size(), 1u) << folder;
+        EXPECT_TRUE(
+            startsWith(run.errors[0], "kavro-cli: cannot create the folder " + folder + ": "))
+            << run.errors[0];
+        const CliRun json = runCli("--json " + annotate + good + " " + jpeg);
+        EXPECT_EQ(json.status, 1);
+        EXPECT_EQ(withoutTimes(json.lines),
+                  withoutTimes(runCli("--json " + good + " " + jpeg).lines));
+    }
+    EXPECT_EQ(contentOf(blocker), Bytes{'x'});
+}
+
+// The folder of the pictures themselves: a picture whose annotated twin would
+// take its own name is left as it was, with an error naming it.
+TEST_F(CliFiles, AnnotateNeverWritesOverThePictureRead) {
+    const Bytes jpeg = makeJpeg(64, 48);
+    const std::string picture = write("car.jpg", jpeg);
+    const std::string bitmap = write("truck.bmp", makeBitmap({.width = 64, .height = 48}));
+    const CliRun run = runCli("--annotate " + m_dir.string() + " " + picture + " " + bitmap);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{picture + ": 无法识别车牌！",
+                                                   bitmap + ": 无法识别车牌！"}));
+    ASSERT_EQ(run.errors.size(), 1u);
+    EXPECT_TRUE(startsWith(run.errors[0], picture + ": error: ")) << run.errors[0];
+    EXPECT_EQ(contentOf(picture), jpeg);
+    EXPECT_EQ(pngSize(contentOf(m_dir / "truck.png")), std::pair(64, 48));
 }
 
 TEST(OrderedRunner, DeliversInInputOrderWhateverFinishesFirst) {

@@ -73,7 +73,7 @@ Bytes makeBitmap(const BitmapLayout& layout) {
     return file;
 }
 
-Bytes makeJpeg(int width, int height, JpegKind kind) {
+Bytes makeJpeg(int width, int height, JpegKind kind, int quality) {
     jpeg_compress_struct encoder{};
     jpeg_error_mgr errors{};
     encoder.err = jpeg_std_error(&errors);
@@ -89,7 +89,7 @@ Bytes makeJpeg(int width, int height, JpegKind kind) {
                              : kind == JpegKind::cmyk ? JCS_CMYK
                                                       : JCS_EXT_BGR;
     jpeg_set_defaults(&encoder);
-    jpeg_set_quality(&encoder, 100, TRUE);
+    jpeg_set_quality(&encoder, quality, TRUE);
     for (int c = 0; c < encoder.num_components; ++c) {
         encoder.comp_info[c].h_samp_factor = 1;
         encoder.comp_info[c].v_samp_factor = 1;

@@ -30,9 +30,9 @@ Bgr pixelColour(int x, int y);
 void putU32(Bytes& bytes, std::size_t offset, std::uint32_t value);
 
 enum class JpegKind { colour, grey, cmyk, progressive };
-// A JPEG file of the test pattern (quality 100, no subsampling); progressive
-// files are colour files in progressive scans.
-Bytes makeJpeg(int width, int height, JpegKind kind = JpegKind::colour);
+// A JPEG file of the test pattern (no subsampling); progressive files are
+// colour files in progressive scans.
+Bytes makeJpeg(int width, int height, JpegKind kind = JpegKind::colour, int quality = 100);
 
 // A baseline file whose frame header (SOF0) declares another height and width;
 // the coded data stays as it was.

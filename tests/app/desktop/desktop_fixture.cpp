@@ -100,7 +100,12 @@ QString DesktopTest::writeScene(const QString& name, std::uint32_t seed, PlateTr
     if (truth != nullptr) {
         *truth = scene.plates.front();
     }
-    const std::vector<std::uint8_t> bytes = encodeJpegWithTrailer(scene);
+    return writeScene(name, scene, true);
+}
+
+QString DesktopTest::writeScene(const QString& name, const Scene& scene, bool withTrailer) {
+    const std::vector<std::uint8_t> bytes =
+        withTrailer ? encodeJpegWithTrailer(scene) : encodeJpeg(scene.image, scene.jpegQuality);
     return writeBytes(name, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                        static_cast<qsizetype>(bytes.size())));
 }

@@ -43,6 +43,9 @@ protected:
     // A drawn street scene with a blue plate, saved as `name`: a JPEG file with
     // the plate-corner trailer.
     QString writeScene(const QString& name, std::uint32_t seed, PlateTruth* truth = nullptr);
+    // `scene` saved as `name`: a JPEG file, with the plate-corner trailer of its
+    // first plate when `withTrailer`.
+    QString writeScene(const QString& name, const Scene& scene, bool withTrailer);
     static QByteArray contentOf(const QString& file);
     QString path(const QString& name) const { return dir.filePath(name); }
     // Drops `paths` on the view, as a file manager would.

@@ -122,7 +122,8 @@ TEST_F(ShellTest, MenusHoldEveryCommand) {
               QList<QKeySequence>({QKeySequence("Ctrl+Z"), QKeySequence("Alt+Backspace")}));
     EXPECT_EQ(edit[4]->shortcuts(),
               QList<QKeySequence>({QKeySequence("Ctrl+V"), QKeySequence("Shift+Ins")}));
-    EXPECT_EQ(texts(menus[2]->menu()->actions()), QStringList({"工具栏(&T)", "状态栏(&S)"}));
+    EXPECT_EQ(texts(menus[2]->menu()->actions()),
+              QStringList({"工具栏(&T)", "状态栏(&S)", "车牌位置(&L)"}));
     EXPECT_EQ(texts(menus[3]->menu()->actions()), QStringList({"关于 Kavro(&A)..."}));
 }
 
@@ -299,7 +300,7 @@ TEST_F(SaveTest, SaveAsPngWritesTheAnnotatedPictureAndSaveWritesItAgain) {
     const QImage saved(png, "PNG");
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB32),
-              annotatedPicture(picture(9), view().GetSession().result));
+              annotatedPicture(picture(9), view().GetSession().plates));
     EXPECT_NE(saved.convertToFormat(QImage::Format_RGB32), picture(9));
 
     QFile::remove(png);
@@ -332,6 +333,30 @@ TEST_F(SaveTest, SaveAsJsonWritesTheLineOfKavroCli) {
     EXPECT_EQ(saved.count(QLatin1Char('\n')), 1);
     EXPECT_TRUE(saved.contains(QStringLiteral("\"text\":\"") + QString::fromStdString(truth.text)))
         << saved.toStdString();
+}
+
+// The annotated picture is drawn in one place: Save As writes, for a bitmap, the
+// very picture that kavro-cli --annotate writes, at the picture's own size with
+// the plate outlined.
+TEST_F(SaveTest, SaveAsPngWritesThePictureOfKavroCliAnnotate) {
+    SceneOptions options;
+    options.formats = {1};
+    options.difficulty = Difficulty::easy;
+    options.pictureSize = QSize(1024, 768);
+    const Scene scene = drawScene(7002, options);
+    const QString bitmap = write("street.bmp", scene.image, "BMP");
+    ASSERT_TRUE(app.OpenDocumentFile(bitmap));
+    ASSERT_EQ(view().GetSession().result.count, 1);
+    saveAs(path("saved.png"), OutputFormat::annotatedPng);
+
+    QProcess cli;
+    cli.start(QStringLiteral(KAVRO_CLI), {QStringLiteral("--annotate"), path("cli"), bitmap});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 0);
+    const QImage saved(path("saved.png"), "PNG");
+    EXPECT_EQ(saved.size(), scene.image.size());
+    EXPECT_EQ(saved, QImage(path("cli/street.png"), "PNG"));
+    EXPECT_NE(saved.convertToFormat(QImage::Format_RGB888), scene.image);
 }
 
 TEST_F(SaveTest, FailedWriteKeepsTheOldFile) {

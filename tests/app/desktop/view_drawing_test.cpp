@@ -106,35 +106,4 @@ TEST(DrawPixels, PaintsTheRowsOneToOneAtTheOrigin) {
     EXPECT_EQ(DrawPixels(nullptr, width, height, pixels.data()), 0);
 }
 
-// Runs of rows whose pixel in column x differs between the two pictures.
-int changedRowRuns(const QImage& before, const QImage& after, int x) {
-    int runs = 0;
-    bool inRun = false;
-    for (int y = 0; y < before.height(); ++y) {
-        const bool changed = before.pixel(x, y) != after.pixel(x, y);
-        runs += changed && !inRun;
-        inRun = changed;
-    }
-    return runs;
-}
-
-TEST(AnnotatedPicture, WritesEachPlateOnABandInTheTopLeftCorner) {
-    const QImage picture = testPicture(planeWidth, 384, 3);
-    const auto two = plates({{1, {0x8A, 'B', '1', '2', '3', '4', '5'}}, {5, {0x80, 'A', 'D'}}});
-    struct Case {
-        RecognitionResult result;
-        int bands;
-    };
-    for (const Case& c : {Case{two, 2}, Case{RecognitionResult{}, 1}}) {
-        const QImage annotated = annotatedPicture(picture, c.result);
-        ASSERT_EQ(annotated.size(), picture.size());
-        EXPECT_EQ(changedRowRuns(picture, annotated, 1), c.bands);
-        // The rest of the picture stays as it was.
-        const QRect right(320, 0, planeWidth - 320, 384);
-        const QRect below(0, 200, planeWidth, 184);
-        EXPECT_EQ(regionOf(annotated, right), regionOf(picture, right));
-        EXPECT_EQ(regionOf(annotated, below), regionOf(picture, below));
-    }
-}
-
 } // namespace

@@ -1,16 +1,23 @@
 // End to end: drawn street scenes without a corner trailer, searched for their
 // plates and read.
 
+#include "app/driver/picture_session.h"
+#include "app/driver/plate_text.h"
 #include "app/driver/recognition_driver.h"
 #include "engine/context/edge_plane.h"
 #include "engine/context/recognition_context.h"
+#include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
+#include "support/temp_path.h"
+#include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -175,6 +182,41 @@ TEST(PlateSearch, TwoPlatesOfTheSameFormatGiveOne) {
         const std::vector<Codes> truths = truthsOf(scene);
         EXPECT_TRUE(found(read, truths[0]) || found(read, truths[1])) << seed;
     }
+}
+
+// The session lists its plates as the desktop does, 车牌1 (the plate stored
+// last) first, and each carries the rectified plate it was read from: read
+// again from that image alone, it gives the same text.
+TEST(PlateSearch, FoundPlatesAreListedWithTheImagesTheyWereReadFrom) {
+    const std::filesystem::path file = tempPath("kavro-two-plates.bmp");
+    int twoPlates = 0;
+    for (std::uint32_t seed = 200; seed < 212 && twoPlates < 2; ++seed) {
+        const Scene scene = drawScene(seed, easyScenes({1, 7}, 2));
+        const std::vector<std::uint8_t> bytes = encodeBmp(scene.image);
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        PictureSession session;
+        ASSERT_TRUE(readPicture(session, file, PictureReader::bitmap));
+        ASSERT_TRUE(recogniseCurrent(session));
+        const int count = session.result.count;
+        ASSERT_EQ(session.plates.size(), static_cast<std::size_t>(count));
+        twoPlates += count == 2 ? 1 : 0;
+        for (int i = 0; i < count; ++i) {
+            const FoundPlate& plate = session.plates[static_cast<std::size_t>(i)];
+            EXPECT_EQ(plateNumberText(plate), plateNumberText(session.result, count - 1 - i));
+            ASSERT_EQ(plate.plateImage.size(), std::size_t{plateWidth} * plateHeight * 3);
+            RecognitionContext& context = session.context;
+            std::copy(plate.plateImage.begin(), plate.plateImage.end(),
+                      context.plateImages[0].get());
+            RecognitionResult again{};
+            recogniseCharacters(context, plate.formatIndex, again);
+            ASSERT_EQ(again.count, 1) << seed;
+            EXPECT_EQ(plateNumberText(again, 0), plateNumberText(plate)) << seed;
+        }
+    }
+    std::filesystem::remove(file);
+    EXPECT_GE(twoPlates, 2);
 }
 
 } // namespace
