@@ -85,20 +85,33 @@ def build(log=print):
     return training, validation
 
 
+def source_key():
+    """A digest of what the canvases are made from: the code that makes them
+    and the names and sizes of the source files."""
+    digest = hashlib.sha256()
+    for module in ("canvas.py", "plates.py", "easypr.py", "fonts.py", "dataset.py", "classes.py"):
+        with open(os.path.join(HERE, module), "rb") as f:
+            digest.update(f.read())
+    for name in sorted(os.listdir(PLATES_DIR)):
+        digest.update(name.encode("utf-8"))
+    digest.update(str(os.path.getsize(EASYPR_TAR)).encode())
+    return digest.hexdigest()
+
+
 def load(cache, log=print):
-    """The data set, from `cache` (an .npz) when it exists, else built and
-    written there."""
+    """The data set, from `cache` (an .npz) when it holds canvases made from
+    the present sources, else built and written there."""
+    key = source_key()
     if cache and os.path.exists(cache):
         stored = np.load(cache)
-        part = lambda prefix: {k[len(prefix):]: stored[k] for k in stored.files
-                               if k.startswith(prefix)}
-        return part("training_"), part("validation_")
+        if "key" in stored.files and str(stored["key"]) == key:
+            part = lambda prefix: {k[len(prefix):]: stored[k] for k in stored.files
+                                   if k.startswith(prefix)}
+            return part("training_"), part("validation_")
     training, validation = build(log)
     if cache:
         os.makedirs(os.path.dirname(os.path.abspath(cache)), exist_ok=True)
         arrays = {"training_" + k: v for k, v in training.items()}
         arrays.update({"validation_" + k: v for k, v in validation.items()})
-        np.savez(cache, **arrays)
+        np.savez(cache, key=np.array(key), **arrays)
     return training, validation
-
-

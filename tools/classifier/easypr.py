@@ -23,9 +23,9 @@ THUMB_W, THUMB_H = 10, 16
 NEAR_DUPLICATE = {"grey": 0.25, "binary": 0.15}
 
 # Where the character's box lies in a crop of each kind, as fractions of the
-# crop: rows top..bottom, centre column, and how much wider the character
-# should be than the crop shows it (the binary province crops were squeezed
-# into squares).
+# crop: rows top..bottom, centre column, and how much wider the canvas shows
+# the crop than it is (the binary province crops, squeezed into squares, show
+# their characters too wide: 0.77 narrows them back to the plate's 1:2).
 LAYOUT = {
     "alnum-binary": dict(top=0.0, bottom=1.0, centre=0.5, aspect=1.0),
     "province-binary": dict(top=0.0, bottom=1.0, centre=0.5, aspect=0.77),
