@@ -1,4 +1,4 @@
-// kavro-cli [--json] [-j N] FILE...
+// kavro-cli [--json] [-j N] [--classifier trained|templates] FILE...
 // Reads each file, recognises its plates and prints one result per file in
 // input order. Exit status: 0 when every file was read, 1 when any could not
 // be, 2 on a usage error.
@@ -22,6 +22,7 @@ constexpr int exitUsage = 2;
 struct Options {
     bool json = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    CharacterClassifier classifier = CharacterClassifier::trained;
     std::vector<std::string> files;
 };
 
@@ -47,6 +48,11 @@ int main(int argc, char** argv) {
     app.add_flag("--json", options.json, "print one JSON object per file (JSON Lines)");
     app.add_option("-j", options.jobs, "worker threads (default: all cores)")
         ->check(CLI::PositiveNumber);
+    std::string classifier = "trained";
+    app.add_option("--classifier", classifier,
+                   "what reads the characters: trained (the character network, default) or "
+                   "templates (the binary glyph templates)")
+        ->check(CLI::IsMember({"trained", "templates"}));
     app.add_option("FILE", options.files, "pictures to read")->required();
     try {
         app.parse(argc, argv);
@@ -54,13 +60,18 @@ int main(int argc, char** argv) {
         const int status = app.exit(error);
         return status == 0 ? 0 : exitUsage;
     }
+    if (classifier == "templates") {
+        options.classifier = CharacterClassifier::templates;
+    }
 
     const bool progress = isatty(STDERR_FILENO) && options.files.size() > 1;
     std::atomic<bool> anyUnread{false};
     runInOrder(
         options.files.size(), options.jobs,
         [&](std::size_t i) {
-            const FileReport report = reportFile(threadSession(), options.files[i]);
+            PictureSession& session = threadSession();
+            session.classifier = options.classifier;
+            const FileReport report = reportFile(session, options.files[i]);
             if (report.error) {
                 anyUnread = true;
             }

@@ -112,6 +112,7 @@ bool recogniseCurrent(PictureSession& session) {
         context.convertPlanes();
         computeEdge(context);
     }
+    context.characterClassifier = session.classifier;
     recognisePlates(context, session.result);
     return true;
 }

@@ -28,6 +28,8 @@ struct PictureSession {
     CDib picture; // empty after a batch read of a top-down picture
     RecognitionContext context;
     RecognitionResult result{};
+    // What recogniseCurrent reads the characters with.
+    CharacterClassifier classifier = CharacterClassifier::trained;
 };
 
 // Reads `path` with `reader` into the session's picture; on success prepares

@@ -63,6 +63,7 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli("").status, 2);
     EXPECT_EQ(runCli("--no-such-flag x.jpg").status, 2);
     EXPECT_EQ(runCli("-j 0 x.jpg").status, 2);
+    EXPECT_EQ(runCli("--classifier svm x.jpg").status, 2);
     EXPECT_EQ(runCli("--help").status, 0);
 }
 
@@ -86,6 +87,17 @@ TEST_F(CliFiles, FormatIsToldByContent) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.lines, (std::vector<std::string>{bitmapNamedJpeg + ": 无法识别车牌！",
                                                    jpegNamedBitmap + ": 无法识别车牌！"}));
+}
+
+TEST_F(CliFiles, EitherClassifierReadsEveryFile) {
+    const std::string bitmap = write("bitmap.bmp", makeBitmap({.width = 64, .height = 48}));
+    const std::string jpeg = write("picture.jpg", makeJpeg(64, 48));
+    for (const std::string classifier : {"trained", "templates"}) {
+        const CliRun run = runCli("--classifier " + classifier + " " + bitmap + " " + jpeg);
+        EXPECT_EQ(run.status, 0) << classifier;
+        EXPECT_EQ(run.lines, (std::vector<std::string>{bitmap + ": 无法识别车牌！",
+                                                       jpeg + ": 无法识别车牌！"}));
+    }
 }
 
 TEST_F(CliFiles, JsonLinesKeepTheContract) {
