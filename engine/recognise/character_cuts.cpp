@@ -14,7 +14,7 @@ constexpr int strokeLevel = 128;
 constexpr int firstRow = 1; // the plate's outermost rows and columns are not looked at
 constexpr int minScale = 880, maxScale = 1120, scaleStep = 20;
 constexpr int maxShift = 30;
-constexpr int maxSlant = 200, slantStep = 100; // columns per 1000 rows
+constexpr int maxSlant = 300, slantStep = 100; // columns per 1000 rows
 constexpr int bandPercent = 15; // rows leading by less than this share of the best one end the band
 constexpr int subSamples = 2;   // per input pixel and direction
 
