@@ -58,6 +58,25 @@ template <int Count, int Out>
     }
 }
 
+// The same for two neighbouring output pixels at once, whose inputs lie `step`
+// floats apart: every weight loaded serves both.
+template <int Count, int Out, int step>
+[[gnu::always_inline]] inline void multiplyAddPair(const float* inputs, const float* weights,
+                                                   Lanes (&first)[Out / lanes],
+                                                   Lanes (&second)[Out / lanes]) {
+    for (int k = 0; k < Count; ++k) {
+        const Lanes value = Lanes{} + inputs[k];
+        const Lanes next = Lanes{} + inputs[k + step];
+#pragma GCC unroll 8
+        for (int j = 0; j < Out / lanes; ++j) {
+            Lanes weight;
+            std::memcpy(&weight, weights + k * Out + j * lanes, sizeof weight);
+            first[j] += value * weight;
+            second[j] += next * weight;
+        }
+    }
+}
+
 // sums = bias, the start of a multiplyAdd.
 template <int Out>
 [[gnu::always_inline]] inline void loadBias(const float* bias, Lanes (&sums)[Out / lanes]) {
@@ -76,22 +95,26 @@ template <int Out>
 }
 
 // Output channels of row y of a 3 x 3 convolution with ReLU, for the first
-// `columns` pixels of the row. The three input pixels of a kernel row lie next
-// to each other, so each kernel row is one run of 3 x In values.
+// `columns` pixels of the row (an even number), two at a time. The three input
+// pixels of a kernel row lie next to each other, so each kernel row is one run
+// of 3 x In values.
 template <int W, int H, int In, int Out>
 [[gnu::always_inline]] inline void convolveRow(const Map<W, H, In, true>& input, int y, int columns,
                                                const float* weights, const float* bias,
                                                float* row) {
     static_assert(Out % lanes == 0);
     constexpr int kernelRow = kernelSide * In;
-    for (int x = 0; x < columns; ++x) {
-        Lanes sums[Out / lanes];
-        loadBias<Out>(bias, sums);
+    for (int x = 0; x < columns; x += 2) {
+        Lanes first[Out / lanes];
+        Lanes second[Out / lanes];
+        loadBias<Out>(bias, first);
+        loadBias<Out>(bias, second);
         for (int ky = 0; ky < kernelSide; ++ky) {
-            multiplyAdd<kernelRow, Out>(input.at(x - 1, y + ky - 1), weights + ky * kernelRow * Out,
-                                        sums);
+            multiplyAddPair<kernelRow, Out, In>(input.at(x - 1, y + ky - 1),
+                                                weights + ky * kernelRow * Out, first, second);
         }
-        storeRectified<Out>(sums, row + x * Out);
+        storeRectified<Out>(first, row + x * Out);
+        storeRectified<Out>(second, row + (x + 1) * Out);
     }
 }
 

@@ -104,7 +104,7 @@ BytePlane plateView(const std::unique_ptr<std::uint8_t[]>& plane) {
 }
 
 // One way of seeing the plate: a grey plane in which the characters would be
-// bright, the binary plane of its strokes and the layout fitted to them.
+// bright, and the layout fitted to its strokes.
 struct PlateView {
     BytePlane grey;
     PlateLayout layout;
@@ -119,7 +119,8 @@ PlateView viewOf(const BytePlane& grey, std::uint8_t* binary, const PlateFormat&
     return {grey, fitLayout({{binary, platePixels}, plateWidth, plateHeight}, format)};
 }
 
-// Reads the positions of one view, each once its best cut is known.
+// Reads the positions of one view; the reading of each fitted cell is kept, so
+// the cells read to choose the view are not read again.
 class PositionReader {
 public:
     PositionReader(const PlateView& view, const PlateFormat& format)
