@@ -1,8 +1,8 @@
 # Kavro: `make demo` reads the bundled sample pictures, `make test` runs every test and
 # then the engine's and the CLI's tests under AddressSanitizer and UndefinedBehaviorSanitizer
 # (`make check-sanitize` alone; `make test SANITIZE=0` leaves them out), `make templates`
-# regenerates the built-in glyph templates, `make fuzz` builds the fuzz targets with clang
-# and runs each for FUZZ_SECONDS.
+# regenerates the built-in glyph templates, `make classifier` trains the character network
+# again, `make fuzz` builds the fuzz targets with clang and runs each for FUZZ_SECONDS.
 # All of them install the Debian packages the project needs first.
 BUILD ?= build
 JOBS  ?= 2
@@ -16,7 +16,8 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_TARGETS = kavro-fuzz-bmp kavro-fuzz-jpeg kavro-fuzz-pipeline
 
-.PHONY: all deps configure build test demo samples gui screenshots templates check-sanitize fuzz clean
+.PHONY: all deps configure build test demo samples gui screenshots templates classifier \
+	check-sanitize fuzz clean
 
 all: build
 
@@ -75,6 +76,16 @@ templates: configure
 	@cmake --build $(BUILD) -j$(JOBS) --target kavro-glyphgen
 	@QT_QPA_PLATFORM=offscreen $(BUILD)/tools/glyphgen/kavro-glyphgen tools/glyphgen/plates \
 		data/generated/glyph_templates.cpp docs/glyph-sheet.png
+
+# Trains the character network from the data in the repository (tools/classifier, a few
+# minutes on two cores) and writes its weights as source (data/generated) and the
+# reference outputs its forward-pass test checks. Uses Debian's PyTorch, hence the
+# system Python. The prepared canvases are kept in the build folder for the next run.
+classifier:
+	@bash scripts/install-deps.sh python3-torch python3-numpy python3-pil
+	@nice /usr/bin/python3 tools/classifier/train.py --out data/generated \
+		--reference tests/engine/recognise/char_net_reference.h \
+		--cache $(BUILD)/classifier/canvases.npz
 
 # The engine, the CLI and their tests (the readers, bad input, every engine stage, the
 # CLI and the drawing of its annotated pictures); the desktop program and the Qt tools

@@ -1,4 +1,4 @@
-// kavro-cli [--json] [-j N] [-r] [--annotate DIR] FILE|FOLDER|-...
+// kavro-cli [--json] [-j N] [-r] [--annotate DIR] [--classifier trained|templates] FILE|FOLDER|-...
 // Reads each file (the pictures of each folder, the files named on standard
 // input for "-"), recognises its plates and prints one result per file in
 // input order; with --annotate also writes each picture read with its plates
@@ -29,6 +29,7 @@ struct Options {
     bool recursive = false;
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     std::string annotateFolder;
+    CharacterClassifier classifier = CharacterClassifier::trained;
     std::vector<std::string> files;
 };
 
@@ -68,6 +69,11 @@ int main(int argc, char** argv) {
         ->check([](const std::string& folder) {
             return folder.empty() ? std::string("the folder name is empty") : std::string();
         });
+    std::string classifier = "trained";
+    app.add_option("--classifier", classifier,
+                   "what reads the characters: trained (the character network, default) or "
+                   "templates (the binary glyph templates)")
+        ->check(CLI::IsMember({"trained", "templates"}));
     app.add_option("FILE", options.files,
                    "pictures to read: files, folders (their BMP and JPEG pictures, by name), "
                    "or - for file names on standard input, one a line")
@@ -77,6 +83,9 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& error) {
         const int status = app.exit(error);
         return status == 0 ? 0 : exitUsage;
+    }
+    if (classifier == "templates") {
+        options.classifier = CharacterClassifier::templates;
     }
 
     const std::vector<Input> inputs = expandInputs(options.files, options.recursive, std::cin);
@@ -98,8 +107,10 @@ int main(int argc, char** argv) {
             const WhileRead annotate = [&](const PictureSession& session) {
                 notAnnotated = annotation->write(i, input.path, session);
             };
+            PictureSession& session = threadSession();
+            session.classifier = options.classifier;
             const FileReport report = input.error ? failedEntry(input)
-                                                  : reportFile(threadSession(), input.path,
+                                                  : reportFile(session, input.path,
                                                                annotation ? annotate : WhileRead{});
             if (report.error || notAnnotated) {
                 anyFailed = true;

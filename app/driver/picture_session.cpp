@@ -114,6 +114,7 @@ bool recogniseCurrent(PictureSession& session) {
         context.convertPlanes();
         computeEdge(context);
     }
+    context.characterClassifier = session.classifier;
     session.plates = findPlates(context, session.result);
     const auto listedFirst =
         std::min<std::ptrdiff_t>(session.result.count, std::ssize(session.plates));

@@ -32,6 +32,8 @@ struct PictureSession {
     // Every plate found, in the order the desktop program lists them: those of
     // `result`, the one stored last first, then the other plates found.
     FoundPlates plates;
+    // What recogniseCurrent reads the characters with.
+    CharacterClassifier classifier = CharacterClassifier::trained;
 };
 
 // Reads `path` with `reader` into the session's picture; on success prepares

@@ -38,6 +38,10 @@ struct LabelRow {
     std::int32_t* row;
 };
 
+// What reads the characters of a rectified plate: the trained character
+// network, or the binary glyph templates.
+enum class CharacterClassifier { trained, templates };
+
 struct RecognitionContext {
     // Allocates the plate slots (not cleared); no picture is prepared yet.
     RecognitionContext();
@@ -88,6 +92,7 @@ struct RecognitionContext {
     std::int32_t planeRowOffset = 0;
     std::unique_ptr<std::int32_t[]> labelPlane;
     std::unique_ptr<LabelRow[]> rowTable;
+    CharacterClassifier characterClassifier = CharacterClassifier::trained;
     // Where the working planes lie in the picture plates are warped from.
     ViewFrame frame;
     // The corners, in pixels of that picture, of the plate last warped into each slot.

@@ -2,6 +2,7 @@
 
 #include "data/plate_formats.h"
 #include "engine/context/recognition_context.h"
+#include "engine/recognise/network_reader.h"
 #include "engine/recognise/plate_planes.h"
 #include "engine/recognise/plate_vote.h"
 #include "engine/recognise/segment.h"
@@ -72,13 +73,12 @@ VoteTable readPlanes(RecognitionContext& context, const PlateFormat& format,
     return votes;
 }
 
-} // namespace
-
-int recogniseCharacters(RecognitionContext& context, int formatIndex, RecognitionResult& result) {
+// The eight binary planes read against the glyph templates, and a vote per position.
+PlateReading readWithTemplates(RecognitionContext& context, int formatIndex, int slot,
+                               bool trailer) {
     const PlateFormat& format = plateFormats[formatIndex];
-    const bool trailer = cornersFromTrailer;
     const CandidateLists candidates(formatIndex);
-    prepareBinaryPlanes(context, format, result.count, trailer);
+    prepareBinaryPlanes(context, format, slot, trailer);
     VoteTable votes = readPlanes(context, format, candidates);
 
     vetoIncompletePlanes(votes, format.charCount);
@@ -86,8 +86,21 @@ int recogniseCharacters(RecognitionContext& context, int formatIndex, Recognitio
     for (int p = 0; p < format.charCount; ++p) {
         reading[p] = votePosition(votes, p);
     }
+    return reading;
+}
+
+} // namespace
+
+int recogniseCharacters(RecognitionContext& context, int formatIndex, RecognitionResult& result) {
+    const PlateFormat& format = plateFormats[formatIndex];
+    const bool trailer = cornersFromTrailer;
+    const bool templates = context.characterClassifier == CharacterClassifier::templates;
+    const PlateReading reading =
+        templates ? readWithTemplates(context, formatIndex, result.count, trailer)
+                  : readWithNetwork(context, formatIndex, result.count,
+                                    trailer ? nullptr : &networkLimits);
     const PlateScore score = scorePlate(reading, format.charCount, formatIndex);
-    if (isAccepted(score, trailer)) {
+    if (isAccepted(score, trailer, templates ? templateLimits : networkLimits)) {
         storePlate(result, formatIndex, score, reading, format.charCount);
     }
     correctText(result.text[0], trailer);

@@ -8,11 +8,6 @@ namespace {
 
 constexpr int policeFormat = 7;
 
-// Acceptance limits of a plate's scores.
-constexpr int minimumMean = 80;
-constexpr int minimumLowest = 70;
-constexpr int minimumHighest = 90;
-
 constexpr std::uint8_t su = 0x89;  // 苏
 constexpr std::uint8_t wan = 0x8B; // 皖
 constexpr std::uint8_t gan = 0x9B; // 甘
@@ -29,6 +24,10 @@ constexpr std::array<WholePlateFix, 4> wholePlateFixes = {{
     {{wan, 'L', 'T', 'Z', 'U', '7', '8', 0}, {wan, 'E', 'H', '2', '0', '7', '8', 0}},
     {{su, 'A', 'Q', '1', '0', 0, 0, 0}, {su, 'A', 'Q', '1', '0', '1', 'J', 0}},
 }};
+
+int lastCountedPosition(int charCount, int formatIndex) {
+    return formatIndex == policeFormat ? charCount - 2 : charCount - 1;
+}
 
 bool startsWith(const std::array<std::uint8_t, plateTextLength>& text, const WholePlateFix& fix) {
     for (std::size_t i = 0; i < fix.test.size() && fix.test[i] != 0; ++i) {
@@ -80,9 +79,13 @@ CharMatch votePosition(const VoteTable& votes, int position) {
     return winner;
 }
 
+bool countsForScore(int position, int charCount, int formatIndex) {
+    return position >= 1 && position <= lastCountedPosition(charCount, formatIndex);
+}
+
 PlateScore scorePlate(const PlateReading& reading, int charCount, int formatIndex) {
-    const int last = formatIndex == policeFormat ? charCount - 2 : charCount - 1;
-    PlateScore score{0, 100, 0};
+    const int last = lastCountedPosition(charCount, formatIndex);
+    PlateScore score{0, 100, 0, reading[0].score};
     int sum = 0;
     for (int p = 1; p <= last; ++p) {
         sum += reading[p].score;
@@ -93,9 +96,9 @@ PlateScore scorePlate(const PlateReading& reading, int charCount, int formatInde
     return score;
 }
 
-bool isAccepted(const PlateScore& score, bool trailer) {
-    return trailer || (score.mean >= minimumMean && score.lowest >= minimumLowest &&
-                       score.highest >= minimumHighest);
+bool isAccepted(const PlateScore& score, bool trailer, const AcceptanceLimits& limits) {
+    return trailer || (score.mean >= limits.mean && score.lowest >= limits.lowest &&
+                       score.highest >= limits.highest && score.first >= limits.first);
 }
 
 void storePlate(RecognitionResult& result, int formatIndex, const PlateScore& score,

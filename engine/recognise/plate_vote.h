@@ -28,14 +28,30 @@ struct PlateScore {
     int mean;
     int lowest;
     int highest;
+    int first; // the score of position 0, which the others leave out
 };
 
-// Mean, minimum and maximum over positions 1 .. charCount - 1: the province
-// character is left out, and for police plates the final 警 as well.
+// Whether position p counts for the plate's scores: the province character
+// does not, nor the final 警 of police plates.
+bool countsForScore(int position, int charCount, int formatIndex);
+
+// Mean, minimum and maximum over the positions that count, and position 0's score.
 PlateScore scorePlate(const PlateReading& reading, int charCount, int formatIndex);
 
-// Trailer corners accept any reading; otherwise mean >= 80, min >= 70, max >= 90.
-bool isAccepted(const PlateScore& score, bool trailer);
+// The least mean, lowest and highest character score of an accepted plate, and
+// the least score of its first character.
+struct AcceptanceLimits {
+    int mean;
+    int lowest;
+    int highest;
+    int first;
+};
+// The template reading's limits: its first character does not count.
+inline constexpr AcceptanceLimits templateLimits{80, 70, 90, 0};
+
+// Trailer corners accept any reading; otherwise the scores must reach `limits`.
+bool isAccepted(const PlateScore& score, bool trailer,
+                const AcceptanceLimits& limits = templateLimits);
 
 // Appends the plate when the result is empty, or holds one plate of another
 // format.

@@ -60,12 +60,13 @@ TEST(Cli, UsageErrorsExitWithTwo) {
     EXPECT_EQ(runCli("-j 0 x.jpg").status, 2);
     EXPECT_EQ(runCli("--annotate '' x.jpg").status, 2);
     EXPECT_EQ(runCli("--annotate").status, 2);
+    EXPECT_EQ(runCli("--classifier svm x.jpg").status, 2);
 }
 
 TEST(Cli, HelpListsEveryOption) {
     const CliRun run = runCli("--help");
     EXPECT_EQ(run.status, 0);
-    for (const std::string option : {"--help", "--json", "-j", "-r", "--annotate DIR", "FILE"}) {
+    for (const std::string option : {"--help", "--json", "-j", "-r", "--annotate DIR", "--classifier", "FILE"}) {
         EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(), [&](const std::string& line) {
             return line.find("  " + option + " ") != std::string::npos ||
                    line.find("," + option + " ") != std::string::npos;
@@ -93,6 +94,17 @@ TEST_F(CliFiles, FormatIsToldByContent) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.lines, (std::vector<std::string>{bitmapNamedJpeg + ": 无法识别车牌！",
                                                    jpegNamedBitmap + ": 无法识别车牌！"}));
+}
+
+TEST_F(CliFiles, EitherClassifierReadsEveryFile) {
+    const std::string bitmap = write("bitmap.bmp", makeBitmap({.width = 64, .height = 48}));
+    const std::string jpeg = write("picture.jpg", makeJpeg(64, 48));
+    for (const std::string classifier : {"trained", "templates"}) {
+        const CliRun run = runCli("--classifier " + classifier + " " + bitmap + " " + jpeg);
+        EXPECT_EQ(run.status, 0) << classifier;
+        EXPECT_EQ(run.lines, (std::vector<std::string>{bitmap + ": 无法识别车牌！",
+                                                       jpeg + ": 无法识别车牌！"}));
+    }
 }
 
 TEST_F(CliFiles, JsonLinesKeepTheContract) {

@@ -46,6 +46,7 @@ constexpr int trailerFormat = 1;
 struct Options {
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
     int repeat = 5;
+    CharacterClassifier classifier = CharacterClassifier::trained;
     std::vector<std::string> files;
 };
 
@@ -87,7 +88,8 @@ struct StageTimes {
     double afterDecode() const { return prepare + edges + recognise; }
 };
 
-std::optional<StageTimes> measureStages(const std::string& path, int repeat) {
+std::optional<StageTimes> measureStages(const std::string& path, int repeat,
+                                        CharacterClassifier classifier) {
     const std::optional<std::vector<std::uint8_t>> file = readWholeFile(path);
     if (!file) {
         return std::nullopt;
@@ -109,6 +111,7 @@ std::optional<StageTimes> measureStages(const std::string& path, int repeat) {
     // As kavro-cli reads: a top-down picture's pixels handed over, not copied, and a
     // picture with known plate corners without its working planes.
     auto context = std::make_unique<RecognitionContext>();
+    context->characterClassifier = classifier;
     const std::span<const std::uint8_t> pixels = picture.GetPixels();
     std::unique_ptr<std::uint8_t[]> handed;
     const auto handOut = [&] {
@@ -153,12 +156,14 @@ std::optional<StageTimes> measureStages(const std::string& path, int repeat) {
 }
 
 // Wall-clock pictures per second of the whole read of every file on `workers` threads.
-double picturesPerSecond(const std::vector<std::string>& files, unsigned workers) {
+double picturesPerSecond(const std::vector<std::string>& files, unsigned workers,
+                         CharacterClassifier classifier) {
     const auto start = std::chrono::steady_clock::now();
     runInOrder(
         files.size(), workers,
         [&](std::size_t i) {
             thread_local auto session = std::make_unique<PictureSession>();
+            session->classifier = classifier;
             return plainLine(reportFile(*session, files[i]));
         },
         [](std::size_t, const std::string&) {});
@@ -167,10 +172,11 @@ double picturesPerSecond(const std::vector<std::string>& files, unsigned workers
 }
 
 // The best of `runs` wall-clock throughputs.
-double bestPicturesPerSecond(const std::vector<std::string>& files, unsigned workers, int runs) {
+double bestPicturesPerSecond(const std::vector<std::string>& files, unsigned workers, int runs,
+                             CharacterClassifier classifier) {
     double best = 0;
     for (int run = 0; run < runs; ++run) {
-        best = std::max(best, picturesPerSecond(files, workers));
+        best = std::max(best, picturesPerSecond(files, workers, classifier));
     }
     return best;
 }
@@ -218,22 +224,32 @@ int main(int argc, char** argv) {
     app.add_option("--repeat", options.repeat,
                    "runs per stage and per throughput figure; the best counts")
         ->check(CLI::PositiveNumber);
+    std::string classifier = "trained";
+    app.add_option("--classifier", classifier, "what reads the characters (as kavro-cli)")
+        ->check(CLI::IsMember({"trained", "templates"}));
     app.add_option("FILE", options.files, "pictures, or folders of them")->required();
     CLI11_PARSE(app, argc, argv);
     options.files = picturesOf(options.files);
+    if (classifier == "templates") {
+        options.classifier = CharacterClassifier::templates;
+    }
 
-    picturesPerSecond(options.files, 1); // fills the page cache and the allocator's pools
-    const double serial = bestPicturesPerSecond(options.files, 1, options.repeat);
+    // The first run fills the page cache and the allocator's pools.
+    picturesPerSecond(options.files, 1, options.classifier);
+    const double serial =
+        bestPicturesPerSecond(options.files, 1, options.repeat, options.classifier);
     const double serialPeak = peakMegabytes();
-    const double parallel = bestPicturesPerSecond(options.files, options.jobs, options.repeat);
+    const double parallel =
+        bestPicturesPerSecond(options.files, options.jobs, options.repeat, options.classifier);
     const double parallelPeak = peakMegabytes();
 
     std::printf("%-36s %11s %8s %8s %6s %9s %8s %8s %6s\n", "picture (times in us)", "size",
                 "decode", "prepare", "edges", "recognise", "rectify", "read", "ratio");
-    std::vector<double> ratios, afterDecode, trailerAfterDecode;
+    std::vector<double> ratios, afterDecode, trailerAfterDecode, plateReads;
     double largestPicture = 0;
     for (const std::string& path : options.files) {
-        const std::optional<StageTimes> times = measureStages(path, options.repeat);
+        const std::optional<StageTimes> times =
+            measureStages(path, options.repeat, options.classifier);
         if (!times) {
             std::printf("%s: not read\n", path.c_str());
             continue;
@@ -243,6 +259,7 @@ int main(int argc, char** argv) {
         afterDecode.push_back(times->afterDecode());
         if (times->trailer) {
             trailerAfterDecode.push_back(times->afterDecode());
+            plateReads.push_back(times->read);
         }
         largestPicture = std::max(largestPicture, 3.0 * times->width * times->height / 1048576.0);
     }
@@ -252,6 +269,9 @@ int main(int argc, char** argv) {
     if (!trailerAfterDecode.empty()) {
         std::printf(", with the corner trailer: %.0f us (target below 1000)",
                     median(trailerAfterDecode));
+        std::printf("\nmedian read of one plate (recogniseCharacters): %.0f us, slowest %.0f us "
+                    "(target below 1000)",
+                    median(plateReads), *std::max_element(plateReads.begin(), plateReads.end()));
     }
     std::printf("\npictures/s: %.1f with 1 worker, %.1f with %u (%.2fx, target 1.8x on 2 cores)\n",
                 serial, parallel, options.jobs, parallel / serial);

@@ -1,11 +1,14 @@
 // The whole read of a dozen drawn pictures (JPEG with and without the corner
 // trailer, BMP, several sizes and plate formats) against a recorded reference:
 // every plate, score and confidence, and a hash of every plane the engine
-// writes. Speed work must leave all of it bit-identical.
+// writes. Speed work must leave all of it bit-identical. Each classifier has
+// its own recording: pipeline_reference.txt for the glyph templates (the
+// reading as it was before the trained network came), and
+// pipeline_reference_trained.txt for the trained network.
 //
-// To record the reference again on purpose (after a change that is meant to
+// To record the references again on purpose (after a change that is meant to
 // alter results), run this test with KAVRO_RECORD_PIPELINE_REFERENCE=1 set; it
-// then rewrites tests/app/driver/pipeline_reference.txt and reports itself skipped.
+// then rewrites both files and reports itself skipped.
 
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
@@ -141,7 +144,8 @@ std::string describePlanes(const RecognitionContext& context, bool trailer) {
     return out.str();
 }
 
-std::string readOne(const PictureCase& picture, const std::filesystem::path& dir) {
+std::string readOne(const PictureCase& picture, const std::filesystem::path& dir,
+                    CharacterClassifier classifier) {
     SceneOptions options;
     options.formats = picture.formats;
     options.plateCount = picture.plateCount;
@@ -154,6 +158,7 @@ std::string readOne(const PictureCase& picture, const std::filesystem::path& dir
                static_cast<std::streamsize>(bytes.size()));
 
     PictureSession session;
+    session.classifier = classifier;
     clearPlateBuffers(session.context);
     EXPECT_TRUE(readPicture(session, path, PictureReader::byContent)) << picture.seed;
     EXPECT_TRUE(recogniseCurrent(session)) << picture.seed;
@@ -170,16 +175,15 @@ std::vector<std::string> readLines(const std::filesystem::path& path) {
     return lines;
 }
 
-TEST(PipelineReference, EveryResultAndPlaneMatchesTheRecording) {
+void compareWithRecording(CharacterClassifier classifier, const std::filesystem::path& reference) {
     const auto dir = tempPath("kavro-pipeline-reference");
     std::filesystem::create_directories(dir);
     std::vector<std::string> lines;
     for (const PictureCase& picture : pictureCases) {
-        lines.push_back(readOne(picture, dir));
+        lines.push_back(readOne(picture, dir, classifier));
     }
     std::filesystem::remove_all(dir);
 
-    const std::filesystem::path reference = KAVRO_PIPELINE_REFERENCE;
     if (std::getenv("KAVRO_RECORD_PIPELINE_REFERENCE") != nullptr) {
         std::ofstream out(reference);
         for (const std::string& line : lines) {
@@ -192,6 +196,14 @@ TEST(PipelineReference, EveryResultAndPlaneMatchesTheRecording) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_EQ(lines[i], recorded[i]);
     }
+}
+
+TEST(PipelineReference, TemplateReadingMatchesTheRecording) {
+    compareWithRecording(CharacterClassifier::templates, KAVRO_PIPELINE_REFERENCE);
+}
+
+TEST(PipelineReference, TrainedReadingMatchesTheRecording) {
+    compareWithRecording(CharacterClassifier::trained, KAVRO_PIPELINE_REFERENCE_TRAINED);
 }
 
 } // namespace

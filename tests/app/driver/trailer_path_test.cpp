@@ -44,8 +44,13 @@ protected:
 
     // Draws the blue plate of `seed` and saves it with its trailer.
     std::filesystem::path blueScene(std::uint32_t seed, PlateTruth& truth) {
+        return trailerScene(seed, trailerFormat, truth);
+    }
+
+    // Draws a plate of `format` and saves it with its trailer.
+    std::filesystem::path trailerScene(std::uint32_t seed, int format, PlateTruth& truth) {
         SceneOptions options;
-        options.formats = {trailerFormat};
+        options.formats = {format};
         const Scene scene = drawScene(seed, options);
         truth = scene.plates.front();
         return write("scene-" + std::to_string(seed) + ".jpg", encodeJpegWithTrailer(scene));
@@ -124,14 +129,34 @@ TEST_F(TrailerPath, ReadsGeneratedBluePlates) {
         expectCornersNear(session.plates[0].corners, truth,
                           static_cast<double>(session.context.imageWidth) / frameWidth);
     }
-    // The scenes draw 皖 and the letters and digits from real plate crops, the
-    // miscut, blurred and cut-short ones left out; every other province comes
-    // from another face than the templates, and one of those is drawn to a
-    // like-shaped template (湘 to 藏). A real 0 whose top is faint reads as U.
-    // Reached: 48 exact, 49 provinces, 49 letters and digits.
+    // The scenes draw 皖 and the letters and digits from real plate crops the
+    // network never trained on, every other province from another face than the
+    // one it trained on. Reached: 50 exact.
     EXPECT_GE(lettersAndDigits * 100, sceneCount * 98) << lettersAndDigits << " of " << sceneCount;
     EXPECT_GE(provinces * 100, sceneCount * 98) << provinces << " of " << sceneCount;
     EXPECT_GE(exact * 100, sceneCount * 95) << exact << " of " << sceneCount;
+}
+
+// A trailer's plate is read as a blue one, whatever its colour. The network
+// reads the characters of a yellow plate all the same: they fit the layout as
+// dark strokes better than as bright ones, so it reads them as such.
+TEST_F(TrailerPath, ReadsYellowPlatesAsBlueOnes) {
+    constexpr int yellowFormat = 2;
+    PictureSession session;
+    int plates = 0;
+    int exact = 0;
+    for (std::uint32_t seed = firstSeed; plates < 10; ++seed) {
+        PlateTruth truth;
+        const auto path = trailerScene(seed, yellowFormat, truth);
+        if (truth.text.ends_with("学")) { // a blue plate never ends in 学
+            continue;
+        }
+        ++plates;
+        ASSERT_TRUE(readPicture(session, path, PictureReader::jpeg));
+        ASSERT_TRUE(recogniseCurrent(session));
+        exact += plateNumberText(session.result, 0) == truth.text;
+    }
+    EXPECT_GE(exact, 9);
 }
 
 // Every format, read along the plate's true corners as the search path reads
@@ -149,13 +174,11 @@ TEST_F(TrailerPath, KnownCornersReadEveryFormat) {
             ASSERT_FALSE(cornersFromTrailer);
             exact += readAlongCorners(session, truth, format) == truth.text;
         }
-        // The weakest is the green plate, whose "D" reads as "0" when the blur
-        // rounds its corners (its templates are learned from blue plates).
-        // Reached: 8, 10, 10, 5 and 8 of 10.
-        EXPECT_GE(exact * 2, perFormat) << "format " << format << ": " << exact;
+        // Reached: 10 of 10 for every format.
+        EXPECT_GE(exact, perFormat - 1) << "format " << format << ": " << exact;
         total += exact;
     }
-    EXPECT_GE(total * 10, 5 * perFormat * 8) << total;
+    EXPECT_GE(total * 100, 5 * perFormat * 96) << total;
 }
 
 TEST_F(TrailerPath, ACorruptFileKeepsThePictureBeforeIt) {

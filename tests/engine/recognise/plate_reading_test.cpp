@@ -248,37 +248,47 @@ TEST(PlateScore, LeavesOutTheProvinceAndThePoliceMark) {
         bool accepted;
     };
     const Case cases[] = {
-        {readingOf({0, 80, 80, 80, 80, 70, 90}), 7, 1, {80, 70, 90}, true},
-        {readingOf({0, 79, 80, 80, 80, 70, 90}), 7, 1, {79, 70, 90}, false},
-        {readingOf({0, 90, 90, 90, 90, 69, 90}), 7, 1, {86, 69, 90}, false},
-        {readingOf({0, 85, 85, 85, 85, 85, 85}), 7, 1, {85, 85, 85}, false},
-        {readingOf({0, 90, 90, 90, 90, 90, 5}), 7, 7, {90, 90, 90}, true},
-        {readingOf({0, 90, 90, 90, 90, 90, 90, 20}), 8, 5, {80, 20, 90}, false},
+        {readingOf({0, 80, 80, 80, 80, 70, 90}), 7, 1, {80, 70, 90, 0}, true},
+        {readingOf({0, 79, 80, 80, 80, 70, 90}), 7, 1, {79, 70, 90, 0}, false},
+        {readingOf({0, 90, 90, 90, 90, 69, 90}), 7, 1, {86, 69, 90, 0}, false},
+        {readingOf({0, 85, 85, 85, 85, 85, 85}), 7, 1, {85, 85, 85, 0}, false},
+        {readingOf({0, 90, 90, 90, 90, 90, 5}), 7, 7, {90, 90, 90, 0}, true},
+        {readingOf({0, 90, 90, 90, 90, 90, 90, 20}), 8, 5, {80, 20, 90, 0}, false},
+        {readingOf({40, 90, 90, 90, 90, 90, 90}), 7, 1, {90, 90, 90, 40}, true},
     };
     for (const Case& c : cases) {
         const PlateScore score = scorePlate(c.reading, c.charCount, c.format);
         EXPECT_EQ(score.mean, c.score.mean);
         EXPECT_EQ(score.lowest, c.score.lowest);
         EXPECT_EQ(score.highest, c.score.highest);
+        EXPECT_EQ(score.first, c.score.first);
         EXPECT_EQ(isAccepted(score, false), c.accepted);
         EXPECT_TRUE(isAccepted(score, true));
     }
 }
 
+TEST(PlateScore, LimitsCanAskForAFirstCharacter) {
+    const AcceptanceLimits limits{80, 30, 90, 20};
+    EXPECT_TRUE(isAccepted({85, 40, 95, 20}, false, limits));
+    EXPECT_FALSE(isAccepted({85, 40, 95, 19}, false, limits));
+    EXPECT_FALSE(isAccepted({85, 29, 95, 60}, false, limits));
+    EXPECT_TRUE(isAccepted({85, 29, 95, 0}, true, limits));
+}
+
 TEST(StorePlate, KeepsOnePlatePerFormatAndTwoAtMost) {
     RecognitionResult result{};
     const PlateReading reading = readingOf({95, 96, 97, 98, 99, 100, 94});
-    storePlate(result, 1, {97, 94, 100}, reading, 7);
+    storePlate(result, 1, {97, 94, 100, 95}, reading, 7);
     ASSERT_EQ(result.count, 1);
     EXPECT_EQ(result.confidence[0], 97);
     EXPECT_EQ(result.charScore[0][6], 94);
     EXPECT_EQ(result.text[0][7], 0);
-    storePlate(result, 1, {97, 94, 100}, reading, 7);
+    storePlate(result, 1, {97, 94, 100, 95}, reading, 7);
     EXPECT_EQ(result.count, 1);
-    storePlate(result, 5, {90, 90, 90}, readingOf({90, 90, 90, 90, 90, 90, 90, 90}), 8);
+    storePlate(result, 5, {90, 90, 90, 90}, readingOf({90, 90, 90, 90, 90, 90, 90, 90}), 8);
     EXPECT_EQ(result.count, 2);
     EXPECT_EQ(result.formatIndex[1], 5);
-    storePlate(result, 2, {90, 90, 90}, reading, 7);
+    storePlate(result, 2, {90, 90, 90, 95}, reading, 7);
     EXPECT_EQ(result.count, 2);
 }
 
