@@ -74,6 +74,6 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result) {
         return readTrailerPlate(context, result);
     }
     FoundPlates found;
-    searchRows(context, planScanRows(context.planeHeight), result, found);
+    searchRows(context, planScanRows(context.planeHeight).rows(), result, found);
     return found;
 }

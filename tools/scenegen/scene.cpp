@@ -230,9 +230,13 @@ struct PictureStreams {
 std::vector<PlateCharacter> plateCharacters(const PlateStyle& style,
                                             std::span<const std::uint8_t> codes,
                                             const CharacterPictures& pictures,
-                                            PictureStreams& streams) {
+                                            PictureStreams& streams, bool fontOnly) {
     std::vector<PlateCharacter> characters;
     for (const std::uint8_t code : codes) {
+        if (fontOnly) {
+            characters.push_back({code, nullptr});
+            continue;
+        }
         const bool fontOne = code == '1' && style.latinFace == LatinFace::newEnergy;
         characters.push_back(
             {code, fontOne ? nullptr : pickCharacter(pictures, code, streams.forCode(code))});
@@ -310,7 +314,9 @@ Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
         std::vector<std::uint8_t> codes = randomPlateCodes(formats[i], random);
         painter.setTransform(placements[i].plateToPicture);
         paintPlate(painter, style,
-                   plateCharacters(style, codes, bundledCharacters(), pictureStreams), faces);
+                   plateCharacters(style, codes, bundledCharacters(), pictureStreams,
+                                   options.fontCharacters),
+                   faces);
         paintPlateWear(painter, style, random);
         scene.plates.push_back(
             makeTruth(formats[i], std::move(codes), placements[i], layout.size.width()));

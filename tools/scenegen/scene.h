@@ -25,6 +25,8 @@ struct SceneOptions {
     // Empty: a picture from 640 x 480 to 1600 x 1200, chosen by the seed.
     // Otherwise this size (160 x 120 up to 4000 x 4000).
     QSize pictureSize;
+    // Every character drawn from the fonts instead of from real plate pictures.
+    bool fontCharacters = false;
 };
 
 // A point of the picture scaled to frameWidth pixels across.
