@@ -1,6 +1,8 @@
 #include "app/driver/recognition_driver.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/find/plate_merge.h"
+#include "engine/find/view_search.h"
 #include "engine/primitives/plate_rectify.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
@@ -75,5 +77,8 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result) {
     }
     FoundPlates found;
     searchRows(context, planScanRows(context.planeHeight).rows(), result, found);
-    return found;
+    searchViews(context, found);
+    FoundPlates plates = mergePlates(found);
+    fillResult(plates, result);
+    return plates;
 }

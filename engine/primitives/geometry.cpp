@@ -55,21 +55,6 @@ Polygon clipByEdge(const Polygon& subject, Point<double> a, Point<double> b) {
     return kept;
 }
 
-struct Bounds {
-    double left, top, right, bottom;
-};
-
-Bounds boundsOf(const Quad<double>& quad) {
-    Bounds bounds{quad.corners[0].x, quad.corners[0].y, quad.corners[0].x, quad.corners[0].y};
-    for (const Point<double>& p : quad.corners) {
-        bounds.left = std::min(bounds.left, p.x);
-        bounds.right = std::max(bounds.right, p.x);
-        bounds.top = std::min(bounds.top, p.y);
-        bounds.bottom = std::max(bounds.bottom, p.y);
-    }
-    return bounds;
-}
-
 double boundsOverlap(const Quad<double>& a, const Quad<double>& b) {
     const Bounds p = boundsOf(a);
     const Bounds q = boundsOf(b);
@@ -84,6 +69,17 @@ double boundsArea(const Quad<double>& quad) {
 }
 
 } // namespace
+
+Bounds boundsOf(const Quad<double>& quad) {
+    Bounds bounds{quad.corners[0].x, quad.corners[0].y, quad.corners[0].x, quad.corners[0].y};
+    for (const Point<double>& p : quad.corners) {
+        bounds.left = std::min(bounds.left, p.x);
+        bounds.right = std::max(bounds.right, p.x);
+        bounds.top = std::min(bounds.top, p.y);
+        bounds.bottom = std::max(bounds.bottom, p.y);
+    }
+    return bounds;
+}
 
 double area(const Quad<double>& quad) {
     return std::max(0.0, doubleSignedArea(polygonOf(quad)) / 2);
