@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr int viewPlateWidth = 200; // working pixels a plate should span in its view
+constexpr int secondLookPlateWidth = 140;
 constexpr int minWindowWidth = 128; // a window is enlarged at most four times
 constexpr std::array<int, 3> viewPlaneHeights = {192, 128, 64};
 constexpr int rowSpacing = 6;
@@ -101,9 +101,9 @@ void searchView(const PlannedView& planned, const RecognitionContext& picture,
 } // namespace
 
 std::optional<PlannedView> planView(const PlateCandidate& candidate, int pictureWidth,
-                                    int pictureHeight) {
+                                    int pictureHeight, int plateWidth) {
     const int width =
-        std::clamp(candidate.width() * workingWidth / viewPlateWidth, minWindowWidth, pictureWidth);
+        std::clamp(candidate.width() * workingWidth / plateWidth, minWindowWidth, pictureWidth);
     const auto fits = [&](int planeHeight) {
         return windowHeightFor(planeHeight, width) <= pictureHeight;
     };
@@ -154,7 +154,18 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
         if (!view) {
             view = std::make_unique<RecognitionContext>();
         }
+        const std::size_t before = found.size();
         searchView(*planned, picture, *view, found);
         searched.push_back(*planned);
+        // The strongest candidate gets a second look at a smaller scale: the row
+        // search reads some plates only at one size or the other.
+        if (found.size() == before && searched.size() == 1) {
+            const std::optional<PlannedView> smaller =
+                planView(candidate, pixels.width, pixels.height, secondLookPlateWidth);
+            if (smaller) {
+                searchView(*smaller, picture, *view, found);
+                searched.push_back(*smaller);
+            }
+        }
     }
 }

@@ -22,11 +22,14 @@ struct PlannedView {
     Point<double> centre; // of the candidate, in picture pixels
 };
 
+// Working pixels a plate should span in its view.
+inline constexpr int viewPlateWidth = 200;
+
 // The view in which `candidate` of a picture of `pictureWidth` x `pictureHeight`
-// is searched; none when the picture cannot hold a window for it or its band
-// lies where no row is scanned.
+// is searched with the candidate `plateWidth` working pixels wide; none when the
+// picture cannot hold a window for it or its band lies where no row is scanned.
 std::optional<PlannedView> planView(const PlateCandidate& candidate, int pictureWidth,
-                                    int pictureHeight);
+                                    int pictureHeight, int plateWidth = viewPlateWidth);
 
 // Searches the views of the candidates of `picture` (a prepared context) that no
 // plate in `found` covers already, strongest first, and appends their plates.

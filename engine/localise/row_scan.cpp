@@ -71,7 +71,8 @@ std::span<const int> formatsForColours(int top, int second, int third) {
     // Black on white is a police plate, or a yellow one faded or washed out by light.
     static constexpr std::array<int, 3> blackOnWhite = {7, 2, 1};
     static constexpr std::array<int, 3> yellowThenGreen = {2, 1, 5};
-    static constexpr std::array<int, 3> yellowPlates = {2, 1, 4};
+    // Yellow may also be a white police plate under warm light.
+    static constexpr std::array<int, 4> yellowPlates = {2, 1, 4, 7};
     static constexpr std::array<int, 1> greenOnly = {5};
     const bool blackOrWhite = second == blackClass || second == whiteClass;
     switch (top) {

@@ -160,7 +160,7 @@ TEST(FormatsForTally, SelectionTable) {
     } cases[] = {
         {tally({{blackClass, 10}, {whiteClass, 5}}), V{7, 2, 1}},
         {tally({{blackClass, 10}, {yellowClass, 6}, {greenClass, 2}}), V{2, 1, 5}},
-        {tally({{blackClass, 10}, {yellowClass, 6}, {blueClass, 2}}), V{2, 1, 4}},
+        {tally({{blackClass, 10}, {yellowClass, 6}, {blueClass, 2}}), V{2, 1, 4, 7}},
         {tally({{blackClass, 10}, {greenClass, 6}}), V{5}},
         {tally({{whiteClass, 10}, {blackClass, 6}}), V{7, 2, 1}},
         {tally({{whiteClass, 10}, {blueClass, 6}}), V{1}},
@@ -169,7 +169,7 @@ TEST(FormatsForTally, SelectionTable) {
         {tally({{greenClass, 10}, {blueClass, 6}}), V{}},
         {tally({{blueClass, 10}, {blackClass, 6}}), V{1}},
         {tally({{blueClass, 10}, {whiteClass, 6}}), V{1}},
-        {tally({{yellowClass, 10}, {blackClass, 6}}), V{2, 1, 4}},
+        {tally({{yellowClass, 10}, {blackClass, 6}}), V{2, 1, 4, 7}},
         {tally({{yellowClass, 10}, {whiteClass, 6}}), V{}},
     };
     for (const auto& c : cases) {
@@ -238,7 +238,7 @@ TEST(SelectPlateFormats, OrangeAndGreenishYellowAreYellow) {
         const auto yellowPlate = [hue](int k) {
             return k < 6 ? ColourSample{230, 160, hue} : ColourSample{40, 6, 16};
         };
-        EXPECT_EQ(formatsOfStrokes(yellowPlate), (std::vector<int>{2, 1, 4})) << int{hue};
+        EXPECT_EQ(formatsOfStrokes(yellowPlate), (std::vector<int>{2, 1, 4, 7})) << int{hue};
     }
 }
 
