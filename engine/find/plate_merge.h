@@ -8,10 +8,16 @@
 // the same plate.
 bool samePlace(const FoundPlate& a, const FoundPlate& b);
 
-// The plates of `found` merged place by place, in the order in which each place
-// was first found. A place found more than once takes the reading that the most
-// views agree on; among readings seen equally often, the one with the highest
-// confidence, and with it its corners.
+// Whether a found plate has a plate's shape: a plate is 3.1 (green 3.4) times
+// as wide as high, a little more when its borders are found inside the frame;
+// a much flatter find is lettering or a grille, read as characters.
+bool plateShaped(const FoundPlate& plate);
+
+// The plate-shaped plates of `found` merged place by place, in the order in which
+// each place was first found. A place found more than once takes the format and
+// corners of the reading that the most views agree on (among readings seen
+// equally often, the most confident one); each of its characters is the code
+// whose scores, summed over the readings of that format and length, are highest.
 FoundPlates mergePlates(const FoundPlates& found);
 
 // Fills `result` with the first plates of `plates` as the desktop shows them: the

@@ -68,6 +68,10 @@ double boundsArea(const Quad<double>& quad) {
     return (bounds.right - bounds.left) * (bounds.bottom - bounds.top);
 }
 
+double distance(Point<double> a, Point<double> b) {
+    return std::hypot(b.x - a.x, b.y - a.y);
+}
+
 } // namespace
 
 Bounds boundsOf(const Quad<double>& quad) {
@@ -123,12 +127,13 @@ Point<double> centreOf(const Quad<double>& quad) {
 }
 
 double widthOf(const Quad<double>& quad) {
-    const auto length = [](Point<double> a, Point<double> b) {
-        const double dx = b.x - a.x;
-        const double dy = b.y - a.y;
-        return std::sqrt(dx * dx + dy * dy);
-    };
-    return (length(quad[quadTopLeft], quad[quadTopRight]) +
-            length(quad[quadBottomLeft], quad[quadBottomRight])) /
+    return (distance(quad[quadTopLeft], quad[quadTopRight]) +
+            distance(quad[quadBottomLeft], quad[quadBottomRight])) /
+           2;
+}
+
+double heightOf(const Quad<double>& quad) {
+    return (distance(quad[quadTopLeft], quad[quadBottomLeft]) +
+            distance(quad[quadTopRight], quad[quadBottomRight])) /
            2;
 }

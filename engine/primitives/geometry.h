@@ -61,3 +61,6 @@ Point<double> centreOf(const Quad<double>& quad);
 
 // Mean length of the top and bottom sides.
 double widthOf(const Quad<double>& quad);
+
+// Mean length of the left and right sides.
+double heightOf(const Quad<double>& quad);

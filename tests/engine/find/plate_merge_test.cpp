@@ -11,12 +11,16 @@ Quad<double> box(double left, double top, double width, double height) {
         {{{left, top}, {left + width, top}, {left + width, top + height}, {left, top + height}}}};
 }
 
-FoundPlate plate(const std::string& text, int format, int confidence, Quad<double> corners) {
+// A reading whose characters all score `confidence`, unless `scores` says otherwise.
+FoundPlate plate(const std::string& text, int format, int confidence, Quad<double> corners,
+                 std::vector<std::uint8_t> scores = {}) {
     FoundPlate found;
     found.corners = corners;
     found.formatIndex = format;
     found.confidence = confidence;
     std::copy(text.begin(), text.end(), found.text.begin());
+    scores.resize(text.size(), static_cast<std::uint8_t>(confidence));
+    std::copy(scores.begin(), scores.end(), found.charScore.begin());
     return found;
 }
 
@@ -33,7 +37,8 @@ TEST(PlateMerge, PlatesOverlappingByHalfTheSmallerArePlaceMates) {
 }
 
 // One plate seen in three views: two read it alike, so their reading wins over
-// the third's higher confidence; the place keeps the order in which it was found.
+// the third's higher confidence (the 3 scores 85 + 88 against the 8's 93); the
+// place keeps the order in which it was found.
 TEST(PlateMerge, ThePlaceTakesTheReadingMostViewsAgreeOn) {
     const FoundPlates found = {
         plate("OTHER1", 2, 96, box(600, 400, 150, 48)),
@@ -45,8 +50,28 @@ TEST(PlateMerge, ThePlaceTakesTheReadingMostViewsAgreeOn) {
     ASSERT_EQ(merged.size(), 2u);
     EXPECT_EQ(textOf(merged[0]), "OTHER1");
     EXPECT_EQ(textOf(merged[1]), "AB1234");
-    EXPECT_EQ(merged[1].confidence, 88); // the more confident of the agreeing two
-    EXPECT_EQ(merged[1].corners, found[3].corners);
+    // Each character keeps its best score: 93 where all three agree, 88 for the 3.
+    EXPECT_EQ(merged[1].confidence, (93 + 93 + 93 + 88 + 93) / 5);
+    EXPECT_EQ(merged[1].corners, found[3].corners); // the more confident of the agreeing two
+}
+
+// Two readings that each went wrong in another place: every character is taken
+// from the reading that scores it higher; the confidence follows.
+TEST(PlateMerge, EachCharacterIsVotedOnByItsScores) {
+    const FoundPlates merged =
+        mergePlates({plate("XB1234", 1, 85, box(100, 100, 120, 40), {60, 85, 85, 85, 85, 85}),
+                     plate("AB1239", 1, 80, box(102, 100, 120, 40), {90, 90, 90, 90, 90, 50})});
+    ASSERT_EQ(merged.size(), 1u);
+    EXPECT_EQ(textOf(merged[0]), "AB1234");
+    EXPECT_EQ(merged[0].confidence, (90 + 90 + 90 + 90 + 85) / 5); // the province left out
+    EXPECT_EQ(merged[0].corners, box(100, 100, 120, 40));          // of the more confident
+}
+
+TEST(PlateMerge, PlatesFlatterThanPlatesAreLeftOut) {
+    EXPECT_TRUE(plateShaped(plate("A1", 1, 90, box(0, 0, 157, 50))));  // 3.14: a plate
+    EXPECT_TRUE(plateShaped(plate("A1", 1, 90, box(0, 0, 200, 40))));  // 5: its border missed
+    EXPECT_FALSE(plateShaped(plate("A1", 1, 90, box(0, 0, 210, 40)))); // a line of lettering
+    EXPECT_TRUE(mergePlates({plate("A1", 1, 90, box(0, 0, 300, 40))}).empty());
 }
 
 TEST(PlateMerge, WithoutAgreementTheMostConfidentReadingWins) {
