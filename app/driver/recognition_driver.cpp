@@ -1,6 +1,8 @@
 #include "app/driver/recognition_driver.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/find/plate_merge.h"
+#include "engine/find/view_search.h"
 #include "engine/primitives/plate_rectify.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
@@ -74,6 +76,9 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result) {
         return readTrailerPlate(context, result);
     }
     FoundPlates found;
-    searchRows(context, planScanRows(context.planeHeight), result, found);
-    return found;
+    searchRows(context, planScanRows(context.planeHeight).rows(), result, found);
+    searchViews(context, found);
+    FoundPlates plates = mergePlates(found);
+    fillResult(plates, result);
+    return plates;
 }

@@ -27,10 +27,6 @@ constexpr int greenHueBase = 170;
 constexpr int redHueBase = 510;
 constexpr int hueOffset = 16;
 
-constexpr std::int32_t redLuma = 19'661;
-constexpr std::int32_t blueLuma = 7'209;
-constexpr std::int32_t greenLuma = 38'666;
-
 constexpr int maxByte = 255;
 
 using ChannelRow = std::array<std::int32_t, workingWidth>;
@@ -124,7 +120,7 @@ void deriveSingleChannels(const RowPixels& pixels, const PlaneRow& out) {
         const std::int32_t r = pick(dark, 1, pixels.red[x]);
         green[x] = static_cast<std::uint8_t>(maxByte - (g >> 1));
         yellow[x] = static_cast<std::uint8_t>(maxByte - std::clamp(r + g - b, 0, maxByte));
-        const std::int32_t luma = (r * redLuma + b * blueLuma + g * greenLuma) >> fixedShift;
+        const std::int32_t luma = lumaOf(r, g, b);
         gray[x] = static_cast<std::uint8_t>(luma);
         inverseGray[x] = static_cast<std::uint8_t>(maxByte - luma);
     }

@@ -6,6 +6,15 @@
 #include <cstdint>
 #include <span>
 
+// Luma of a pixel: weights 0.30, 0.59 and 0.11 in 16-bit fixed point.
+inline std::int32_t lumaOf(std::int32_t red, std::int32_t green, std::int32_t blue) {
+    constexpr std::int32_t redLuma = 19'661;
+    constexpr std::int32_t blueLuma = 7'209;
+    constexpr std::int32_t greenLuma = 38'666;
+    constexpr int lumaShift = 16;
+    return (red * redLuma + blue * blueLuma + green * greenLuma) >> lumaShift;
+}
+
 // Size of the working raster for a picture.
 struct PlaneGeometry {
     std::int32_t step;         // source pixels per working pixel, 16.16 fixed point

@@ -7,14 +7,20 @@
 
 struct RecognitionContext;
 
-// The working rows searched: `count` rows from `first` upwards, `spacing` apart.
+#include <span>
+#include <vector>
+
+// Working rows: `count` rows from `first` upwards, `spacing` apart.
 struct ScanRows {
     int first = 0;
     int spacing = 0;
     int count = 0;
+
+    std::vector<int> rows() const;
 };
 
-// Searches `rows` of the context's planes until `result` holds two plates. Each
-// plate stored in `result` is appended to `found` with its corners.
-void searchRows(RecognitionContext& context, const ScanRows& rows, RecognitionResult& result,
-                FoundPlates& found);
+// Searches `rows` of the context's planes, in their order, until `result` holds `enough` plates
+// (two, the most it can hold, unless said otherwise). Each plate stored in
+// `result` is appended to `found` with its corners.
+void searchRows(RecognitionContext& context, std::span<const int> rows, RecognitionResult& result,
+                FoundPlates& found, int enough = maxPlates);

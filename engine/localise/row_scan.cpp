@@ -22,8 +22,9 @@ constexpr int maxRunLength = 50;   // a longer run ends a stretch of character s
 constexpr int minStretchRuns = 10; // a stretch needs more bright runs than this
 constexpr int hsvPixelBytes = 3;
 constexpr int blueHueAbove = 126;
-constexpr int greenHueFrom = 77;
-constexpr int yellowHueFrom = 37;
+constexpr int greenHueFrom = 86;
+constexpr int yellowHueFrom = 27;
+constexpr int minColourChroma = 24; // a sample less saturated than this is grey
 constexpr int minTopCount = 6;
 constexpr int maxTopCount = 16;
 constexpr int minSecondCount = 4;
@@ -67,9 +68,11 @@ int channelThreshold(std::span<const ColourSample> samples, Channel channel) {
 // The formats allowed by the three leading colours, or none.
 std::span<const int> formatsForColours(int top, int second, int third) {
     static constexpr std::array<int, 1> blueOnly = {1};
-    static constexpr std::array<int, 2> whiteThenBlue = {7, 1};
+    // Black on white is a police plate, or a yellow one faded or washed out by light.
+    static constexpr std::array<int, 3> blackOnWhite = {7, 2, 1};
     static constexpr std::array<int, 3> yellowThenGreen = {2, 1, 5};
-    static constexpr std::array<int, 3> yellowPlates = {2, 1, 4};
+    // Yellow may also be a white police plate under warm light.
+    static constexpr std::array<int, 4> yellowPlates = {2, 1, 4, 7};
     static constexpr std::array<int, 1> greenOnly = {5};
     const bool blackOrWhite = second == blackClass || second == whiteClass;
     switch (top) {
@@ -78,7 +81,7 @@ std::span<const int> formatsForColours(int top, int second, int third) {
         case blueClass:
             return blueOnly;
         case whiteClass:
-            return whiteThenBlue;
+            return blackOnWhite;
         case yellowClass:
             return third == greenClass ? std::span<const int>(yellowThenGreen) : yellowPlates;
         case greenClass:
@@ -88,7 +91,7 @@ std::span<const int> formatsForColours(int top, int second, int third) {
         }
     case whiteClass:
         if (second == blackClass) {
-            return whiteThenBlue;
+            return blackOnWhite;
         }
         return second == blueClass ? std::span<const int>(blueOnly) : std::span<const int>();
     case greenClass:
@@ -210,8 +213,10 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
     if (samples.empty()) {
         return 0;
     }
-    const int chromaThreshold =
-        channelThreshold(samples, [](const ColourSample& s) { return s.chroma; });
+    // Among samples that are all about grey (a white plate whose dark strokes no
+    // sample hit), the split of the histogram would call half of them coloured.
+    const int chromaThreshold = std::max(
+        minColourChroma, channelThreshold(samples, [](const ColourSample& s) { return s.chroma; }));
     const int brightnessThreshold =
         channelThreshold(samples, [](const ColourSample& s) { return s.brightness; });
     return formatsForTally(tallyColours(samples, chromaThreshold, brightnessThreshold), formats);

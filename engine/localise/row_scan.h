@@ -14,7 +14,7 @@ struct LabelRow;
 struct RecognitionContext;
 struct RecognitionResult;
 
-inline constexpr int maxRowFormats = 3;
+inline constexpr int maxRowFormats = 4;
 using RowFormats = std::array<int, maxRowFormats>;
 // A warped plate image and its corners in the picture.
 struct KeptWarp {

@@ -55,21 +55,6 @@ Polygon clipByEdge(const Polygon& subject, Point<double> a, Point<double> b) {
     return kept;
 }
 
-struct Bounds {
-    double left, top, right, bottom;
-};
-
-Bounds boundsOf(const Quad<double>& quad) {
-    Bounds bounds{quad.corners[0].x, quad.corners[0].y, quad.corners[0].x, quad.corners[0].y};
-    for (const Point<double>& p : quad.corners) {
-        bounds.left = std::min(bounds.left, p.x);
-        bounds.right = std::max(bounds.right, p.x);
-        bounds.top = std::min(bounds.top, p.y);
-        bounds.bottom = std::max(bounds.bottom, p.y);
-    }
-    return bounds;
-}
-
 double boundsOverlap(const Quad<double>& a, const Quad<double>& b) {
     const Bounds p = boundsOf(a);
     const Bounds q = boundsOf(b);
@@ -83,7 +68,22 @@ double boundsArea(const Quad<double>& quad) {
     return (bounds.right - bounds.left) * (bounds.bottom - bounds.top);
 }
 
+double distance(Point<double> a, Point<double> b) {
+    return std::hypot(b.x - a.x, b.y - a.y);
+}
+
 } // namespace
+
+Bounds boundsOf(const Quad<double>& quad) {
+    Bounds bounds{quad.corners[0].x, quad.corners[0].y, quad.corners[0].x, quad.corners[0].y};
+    for (const Point<double>& p : quad.corners) {
+        bounds.left = std::min(bounds.left, p.x);
+        bounds.right = std::max(bounds.right, p.x);
+        bounds.top = std::min(bounds.top, p.y);
+        bounds.bottom = std::max(bounds.bottom, p.y);
+    }
+    return bounds;
+}
 
 double area(const Quad<double>& quad) {
     return std::max(0.0, doubleSignedArea(polygonOf(quad)) / 2);
@@ -127,12 +127,13 @@ Point<double> centreOf(const Quad<double>& quad) {
 }
 
 double widthOf(const Quad<double>& quad) {
-    const auto length = [](Point<double> a, Point<double> b) {
-        const double dx = b.x - a.x;
-        const double dy = b.y - a.y;
-        return std::sqrt(dx * dx + dy * dy);
-    };
-    return (length(quad[quadTopLeft], quad[quadTopRight]) +
-            length(quad[quadBottomLeft], quad[quadBottomRight])) /
+    return (distance(quad[quadTopLeft], quad[quadTopRight]) +
+            distance(quad[quadBottomLeft], quad[quadBottomRight])) /
+           2;
+}
+
+double heightOf(const Quad<double>& quad) {
+    return (distance(quad[quadTopLeft], quad[quadBottomLeft]) +
+            distance(quad[quadTopRight], quad[quadBottomRight])) /
            2;
 }

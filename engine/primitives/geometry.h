@@ -50,8 +50,17 @@ double overlapArea(const Quad<double>& a, const Quad<double>& b);
 // lies inside the other.
 double overlapShare(const Quad<double>& a, const Quad<double>& b);
 
+// The smallest upright rectangle holding the quadrilateral.
+struct Bounds {
+    double left, top, right, bottom;
+};
+Bounds boundsOf(const Quad<double>& quad);
+
 // Centre of the four corners.
 Point<double> centreOf(const Quad<double>& quad);
 
 // Mean length of the top and bottom sides.
 double widthOf(const Quad<double>& quad);
+
+// Mean length of the left and right sides.
+double heightOf(const Quad<double>& quad);

@@ -10,8 +10,12 @@ namespace {
 constexpr int channels = 3;
 constexpr double minBlurSigma = 0.1;
 
+// Rounded to the nearest level, halves away from zero, then clamped.
 std::uint8_t clampToByte(double value) {
-    return static_cast<std::uint8_t>(std::clamp(std::lround(value), 0L, 255L));
+    if (!(value > 0)) {
+        return 0;
+    }
+    return value >= 254.5 ? 255 : static_cast<std::uint8_t>(value + 0.5);
 }
 
 std::vector<double> gaussianKernel(double sigma) {
@@ -34,12 +38,21 @@ void convolveLine(std::uint8_t* first, int count, std::ptrdiff_t step,
                   const std::vector<double>& kernel, std::vector<std::uint8_t>& scratch) {
     const int radius = static_cast<int>(kernel.size() / 2);
     scratch.resize(static_cast<std::size_t>(count * channels));
+    const double* weights = kernel.data();
     for (int i = 0; i < count; ++i) {
+        const bool interior = i >= radius && i + radius < count;
         for (int c = 0; c < channels; ++c) {
             double sum = 0;
-            for (int k = -radius; k <= radius; ++k) {
-                const int j = std::clamp(i + k, 0, count - 1);
-                sum += kernel[static_cast<std::size_t>(k + radius)] * first[j * step + c];
+            if (interior) {
+                const std::uint8_t* pixel = first + (i - radius) * step + c;
+                for (int k = 0; k <= 2 * radius; ++k, pixel += step) {
+                    sum += weights[k] * *pixel;
+                }
+            } else {
+                for (int k = -radius; k <= radius; ++k) {
+                    const int j = std::clamp(i + k, 0, count - 1);
+                    sum += weights[k + radius] * first[j * step + c];
+                }
             }
             scratch[static_cast<std::size_t>(i * channels + c)] = clampToByte(sum);
         }
@@ -115,6 +128,16 @@ void applyLighting(QImage& image, QPointF from, QPointF to, double gainFrom, dou
             for (int c = 0; c < channels; ++c) {
                 row[x * channels + c] = clampToByte(row[x * channels + c] * gain);
             }
+        }
+    }
+}
+
+void applyColourCast(QImage& image, double redGain, double greenGain, double blueGain) {
+    const double gains[channels] = {redGain, greenGain, blueGain};
+    for (int y = 0; y < image.height(); ++y) {
+        std::uint8_t* row = image.scanLine(y);
+        for (int x = 0; x < image.width() * channels; ++x) {
+            row[x] = clampToByte(row[x] * gains[x % channels]);
         }
     }
 }

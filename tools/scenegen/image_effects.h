@@ -19,3 +19,7 @@ void addTexture(QImage& image, double amplitude, int cellSize, SceneRandom& rand
 // Uneven light: the brightness gain runs linearly from gainFrom at `from`
 // to gainTo at `to` (and stays constant beyond them).
 void applyLighting(QImage& image, QPointF from, QPointF to, double gainFrom, double gainTo);
+
+// Tints the picture as a light source of another colour would: each channel
+// (red, green, blue) scaled by its gain.
+void applyColourCast(QImage& image, double redGain, double greenGain, double blueGain);

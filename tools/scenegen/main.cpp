@@ -48,8 +48,14 @@ QSize parseSize(const std::string& text) {
 
 constexpr int usageError = 2;
 
-const std::map<std::string, Difficulty> difficultyNames{
-    {"easy", Difficulty::easy}, {"normal", Difficulty::normal}, {"hard", Difficulty::hard}};
+const std::map<std::string, Difficulty> difficultyNames{{"easy", Difficulty::easy},
+                                                        {"normal", Difficulty::normal},
+                                                        {"hard", Difficulty::hard},
+                                                        {"real", Difficulty::real}};
+
+const std::map<std::string, Placement> placementNames{{"lower", Placement::lowerTwoThirds},
+                                                      {"anywhere", Placement::anywhere},
+                                                      {"top", Placement::top}};
 
 enum class FileKind { jpegWithTrailer, jpeg, bmp };
 
@@ -145,6 +151,7 @@ void generate(const Settings& settings) {
 
 int main(int argc, char** argv) {
     Settings settings;
+    std::vector<double> plateWidths;
     CLI::App app{"Draws pictures of vehicles with known Chinese mainland plates."};
     app.add_option("--seed", settings.seed, "seed of the first picture; picture i uses seed + i");
     app.add_option("--count", settings.count, "number of pictures")->check(CLI::PositiveNumber);
@@ -152,9 +159,18 @@ int main(int argc, char** argv) {
     app.add_option("--formats", settings.scene.formats, "plate formats to draw from")
         ->delimiter(',')
         ->check(CLI::IsMember({1, 2, 4, 5, 7}));
-    app.add_option("--plates", settings.scene.plateCount, "plates per picture")
-        ->check(CLI::Range(1, 2));
-    app.add_option("--difficulty", settings.scene.difficulty, "easy, normal (default) or hard")
+    app.add_option("--plates", settings.scene.plateCount, "plates per picture (0 for none)")
+        ->check(CLI::Range(0, 2));
+    app.add_option("--plate-width", plateWidths, "plate widths in pixels: MIN,MAX")
+        ->delimiter(',')
+        ->expected(2);
+    app.add_option("--placement", settings.scene.placement,
+                   "where plates lie: lower (two-thirds, default), anywhere or top")
+        ->transform(CLI::CheckedTransformer(placementNames).description(""));
+    app.add_flag("--font-characters", settings.scene.fontCharacters,
+                 "draw every character from the fonts");
+    app.add_option("--difficulty", settings.scene.difficulty,
+                   "easy, normal (default), hard or real (the spread of real photos)")
         ->transform(CLI::CheckedTransformer(difficultyNames).description(""));
     app.add_option("--size", settings.size,
                    "picture size WIDTHxHEIGHT (default: chosen by the seed)");
@@ -165,6 +181,10 @@ int main(int argc, char** argv) {
     try {
         app.parse(argc, argv);
         settings.scene.pictureSize = parseSize(settings.size);
+        if (plateWidths.size() == 2) {
+            settings.scene.minPlateWidth = plateWidths[0];
+            settings.scene.maxPlateWidth = plateWidths[1];
+        }
         validateSceneOptions(settings.scene);
     } catch (const CLI::ParseError& error) {
         return app.exit(error) == 0 ? 0 : usageError;

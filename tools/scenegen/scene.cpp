@@ -28,13 +28,26 @@ struct DifficultyParameters {
     double maxBlur;
     double minNoise; // standard deviation in grey levels
     double maxNoise;
+    double minLightGain; // brightness across the picture
+    double maxLightGain;
+    double maxColourCast; // largest relative change of one channel by the light's colour
+    std::span<const int> pictureWidths;
 };
 
-constexpr DifficultyParameters easyScene{150, 260, 0.22, 0.45, 3, 0.02, 0.3, 0.7, 1, 3};
-constexpr DifficultyParameters normalScene{100, 250, 0.15, 0.40, 8, 0.05, 0.5, 1.1, 2, 5};
-constexpr DifficultyParameters hardScene{70, 160, 0.08, 0.30, 12, 0.10, 0.8, 1.6, 4, 9};
-
 constexpr int pictureWidths[] = {640, 800, 1024, 1280, 1600};
+constexpr int realPictureWidths[] = {400, 640, 800, 1024, 1280, 1600, 1920, 2560, 3264, 4000};
+constexpr double minLightGain = 0.75;
+constexpr double maxLightGain = 1.15;
+
+constexpr DifficultyParameters easyScene{
+    150, 260, 0.22, 0.45, 3, 0.02, 0.3, 0.7, 1, 3, minLightGain, maxLightGain, 0, pictureWidths};
+constexpr DifficultyParameters normalScene{
+    100, 250, 0.15, 0.40, 8, 0.05, 0.5, 1.1, 2, 5, minLightGain, maxLightGain, 0, pictureWidths};
+constexpr DifficultyParameters hardScene{
+    70, 160, 0.08, 0.30, 12, 0.10, 0.8, 1.6, 4, 9, minLightGain, maxLightGain, 0, pictureWidths};
+// Night and glare: from less than half to 1.3 times the light, tinted by up to 20 %.
+constexpr DifficultyParameters realScene{60,  400, 0.02, 0.35, 8,   0.08, 0.5,
+                                         1.6, 2,   8,    0.4,  1.3, 0.2,  realPictureWidths};
 constexpr QSize minPictureSize{160, 120};
 constexpr QSize maxPictureSize{4000, 4000};
 constexpr double wideAspectShare = 0.25; // pictures 16:9 instead of 4:3
@@ -51,8 +64,6 @@ constexpr double plateMarginShare = 0.5; // free room around a plate, in plate h
 constexpr double plateShrink = 0.9;
 constexpr int maxPlacementTries = 40;
 constexpr double plateWidthSpread = 0.1; // the second plate differs in size by up to this
-constexpr double minLightGain = 0.75;
-constexpr double maxLightGain = 1.15;
 constexpr double textureAmplitude = 6;
 constexpr int minTextureCell = 12;
 constexpr int maxTextureCell = 40;
@@ -73,6 +84,8 @@ const DifficultyParameters& parameters(Difficulty difficulty) {
         return easyScene;
     case Difficulty::hard:
         return hardScene;
+    case Difficulty::real:
+        return realScene;
     case Difficulty::normal:
         break;
     }
@@ -82,10 +95,16 @@ const DifficultyParameters& parameters(Difficulty difficulty) {
 struct PictureLayout {
     QSize size;
     double plateWidth;
+    double widestPlate; // that fits the picture
 };
 
+bool explicitWidths(const SceneOptions& options) {
+    return options.maxPlateWidth > 0;
+}
+
 // The picture size: the requested one, or a listed width in which the plate
-// takes its share. The plate width is adjusted to its share of the width.
+// takes its share. The plate width is adjusted to its share of the width; widths
+// given in the options only so far as the plate has to fit.
 PictureLayout choosePicture(double plateWidth, const DifficultyParameters& difficulty,
                             const SceneOptions& options, SceneRandom& random) {
     const double maxShare = options.plateCount == 1
@@ -94,25 +113,30 @@ PictureLayout choosePicture(double plateWidth, const DifficultyParameters& diffi
     QSize size = options.pictureSize;
     if (size.isEmpty()) {
         std::vector<int> fitting;
-        for (const int width : pictureWidths) {
+        for (const int width : difficulty.pictureWidths) {
             const double share = plateWidth / width;
             if (share >= difficulty.minWidthShare && share <= maxShare) {
                 fitting.push_back(width);
             }
         }
-        const int width =
-            fitting.empty() ? pictureWidths[0] : random.pick(std::span<const int>(fitting));
+        const int width = fitting.empty() ? difficulty.pictureWidths.front()
+                                          : random.pick(std::span<const int>(fitting));
         size = QSize(width, random.chance(wideAspectShare) ? width * 9 / 16 : width * 3 / 4);
     }
-    return {size, std::clamp(plateWidth, difficulty.minWidthShare * size.width(),
-                             maxShare * size.width())};
+    const double widest = maxShare * size.width();
+    if (explicitWidths(options)) {
+        return {size, std::min(plateWidth, widest), widest};
+    }
+    return {size, std::clamp(plateWidth, difficulty.minWidthShare * size.width(), widest), widest};
 }
 
-// The lower two-thirds of the picture, split side by side for two plates.
-QRectF plateSlot(QSize size, int index, int count) {
-    const double top = size.height() * searchedTopShare;
+// The part of the picture where plates may lie, split side by side for two plates.
+QRectF plateSlot(QSize size, int index, int count, Placement placement) {
+    const double third = size.height() * searchedTopShare;
+    const double top = placement == Placement::lowerTwoThirds ? third : 0;
+    const double bottom = placement == Placement::top ? third : size.height();
     const double width = static_cast<double>(size.width()) / count;
-    return {index * width, top, width, size.height() - top};
+    return {index * width, top, width, bottom - top};
 }
 
 QPointF rotated(QPointF point, double radians) {
@@ -205,11 +229,16 @@ PlatePlacement placePlate(const PlateStyle& style, double width, const QRectF& s
 void degrade(QImage& image, const DifficultyParameters& difficulty, SceneRandom& random) {
     const QPointF from(random.real(0, image.width()), random.real(0, image.height()));
     const QPointF to(random.real(0, image.width()), random.real(0, image.height()));
-    applyLighting(image, from, to, random.real(minLightGain, maxLightGain),
-                  random.real(minLightGain, maxLightGain));
+    applyLighting(image, from, to, random.real(difficulty.minLightGain, difficulty.maxLightGain),
+                  random.real(difficulty.minLightGain, difficulty.maxLightGain));
     addTexture(image, textureAmplitude, random.integer(minTextureCell, maxTextureCell), random);
     blurImage(image, random.real(difficulty.minBlur, difficulty.maxBlur));
     addNoise(image, random.real(difficulty.minNoise, difficulty.maxNoise), random);
+    if (difficulty.maxColourCast > 0) {
+        const double cast = difficulty.maxColourCast;
+        applyColourCast(image, 1 + random.real(-cast, cast), 1 + random.real(-cast, cast),
+                        1 + random.real(-cast, cast));
+    }
 }
 
 // Streams of their own for the choice of character pictures, so that the
@@ -230,9 +259,13 @@ struct PictureStreams {
 std::vector<PlateCharacter> plateCharacters(const PlateStyle& style,
                                             std::span<const std::uint8_t> codes,
                                             const CharacterPictures& pictures,
-                                            PictureStreams& streams) {
+                                            PictureStreams& streams, bool fontOnly) {
     std::vector<PlateCharacter> characters;
     for (const std::uint8_t code : codes) {
+        if (fontOnly) {
+            characters.push_back({code, nullptr});
+            continue;
+        }
         const bool fontOne = code == '1' && style.latinFace == LatinFace::newEnergy;
         characters.push_back(
             {code, fontOne ? nullptr : pickCharacter(pictures, code, streams.forCode(code))});
@@ -256,8 +289,12 @@ void validateSceneOptions(const SceneOptions& options) {
     if (options.formats.empty() || !std::ranges::all_of(options.formats, isDrawableFormat)) {
         throw std::invalid_argument("plate formats must be among 1, 2, 4, 5 and 7");
     }
-    if (options.plateCount < 1 || options.plateCount > maxPlates) {
-        throw std::invalid_argument("a scene holds one or two plates");
+    if (options.plateCount < 0 || options.plateCount > maxPlates) {
+        throw std::invalid_argument("a scene holds no plate, one or two");
+    }
+    if (options.minPlateWidth < 0 || options.maxPlateWidth < options.minPlateWidth ||
+        (options.minPlateWidth > 0 && options.maxPlateWidth == 0)) {
+        throw std::invalid_argument("plate widths must form a range of positive widths");
     }
     const QSize size = options.pictureSize;
     if (!size.isEmpty() &&
@@ -280,19 +317,25 @@ Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
     SceneRandom random(seed);
     const DifficultyParameters& difficulty = parameters(options.difficulty);
 
+    const double minWidth =
+        explicitWidths(options) ? options.minPlateWidth : difficulty.minPlateWidth;
+    const double maxWidth =
+        explicitWidths(options) ? options.maxPlateWidth : difficulty.maxPlateWidth;
     const PictureLayout layout =
-        choosePicture(random.real(difficulty.minPlateWidth, difficulty.maxPlateWidth), difficulty,
-                      options, random);
+        choosePicture(random.real(minWidth, maxWidth), difficulty, options, random);
     std::vector<int> formats;
     std::vector<PlatePlacement> placements;
     for (int i = 0; i < options.plateCount; ++i) {
         const int format = random.pick(std::span<const int>(options.formats));
         const double width =
-            layout.plateWidth * random.real(1 - plateWidthSpread, 1 + plateWidthSpread);
+            explicitWidths(options)
+                ? std::min(random.real(minWidth, maxWidth), layout.widestPlate)
+                : layout.plateWidth * random.real(1 - plateWidthSpread, 1 + plateWidthSpread);
         formats.push_back(format);
-        placements.push_back(placePlate(plateStyle(format), width,
-                                        plateSlot(layout.size, i, options.plateCount),
-                                        options.plateCount > 1, difficulty, random));
+        placements.push_back(
+            placePlate(plateStyle(format), width,
+                       plateSlot(layout.size, i, options.plateCount, options.placement),
+                       options.plateCount > 1, difficulty, random));
     }
 
     QImage canvas(layout.size, QImage::Format_RGB32);
@@ -310,7 +353,9 @@ Scene drawScene(std::uint32_t seed, const SceneOptions& options) {
         std::vector<std::uint8_t> codes = randomPlateCodes(formats[i], random);
         painter.setTransform(placements[i].plateToPicture);
         paintPlate(painter, style,
-                   plateCharacters(style, codes, bundledCharacters(), pictureStreams), faces);
+                   plateCharacters(style, codes, bundledCharacters(), pictureStreams,
+                                   options.fontCharacters),
+                   faces);
         paintPlateWear(painter, style, random);
         scene.plates.push_back(
             makeTruth(formats[i], std::move(codes), placements[i], layout.size.width()));

@@ -16,15 +16,29 @@
 // Width of the frame in which the reader works and the corner trailer counts.
 inline constexpr int frameWidth = 512;
 
-enum class Difficulty { easy, normal, hard };
+// `real`: the spread of real photographs: plates 60 to 400 pixels wide in
+// pictures 400 to 4,000 wide, tilted and seen at an angle, blurred, dark or
+// glaring, under warm, green or blue light.
+enum class Difficulty { easy, normal, hard, real };
+
+// Where plates may lie: the lower two-thirds (the part the whole-picture search
+// scans), anywhere, or the top third alone.
+enum class Placement { lowerTwoThirds, anywhere, top };
 
 struct SceneOptions {
     std::vector<int> formats{1, 2, 4, 5, 7}; // chosen from at random, per plate
-    int plateCount = 1;                      // 1 or 2
+    int plateCount = 1;                      // 0 (a street without plates), 1 or 2
     Difficulty difficulty = Difficulty::normal;
     // Empty: a picture from 640 x 480 to 1600 x 1200, chosen by the seed.
     // Otherwise this size (160 x 120 up to 4000 x 4000).
     QSize pictureSize;
+    // Every character drawn from the fonts instead of from real plate pictures.
+    bool fontCharacters = false;
+    // Plate widths in picture pixels, each plate's drawn from this range; 0 for
+    // the difficulty's widths.
+    double minPlateWidth = 0;
+    double maxPlateWidth = 0;
+    Placement placement = Placement::lowerTwoThirds;
 };
 
 // A point of the picture scaled to frameWidth pixels across.

@@ -108,7 +108,7 @@ TEST(TallyColours, HueBoundaries) {
     const struct {
         std::uint8_t hue;
         int colour;
-    } cases[] = {{36, -1},          {37, yellowClass}, {76, yellowClass}, {77, greenClass},
+    } cases[] = {{26, -1},          {27, yellowClass}, {85, yellowClass}, {86, greenClass},
                  {126, greenClass}, {127, blueClass},  {255, blueClass}};
     for (const auto& c : cases) {
         const std::vector<ColourSample> sample = hues(c.hue, 1);
@@ -158,18 +158,18 @@ TEST(FormatsForTally, SelectionTable) {
         ColourTally colours;
         V formats;
     } cases[] = {
-        {tally({{blackClass, 10}, {whiteClass, 5}}), V{7, 1}},
+        {tally({{blackClass, 10}, {whiteClass, 5}}), V{7, 2, 1}},
         {tally({{blackClass, 10}, {yellowClass, 6}, {greenClass, 2}}), V{2, 1, 5}},
-        {tally({{blackClass, 10}, {yellowClass, 6}, {blueClass, 2}}), V{2, 1, 4}},
+        {tally({{blackClass, 10}, {yellowClass, 6}, {blueClass, 2}}), V{2, 1, 4, 7}},
         {tally({{blackClass, 10}, {greenClass, 6}}), V{5}},
-        {tally({{whiteClass, 10}, {blackClass, 6}}), V{7, 1}},
+        {tally({{whiteClass, 10}, {blackClass, 6}}), V{7, 2, 1}},
         {tally({{whiteClass, 10}, {blueClass, 6}}), V{1}},
         {tally({{whiteClass, 10}, {yellowClass, 6}}), V{}},
         {tally({{greenClass, 10}, {whiteClass, 6}}), V{5}},
         {tally({{greenClass, 10}, {blueClass, 6}}), V{}},
         {tally({{blueClass, 10}, {blackClass, 6}}), V{1}},
         {tally({{blueClass, 10}, {whiteClass, 6}}), V{1}},
-        {tally({{yellowClass, 10}, {blackClass, 6}}), V{2, 1, 4}},
+        {tally({{yellowClass, 10}, {blackClass, 6}}), V{2, 1, 4, 7}},
         {tally({{yellowClass, 10}, {whiteClass, 6}}), V{}},
     };
     for (const auto& c : cases) {
@@ -177,14 +177,15 @@ TEST(FormatsForTally, SelectionTable) {
     }
 }
 
-TEST(SelectPlateFormats, SamplesTheMiddlesOfTheStretchsDarkRuns) {
+// A row of eleven strokes of 3 pixels 7 apart from x = 100: the ten dark runs
+// between them have their middles at x = 105, 112, ..., 168; the lead-in and the
+// tail lie outside the stretch. `sample(k)` gives the hsv bytes at middle k.
+template <typename Sample>
+std::vector<int> formatsOfStrokes(Sample sample) {
     RecognitionContext context;
     const std::vector<std::uint8_t> pixels(512 * 64 * 3, 0);
     context.prepareImage(pixels, 512, 64, false);
     constexpr int rowY = 10;
-    // Eleven strokes of 3 pixels 7 apart from x = 100: the ten dark runs
-    // between them have their middles at x = 105, 112, ..., 168; the lead-in
-    // and the tail lie outside the stretch.
     std::vector<int> runs;
     for (int i = 0; i < 11; ++i) {
         runs.insert(runs.end(), {3, 4});
@@ -193,19 +194,52 @@ TEST(SelectPlateFormats, SamplesTheMiddlesOfTheStretchsDarkRuns) {
     std::vector<std::int32_t> list(513);
     LabelRow record{};
     record.row = list.data();
-    ASSERT_TRUE(findCharacterStretch(record, listTransitions(row, threshold, list), rowY));
+    if (!findCharacterStretch(record, listTransitions(row, threshold, list), rowY)) {
+        ADD_FAILURE() << "no stretch";
+        return {};
+    }
     std::uint8_t* hsv = context.hsvPlane.get() + rowY * 512 * 3;
     for (int k = 0; k < 10; ++k) {
-        // Six blue plate samples and four dark (black) ones.
+        const ColourSample value = sample(k);
         const int x = 105 + 7 * k;
-        const bool blue = k < 6;
-        hsv[3 * x] = blue ? 120 : 20;
-        hsv[3 * x + 1] = blue ? 150 : 5;
-        hsv[3 * x + 2] = blue ? 170 : 0;
+        hsv[3 * x] = value.brightness;
+        hsv[3 * x + 1] = value.chroma;
+        hsv[3 * x + 2] = value.hue;
     }
     RowFormats formats{};
-    ASSERT_EQ(selectPlateFormats(context, record, formats), 1);
-    EXPECT_EQ(formats[0], 1);
+    const int count = selectPlateFormats(context, record, formats);
+    return {formats.begin(), formats.begin() + count};
+}
+
+TEST(SelectPlateFormats, SamplesTheMiddlesOfTheStretchsDarkRuns) {
+    // Six blue plate samples and four dark (black) ones.
+    const auto blueAndBlack = [](int k) {
+        return k < 6 ? ColourSample{120, 150, 170} : ColourSample{20, 5, 0};
+    };
+    EXPECT_EQ(formatsOfStrokes(blueAndBlack), std::vector<int>{1});
+}
+
+// A white plate whose samples all lie between strokes: nearly grey, a few of
+// them faintly tinted. None counts as coloured, so black and white choose the
+// formats; before, the faintest tint was split off as a colour of its own.
+TEST(SelectPlateFormats, NearlyGreySamplesAreBlackOrWhite) {
+    const auto whitePlate = [](int k) {
+        const std::uint8_t chroma = k % 3 == 0 ? 20 : 4;
+        const std::uint8_t brightness = k < 6 ? 230 : 150;
+        return ColourSample{brightness, chroma, 200};
+    };
+    EXPECT_EQ(formatsOfStrokes(whitePlate), (std::vector<int>{7, 2, 1}));
+}
+
+// Yellow plates under warm light lean to orange, under green night light to
+// green: both still count as yellow.
+TEST(SelectPlateFormats, OrangeAndGreenishYellowAreYellow) {
+    for (const std::uint8_t hue : {30, 82}) {
+        const auto yellowPlate = [hue](int k) {
+            return k < 6 ? ColourSample{230, 160, hue} : ColourSample{40, 6, 16};
+        };
+        EXPECT_EQ(formatsOfStrokes(yellowPlate), (std::vector<int>{2, 1, 4, 7})) << int{hue};
+    }
 }
 
 } // namespace

@@ -194,11 +194,57 @@ TEST(Scene, RandomSizesStayWithinTheUsualRange) {
 TEST(Scene, InvalidOptionsAreRefused) {
     EXPECT_THROW(drawScene(1, sceneOptions({}, 1, Difficulty::normal)), std::invalid_argument);
     EXPECT_THROW(drawScene(1, sceneOptions({1, 3}, 1, Difficulty::normal)), std::invalid_argument);
-    EXPECT_THROW(drawScene(1, sceneOptions({1}, 0, Difficulty::normal)), std::invalid_argument);
+    EXPECT_THROW(drawScene(1, sceneOptions({1}, -1, Difficulty::normal)), std::invalid_argument);
     EXPECT_THROW(drawScene(1, sceneOptions({1}, 3, Difficulty::normal)), std::invalid_argument);
     SceneOptions tiny;
     tiny.pictureSize = QSize(100, 80);
     EXPECT_THROW(drawScene(1, tiny), std::invalid_argument);
+    SceneOptions backwards;
+    backwards.minPlateWidth = 200;
+    backwards.maxPlateWidth = 100;
+    EXPECT_THROW(drawScene(1, backwards), std::invalid_argument);
+}
+
+// Plates of the widths asked for, each its own, where they were asked to lie;
+// a scene without plates has no truth.
+TEST(Scene, PlateWidthsAndPlacementAsAsked) {
+    const struct {
+        QSize size;
+        double minWidth, maxWidth;
+        Placement placement;
+        int plates;
+    } cases[] = {{{1920, 1080}, 110, 130, Placement::top, 1},
+                 {{2000, 1300}, 90, 380, Placement::anywhere, 2},
+                 {{400, 300}, 60, 90, Placement::lowerTwoThirds, 1},
+                 {{1280, 720}, 100, 200, Placement::anywhere, 0}};
+    for (const auto& c : cases) {
+        for (const std::uint32_t seed : {1u, 2u}) { // large pictures take a while to draw
+            SceneOptions options;
+            options.difficulty = Difficulty::real;
+            options.pictureSize = c.size;
+            options.minPlateWidth = c.minWidth;
+            options.maxPlateWidth = c.maxWidth;
+            options.placement = c.placement;
+            options.plateCount = c.plates;
+            const Scene scene = drawScene(seed, options);
+            ASSERT_EQ(scene.plates.size(), static_cast<std::size_t>(c.plates));
+            EXPECT_EQ(scene.image.size(), c.size);
+            for (const PlateTruth& plate : scene.plates) {
+                const QPointF top = plate.corners[topRight] - plate.corners[topLeft];
+                const double width = std::hypot(top.x(), top.y());
+                // The perspective shrinks or widens an edge by up to 8 %.
+                EXPECT_GT(width, c.minWidth * 0.9) << seed;
+                EXPECT_LT(width, c.maxWidth * 1.1) << seed;
+                const double y = (plate.corners[topLeft].y() + plate.corners[bottomLeft].y()) / 2;
+                if (c.placement == Placement::top) {
+                    EXPECT_LT(y, c.size.height() / 3.0) << seed;
+                }
+                if (c.placement == Placement::lowerTwoThirds) {
+                    EXPECT_GT(y, c.size.height() / 3.0) << seed;
+                }
+            }
+        }
+    }
 }
 
 TEST(Scene, FrameCornersRoundToNearest) {

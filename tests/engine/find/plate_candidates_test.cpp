@@ -1,0 +1,94 @@
+#include "engine/find/plate_candidates.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using Bgr = std::array<std::uint8_t, 3>;
+
+struct Picture {
+    int width, height;
+    std::vector<std::uint8_t> pixels;
+
+    Picture(int w, int h, Bgr colour) : width(w), height(h) {
+        for (int i = 0; i < w * h; ++i) {
+            pixels.insert(pixels.end(), colour.begin(), colour.end());
+        }
+    }
+    void fill(int x0, int y0, int x1, int y1, Bgr colour) {
+        for (int y = y0; y < y1; ++y) {
+            for (int x = x0; x < x1; ++x) {
+                std::copy(colour.begin(), colour.end(),
+                          pixels.begin() + (static_cast<std::ptrdiff_t>(y) * width + x) * 3);
+            }
+        }
+    }
+    PicturePixels view() const { return {pixels.data(), width, height}; }
+};
+
+const Bgr grey{120, 120, 120};
+const Bgr plateBlue{150, 40, 20};
+const Bgr white{240, 240, 240};
+
+// A blue plate `plateWidth` wide at (left, top): seven characters of two
+// strokes each, a character's height 0.64 of the plate's.
+void drawPlate(Picture& picture, int left, int top, int plateWidth) {
+    const int height = plateWidth * 140 / 440;
+    picture.fill(left, top, left + plateWidth, top + height, plateBlue);
+    const int charHeight = height * 64 / 100;
+    const int charTop = top + (height - charHeight) / 2;
+    const int pitch = plateWidth * 51 / 384;
+    const int stroke = std::max(2, plateWidth / 50);
+    for (int c = 0; c < 7; ++c) {
+        const int x = left + plateWidth * 12 / 384 + c * pitch + (c >= 2 ? pitch / 3 : 0);
+        picture.fill(x, charTop, x + stroke, charTop + charHeight, white);
+        picture.fill(x + pitch / 2, charTop, x + pitch / 2 + stroke, charTop + charHeight, white);
+    }
+}
+
+bool covers(const PlateCandidate& c, int x, int y) {
+    return x >= c.left && x < c.right && y >= c.top && y < c.bottom;
+}
+
+// Plates from 60 to 600 pixels wide, in pictures up to 4,000 wide (averaged
+// down above 2,048): the first candidate covers the plate, at least the half of
+// it beyond the separator gap, and is not much wider.
+TEST(PlateCandidates, APlateIsTheStrongestCandidateOfAPlainPicture) {
+    const struct {
+        int pictureWidth, plateWidth;
+    } cases[] = {{400, 60}, {640, 120}, {1920, 120}, {1920, 400}, {4000, 200}, {4000, 600}};
+    for (const auto& c : cases) {
+        Picture picture(c.pictureWidth, c.pictureWidth * 3 / 4, grey);
+        const int left = c.pictureWidth / 3;
+        const int top = c.pictureWidth / 5;
+        drawPlate(picture, left, top, c.plateWidth);
+        const std::vector<PlateCandidate> found = findPlateCandidates(picture.view());
+        ASSERT_FALSE(found.empty()) << c.pictureWidth << " " << c.plateWidth;
+        const PlateCandidate& first = found.front();
+        EXPECT_TRUE(covers(first, left + c.plateWidth / 2, top + c.plateWidth * 140 / 880))
+            << c.pictureWidth << " " << c.plateWidth;
+        EXPECT_GT(first.width() * 2, c.plateWidth) << c.plateWidth;
+        EXPECT_LT(first.width() * 10, c.plateWidth * 13) << c.plateWidth;
+        EXPECT_GT(first.colourPercent, 30);
+    }
+}
+
+// Tiles repeat in every direction: no row of them stands out from its neighbours.
+TEST(PlateCandidates, TiledPatternsAndPlainPicturesGiveNone) {
+    EXPECT_TRUE(findPlateCandidates(Picture(640, 480, grey).view()).empty());
+    for (const int tile : {6, 11, 24}) {
+        Picture tiles(640, 480, grey);
+        for (int y = 0; y < 480; y += tile) {
+            for (int x = (y / tile) % 2 * tile; x < 640; x += 2 * tile) {
+                tiles.fill(x, y, std::min(x + tile, 640), std::min(y + tile, 480), white);
+            }
+        }
+        EXPECT_TRUE(findPlateCandidates(tiles.view()).empty()) << tile;
+    }
+}
+
+} // namespace
