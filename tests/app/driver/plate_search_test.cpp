@@ -94,18 +94,20 @@ bool found(const std::vector<Codes>& read, const Codes& truth) {
     return bestAgreement(read, truth) + 2 >= static_cast<int>(truth.size());
 }
 
+// Twenty pictures of each kind: at least 95 % of each are read exactly and every
+// plate found is read exactly (reached: 20 of 20 for every kind).
 TEST(PlateSearch, FindsAndReadsEachFormat) {
+    constexpr int pictures = 20;
     for (const int format : {1, 2, 4, 5, 7}) {
         int foundCount = 0;
         int exact = 0;
-        for (std::uint32_t seed = 100; seed < 106; ++seed) {
+        for (std::uint32_t seed = 100; seed < 100 + pictures; ++seed) {
             const Scene scene = drawScene(seed, easyScenes({format}));
             const std::vector<Codes> read = readPlates(scene);
             foundCount += found(read, scene.plates.front().codes) ? 1 : 0;
             exact += contains(read, scene.plates.front().codes) ? 1 : 0;
         }
-        // Every plate found is read exactly (reached: 6, 5, 6, 5 and 6 of 6 found).
-        EXPECT_GE(foundCount, 5) << "format " << format;
+        EXPECT_GE(exact * 100, pictures * 95) << "format " << format;
         EXPECT_EQ(exact, foundCount) << "format " << format;
     }
 }
