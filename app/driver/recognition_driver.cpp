@@ -1,6 +1,7 @@
 #include "app/driver/recognition_driver.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/find/corner_fit.h"
 #include "engine/find/plate_merge.h"
 #include "engine/find/view_search.h"
 #include "engine/primitives/plate_rectify.h"
@@ -79,6 +80,10 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result) {
     searchRows(context, planScanRows(context.planeHeight).rows(), result, found);
     searchViews(context, found);
     FoundPlates plates = mergePlates(found);
+    const PicturePixels picture = context.source();
+    for (FoundPlate& plate : plates) {
+        plate.corners = fitPlateCorners(picture, plate.corners);
+    }
     fillResult(plates, result);
     return plates;
 }

@@ -21,27 +21,27 @@
 
 namespace {
 
-// Along a corner trailer, the corners are the trailer's, which rounds them to
-// whole pixels of the picture scaled to 512 wide.
-constexpr double trailerTolerance = 3; // picture pixels
-// The search fits a plate's edges on the working planes, 512 pixels wide, and
-// today often to the rim inside a plate's outer edge: its corners lie within
-// this many working pixels of the true ones (7.5 picture pixels in a picture
-// 640 wide, 22.5 in one 1,920 wide). A finder that fits the outer edges more
-// closely should bring this down to the trailer's tolerance.
-constexpr double searchTolerance = 6; // working pixels
+// Picture pixels. Along a corner trailer, the corners are the trailer's, which
+// rounds them to whole pixels of the picture scaled to 512 wide; the search
+// fits the plate's outer edges in the picture itself.
+constexpr double tolerance = 3;
+// In the smallest picture the black rim of a white police plate blurs into its
+// grey surround, and the fit stops inside the rim on some rows: its corners
+// lie up to 4.2 pixels off there.
+constexpr double policeSearchTolerance = 4.5;
 
 struct Kind {
     const char* name;
     int format;
-    bool searched; // the search finds it in every picture below
+    double searchTolerance;
 };
 
-// New-energy plates are left out of the search: it misses some of them in the
-// larger pictures.
 constexpr Kind kinds[] = {
-    {"blue", 1, true},        {"yellow", 2, true}, {"dump-truck", 4, true},
-    {"new-energy", 5, false}, {"police", 7, true},
+    {"blue", 1, tolerance},
+    {"yellow", 2, tolerance},
+    {"dump-truck", 4, tolerance},
+    {"new-energy", 5, tolerance},
+    {"police", 7, policeSearchTolerance},
 };
 constexpr QSize sizes[] = {{640, 480}, {1280, 720}, {1920, 1080}};
 constexpr std::uint32_t firstSeed = 8100;
@@ -109,13 +109,10 @@ protected:
                 const Corners truth = clockwise(scene.plates.front());
                 trailed().push_back({label,
                                      write(label + "-trailer.jpg", encodeJpegWithTrailer(scene)),
-                                     truth, trailerTolerance});
-                if (kind.searched) {
-                    const double perWorkingPixel = size.width() / double(frameWidth);
-                    searched().push_back(
-                        {label, write(label + ".jpg", encodeJpeg(scene.image, scene.jpegQuality)),
-                         truth, searchTolerance * perWorkingPixel});
-                }
+                                     truth, tolerance});
+                searched().push_back(
+                    {label, write(label + ".jpg", encodeJpeg(scene.image, scene.jpegQuality)),
+                     truth, kind.searchTolerance});
             }
         }
     }
@@ -175,7 +172,7 @@ TEST_F(PlateCorners, AlongTheCornerTrailerEveryKindInThreeSizes) {
     expectCornersNearTheTruth(trailed());
 }
 
-TEST_F(PlateCorners, FoundBySearchEveryKindItFindsInThreeSizes) {
+TEST_F(PlateCorners, FoundBySearchEveryKindInThreeSizes) {
     expectCornersNearTheTruth(searched());
 }
 
