@@ -30,12 +30,12 @@ constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 
 // The plate along the trailer's corners, read as a blue plate.
 FoundPlates readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
-    const PlateCorners corners = trailerCornersInPicture(context);
-    if (warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
-                             context.imageWidth, context.imageHeight) == 0) {
+    const Quad<double> corners = trailerCornersInPicture(context);
+    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
+                              context.imageWidth, context.imageHeight)) {
         return {};
     }
-    context.plateCorners[0] = plateQuad(corners);
+    context.plateCorners[0] = corners;
     recogniseCharacters(context, trailerFormat, result);
     FoundPlates found;
     if (result.count > 0) {
@@ -57,12 +57,13 @@ ScanRows planScanRows(int planeHeight) {
     return {first, spacing, rowsBetween(first, limit, spacing)};
 }
 
-PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
+Quad<double> trailerCornersInPicture(const RecognitionContext& context) {
     const double scale = static_cast<double>(context.imageWidth) / workingWidth;
     const auto corner = [&](int i) {
-        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
+        return Point<double>{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
     };
-    return {corner(0), corner(1), corner(2), corner(3)};
+    // The trailer lists the bottom left corner before the bottom right.
+    return {{corner(0), corner(1), corner(3), corner(2)}};
 }
 
 int recognisePlates(RecognitionContext& context, RecognitionResult& result) {

@@ -26,7 +26,7 @@ using AugmentedMatrix = std::array<std::array<double, augmentedColumns>, plateSy
 struct Correspondence {
     double u;
     double v;
-    Corner source;
+    Point<double> source;
 };
 
 // A source position in 16.16 fixed point.
@@ -257,8 +257,8 @@ void mapRow(const MapTerms& start, const WarpCoefficients& k, RowPositions& posi
 
 // The warp of a map whose corners lie inside the source and whose numerators
 // are exact in doubles: each row's divisions first, then its samples.
-int warpRowsInDoubles(std::uint8_t* destination, const WarpCoefficients& given,
-                      const std::uint8_t* source, int sourceWidth, int sourceHeight) {
+bool warpRowsInDoubles(std::uint8_t* destination, const WarpCoefficients& given,
+                       const std::uint8_t* source, int sourceWidth, int sourceHeight) {
     const WarpCoefficients coefficients = given;
     const SourcePicture picture{source, sourceWidth, sourceHeight};
     RowPositions positions;
@@ -266,14 +266,14 @@ int warpRowsInDoubles(std::uint8_t* destination, const WarpCoefficients& given,
         mapRow(rowStart(coefficients, v), coefficients, positions);
         KAVRO_KERNEL(sampleRow)(positions, picture, destination + v * warpWidth * warpPixelBytes);
     }
-    return 1;
+    return true;
 }
 
 // The warp row by row; `checked` tests every pixel's denominator and
 // position, which a map whose corners lie inside the source does not need.
 template <bool checked>
-int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std::uint8_t* source,
-             int sourceWidth, int sourceHeight) {
+bool warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std::uint8_t* source,
+              int sourceWidth, int sourceHeight) {
     // A copy, which the plate's bytes written meanwhile cannot alias.
     const WarpCoefficients coefficients = given;
     std::uint8_t* out = destination;
@@ -283,7 +283,7 @@ int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std
             if constexpr (checked) {
                 const auto position = mapToSource(terms);
                 if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
-                    return 0;
+                    return false;
                 }
                 samplePixel(out, *position, source, sourceWidth, sourceHeight);
             } else {
@@ -292,10 +292,11 @@ int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std
             out += warpPixelBytes;
         }
     }
-    return 1;
+    return true;
 }
 
-using WarpFunction = int (*)(std::uint8_t*, const WarpCoefficients&, const std::uint8_t*, int, int);
+using WarpFunction = bool (*)(std::uint8_t*, const WarpCoefficients&, const std::uint8_t*, int,
+                              int);
 
 // Positions inside a picture of at most maxPictureSide columns and rows stay
 // below 2^31 in 16.16, so their quotients fit in 32 bits.
@@ -323,14 +324,14 @@ void sampleRowPlain(const RowPositions& positions, const SourcePicture& source, 
     samplePixels(positions, 0, warpWidth, source, out);
 }
 
-PlateSystem buildPlateSystem(const PlateCorners& corners) {
+PlateSystem buildPlateSystem(const Quad<double>& corners) {
     constexpr double lastU = warpWidth - 1;
     constexpr double lastV = warpHeight - 1;
     const std::array<Correspondence, 4> correspondences{{
-        {0.0, 0.0, corners.topLeft},
-        {lastU, 0.0, corners.topRight},
-        {0.0, lastV, corners.bottomLeft},
-        {lastU, lastV, corners.bottomRight},
+        {0.0, 0.0, corners[quadTopLeft]},
+        {lastU, 0.0, corners[quadTopRight]},
+        {0.0, lastV, corners[quadBottomLeft]},
+        {lastU, lastV, corners[quadBottomRight]},
     }};
 
     PlateSystem system{};
@@ -374,18 +375,18 @@ toWarpCoefficients(std::span<const double, plateSystemSize> solution) {
     return WarpCoefficients{a, d, g, b, e, h, c, f};
 }
 
-int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
-              const std::uint8_t* source, int sourceWidth, int sourceHeight) {
+std::optional<WarpCoefficients> plateMap(const Quad<double>& corners) {
+    return toWarpCoefficients(solveLinearSystem(buildPlateSystem(corners)));
+}
+
+bool warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
+               const std::uint8_t* source, int sourceWidth, int sourceHeight) {
     return chooseWarp(coefficients, sourceWidth, sourceHeight)(destination, coefficients, source,
                                                                sourceWidth, sourceHeight);
 }
 
-int warpPlateFromCorners(std::uint8_t* destination, const PlateCorners& corners,
-                         const std::uint8_t* source, int sourceWidth, int sourceHeight) {
-    const PlateSolution solution = solveLinearSystem(buildPlateSystem(corners));
-    const auto coefficients = toWarpCoefficients(solution);
-    if (!coefficients) {
-        return 0;
-    }
-    return warpPlate(destination, *coefficients, source, sourceWidth, sourceHeight);
+bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners,
+                          const std::uint8_t* source, int sourceWidth, int sourceHeight) {
+    const std::optional<WarpCoefficients> map = plateMap(corners);
+    return map && warpPlate(destination, *map, source, sourceWidth, sourceHeight);
 }

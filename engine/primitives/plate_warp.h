@@ -18,18 +18,6 @@ inline constexpr int warpImageBytes = warpWidth * warpHeight * warpPixelBytes;
 
 inline constexpr int plateSystemSize = 8;
 
-// A point in source-picture pixels.
-using Corner = Point<double>;
-
-// The plate's corners in the picture; they correspond to the rectangle's corners
-// (0, 0), (383, 0), (0, 115) and (383, 115) in this order.
-struct PlateCorners {
-    Corner topLeft;
-    Corner topRight;
-    Corner bottomLeft;
-    Corner bottomRight;
-};
-
 // A * s = r over the unknowns s = (a, d, g, b, e, h, c, f) of the map
 // x = (a*u + b*v + c) / (g*u + h*v + 1), y = (d*u + e*v + f) / (g*u + h*v + 1).
 struct PlateSystem {
@@ -54,7 +42,9 @@ struct WarpCoefficients {
     friend bool operator==(const WarpCoefficients&, const WarpCoefficients&) = default;
 };
 
-PlateSystem buildPlateSystem(const PlateCorners& corners);
+// The system whose map takes the rectangle's corners (0, 0), (383, 0),
+// (383, 115) and (0, 115) onto the plate's `corners` in picture pixels.
+PlateSystem buildPlateSystem(const Quad<double>& corners);
 
 // Gaussian elimination with partial pivoting. A singular system is not detected:
 // its solution comes out non-finite or meaningless.
@@ -64,13 +54,17 @@ PlateSolution solveLinearSystem(const PlateSystem& system);
 std::optional<WarpCoefficients>
 toWarpCoefficients(std::span<const double, plateSystemSize> solution);
 
+// The map from the plate rectangle onto `corners`: built, solved and
+// converted; empty when the corners give no map that fits in fixed point.
+std::optional<WarpCoefficients> plateMap(const Quad<double>& corners);
+
 // Fills `destination` (warpImageBytes) row by row from the 24-bit `source`.
-// Returns 1 when every plate pixel mapped inside the source; 0 at the first
+// True when every plate pixel mapped inside the source; false at the first
 // one that did not, or whose denominator is not positive, leaving the pixels
 // written so far.
-int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
-              const std::uint8_t* source, int sourceWidth, int sourceHeight);
+bool warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
+               const std::uint8_t* source, int sourceWidth, int sourceHeight);
 
-// Builds, solves, converts and warps in one go; 0 when any step rejects the plate.
-int warpPlateFromCorners(std::uint8_t* destination, const PlateCorners& corners,
-                         const std::uint8_t* source, int sourceWidth, int sourceHeight);
+// Maps and warps in one go; false when either step rejects the plate.
+bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners,
+                          const std::uint8_t* source, int sourceWidth, int sourceHeight);

@@ -142,7 +142,7 @@ std::optional<StageTimes> measureStages(const std::string& path, int repeat,
     RecognitionResult result{};
     times.recognise = leastTime(repeat, [&] { recognisePlates(*context, result); });
     if (times.trailer) {
-        const PlateCorners corners = trailerCornersInPicture(*context);
+        const Quad<double> corners = trailerCornersInPicture(*context);
         times.rectify = leastTime(repeat, [&] {
             warpPlateFromCorners(context->plateImages[0].get(), corners, context->sourceImage.get(),
                                  context->imageWidth, context->imageHeight);

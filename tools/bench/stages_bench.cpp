@@ -109,7 +109,7 @@ void rectification(benchmark::State& state) {
     Fixture& fixture = fixtureFor(state);
     RecognitionContext& context = fixture.context;
     trailerCorners = fixture.corners;
-    const PlateCorners corners = trailerCornersInPicture(context);
+    const Quad<double> corners = trailerCornersInPicture(context);
     for (auto _ : state) {
         benchmark::DoNotOptimize(warpPlateFromCorners(context.plateImages[0].get(), corners,
                                                       context.sourceImage.get(), context.imageWidth,

@@ -72,10 +72,10 @@ protected:
 // The plate warped along its true corners and read as `format`; empty unless stored.
 std::string readAlongCorners(PictureSession& session, const PlateTruth& truth, int format) {
     const auto corner = [&](PlateCorner c) {
-        return Corner{truth.corners[c].x(), truth.corners[c].y()};
+        return Point<double>{truth.corners[c].x(), truth.corners[c].y()};
     };
-    const PlateCorners corners{corner(topLeft), corner(topRight), corner(bottomLeft),
-                               corner(bottomRight)};
+    const Quad<double> corners{
+        {corner(topLeft), corner(topRight), corner(bottomRight), corner(bottomLeft)}};
     RecognitionContext& context = session.context;
     if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
                               context.imageWidth, context.imageHeight)) {
