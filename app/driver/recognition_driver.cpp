@@ -31,8 +31,7 @@ constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 // The plate along the trailer's corners, read as a blue plate.
 FoundPlates readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
     const Quad<double> corners = trailerCornersInPicture(context);
-    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
-                              context.imageWidth, context.imageHeight)) {
+    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
         return {};
     }
     context.plateCorners[0] = corners;

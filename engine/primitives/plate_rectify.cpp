@@ -285,9 +285,7 @@ int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionCon
         return 0;
     }
     const auto slot = static_cast<std::size_t>(result.count);
-    const PicturePixels source = context.source();
-    if (!warpPlateFromCorners(context.plateImages[slot].get(), *corners, source.pixels,
-                              source.width, source.height)) {
+    if (!warpPlateFromCorners(context.plateImages[slot].get(), *corners, context.source())) {
         return 0;
     }
     context.plateCorners[slot] = *corners;

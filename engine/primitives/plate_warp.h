@@ -4,6 +4,7 @@
 // point, and the integer warp that resamples the picture through it.
 
 #include "engine/primitives/geometry.h"
+#include "engine/primitives/picture_pixels.h"
 
 #include <array>
 #include <cstdint>
@@ -58,13 +59,14 @@ toWarpCoefficients(std::span<const double, plateSystemSize> solution);
 // converted; empty when the corners give no map that fits in fixed point.
 std::optional<WarpCoefficients> plateMap(const Quad<double>& corners);
 
-// Fills `destination` (warpImageBytes) row by row from the 24-bit `source`.
-// True when every plate pixel mapped inside the source; false at the first
-// one that did not, or whose denominator is not positive, leaving the pixels
-// written so far.
+// Fills `destination` (warpImageBytes) row by row from `source`, whose rows
+// must follow one another without gaps. True when every plate pixel mapped
+// inside the source; false at the first one that did not, or whose
+// denominator is not positive, leaving the pixels written so far, and for a
+// source with gaps between its rows, writing nothing.
 bool warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
-               const std::uint8_t* source, int sourceWidth, int sourceHeight);
+               const PicturePixels& source);
 
 // Maps and warps in one go; false when either step rejects the plate.
 bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners,
-                          const std::uint8_t* source, int sourceWidth, int sourceHeight);
+                          const PicturePixels& source);

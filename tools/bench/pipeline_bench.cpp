@@ -144,8 +144,7 @@ std::optional<StageTimes> measureStages(const std::string& path, int repeat,
     if (times.trailer) {
         const Quad<double> corners = trailerCornersInPicture(*context);
         times.rectify = leastTime(repeat, [&] {
-            warpPlateFromCorners(context->plateImages[0].get(), corners, context->sourceImage.get(),
-                                 context->imageWidth, context->imageHeight);
+            warpPlateFromCorners(context->plateImages[0].get(), corners, context->source());
         });
         times.read = leastTime(repeat, [&] {
             result = {};

@@ -77,8 +77,7 @@ std::string readAlongCorners(PictureSession& session, const PlateTruth& truth, i
     const Quad<double> corners{
         {corner(topLeft), corner(topRight), corner(bottomRight), corner(bottomLeft)}};
     RecognitionContext& context = session.context;
-    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
-                              context.imageWidth, context.imageHeight)) {
+    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
         return {};
     }
     RecognitionResult result{};

@@ -31,11 +31,12 @@ struct Image {
     Image(int w, int h, std::uint8_t fill = 0)
         : width(w), height(h), bytes(static_cast<std::size_t>(w) * h * 3, fill) {}
     std::uint8_t* at(int x, int y) { return &bytes[(static_cast<std::size_t>(y) * width + x) * 3]; }
+    PicturePixels view() const { return PicturePixels::packed(bytes, width, height); }
     int warp(std::vector<std::uint8_t>& plate, const WarpCoefficients& k) {
-        return warpPlate(plate.data(), k, bytes.data(), width, height);
+        return warpPlate(plate.data(), k, view());
     }
     int warpCorners(std::vector<std::uint8_t>& plate, const Quad<double>& corners) {
-        return warpPlateFromCorners(plate.data(), corners, bytes.data(), width, height);
+        return warpPlateFromCorners(plate.data(), corners, view());
     }
 };
 
