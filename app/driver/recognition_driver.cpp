@@ -1,5 +1,6 @@
 #include "app/driver/recognition_driver.h"
 
+#include "data/plate_formats.h"
 #include "engine/context/recognition_context.h"
 #include "engine/find/plate_merge.h"
 #include "engine/find/view_search.h"
@@ -10,7 +11,6 @@
 
 namespace {
 
-constexpr int trailerFormat = 1; // a plate with known corners is read as a blue plate
 constexpr int firstRowAboveBottom = 13;
 constexpr int rowSpacing = 12;
 constexpr int searchedFraction = 3;     // rows above the top third are never scanned

@@ -414,7 +414,7 @@ namespace {
 
 // The part of a measured box that comes from the outline's rectangle.
 void measureRect(const TraceRect& rect, CharBox& box) {
-    box.traced = 1;
+    box.traced = BoxOrigin::traced;
     box.centre.x = narrow((rect.minX + rect.maxX + 1) / 2);
     box.centre.y = narrow((rect.minY + rect.maxY + 1) / 2);
     box.width = narrow(rect.maxX - rect.minX + 1);
@@ -534,7 +534,7 @@ int seekUpAndTrace(const BytePlane& plane, int threshold, int startX, int startY
 void synthesiseBox(CharBox& box, int centreX, int centreY, int width, int height) {
     const int halfWidth = (width + 1) / 2;
     const int halfHeight = (height + 1) / 2;
-    box.traced = 0;
+    box.traced = BoxOrigin::synthesised;
     box.left = box.midLeft = narrow(Point<int>{centreX - halfWidth, centreY});
     box.right = box.midRight = narrow(Point<int>{centreX + halfWidth, centreY});
     box.top = box.midTop = narrow(Point<int>{centreX, centreY - halfHeight});

@@ -41,13 +41,19 @@ struct ProbeColumn {
 // A point of a character box, in working-plane pixels.
 using BoxPoint = Point<std::int16_t>;
 
+// How a character box came about, coded as the record's first word.
+enum class BoxOrigin : std::int16_t {
+    synthesised = 0, // from the expected geometry of a character
+    traced = 1,      // from a traced outline
+};
+
 // One character candidate: the extreme points of its traced outline, its
 // bounding rectangle and, for the first and last character of a plate, the
 // left and right edge profiles (one point per row). Minima that no point set
 // stay at 512, maxima at 0.
 struct CharBox {
-    std::int16_t traced = 0; // 1 traced, 0 synthesised from the expected geometry
-    BoxPoint left;           // the outline point with the least x
+    BoxOrigin traced = BoxOrigin::synthesised;
+    BoxPoint left; // the outline point with the least x
     BoxPoint right;
     BoxPoint top; // the outline point with the least y
     BoxPoint bottom;
@@ -82,7 +88,7 @@ static_assert(offsetof(CharBox, height) == 20 * sizeof(std::int16_t));
 int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
                  OutlinePoints& points, TraceRect& rect, bool useLimit);
 
-// Builds `box` (extreme points, centre, size; traced = 1) from the points of
+// Builds `box` (extreme points, centre, size; traced) from the points of
 // one outline and their bounding rectangle. The profiles are left alone.
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points);
 
@@ -107,7 +113,7 @@ int seekRightAndTrace(const BytePlane& plane, int threshold, int startX, int sta
 int seekUpAndTrace(const BytePlane& plane, int threshold, int startX, int startY,
                    OutlinePoints& points, TraceRect& rect, CharBox& box);
 
-// Fills `box` from the expected geometry of a character (traced = 0).
+// Fills `box` from the expected geometry of a character (synthesised).
 void synthesiseBox(CharBox& box, int centreX, int centreY, int width, int height);
 
 // Widens `target` by every extreme point of `source` that lies further out,

@@ -32,8 +32,6 @@ constexpr int sixteenths = 16;
 constexpr std::array<int, 3> fallbackEighths = {7, 6, 5};
 constexpr int halfInEighths = 4;
 
-enum PlaneMode { whiteMode = 1, greenMode = 3, blueMode = 4, yellowMode = 5 };
-
 struct PlanePair {
     BytePlane primary;
     BytePlane fallback;
@@ -46,18 +44,18 @@ BytePlane planeOf(const RecognitionContext& context, const std::uint8_t* pixels)
 }
 
 // The planes in which the plate background of the mode comes out dark.
-std::optional<PlanePair> planesFor(const RecognitionContext& context, int planeMode) {
+std::optional<PlanePair> planesFor(const RecognitionContext& context, PlaneMode planeMode) {
     const auto pair = [&](const auto& primary, const auto& fallback) {
         return PlanePair{planeOf(context, primary.get()), planeOf(context, fallback.get())};
     };
     switch (planeMode) {
-    case blueMode:
+    case PlaneMode::blue:
         return pair(context.bluePlane, context.grayPlane);
-    case yellowMode:
+    case PlaneMode::yellow:
         return pair(context.yellowPlane, context.inverseGrayPlane);
-    case greenMode:
+    case PlaneMode::green:
         return pair(context.greenPlane, context.inverseGrayPlane);
-    case whiteMode:
+    case PlaneMode::white:
         return pair(context.inverseGrayPlane, context.inverseGrayPlane);
     default:
         return std::nullopt;

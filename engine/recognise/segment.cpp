@@ -113,7 +113,7 @@ public:
                    std::span<const GlyphTemplate* const> candidates)
         : plane_(plane), format_(format), position_(position),
           centreX_(format.charCentreX[position]), band_(band), points_(points), box_(box),
-          candidates_(candidates), oneRule_(format.fontSet == 0 && position > 0),
+          candidates_(candidates), oneRule_(format.fontSet == FontSet::standard && position > 0),
           window_(searchWindow()),
           oneAllowed_(std::any_of(candidates.begin(), candidates.end(),
                                   [](const GlyphTemplate* t) { return t->code == digitOne; })) {}

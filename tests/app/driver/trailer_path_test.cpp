@@ -4,6 +4,7 @@
 
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
+#include "data/plate_formats.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/message_sink.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr int sceneCount = 50;
 constexpr std::uint32_t firstSeed = 5000;
-constexpr int trailerFormat = 1;
 
 class TrailerPath : public testing::Test {
 protected:

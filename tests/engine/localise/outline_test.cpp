@@ -268,7 +268,7 @@ TEST(SeekAndTrace, FailsAtTheirMargins) {
         const int count = c.seek(plane, c.startX, c.startY, points, rect, box);
         EXPECT_EQ(count > 0, c.found) << c.name;
         if (c.found) {
-            EXPECT_EQ(box.traced, 1) << c.name;
+            EXPECT_EQ(box.traced, BoxOrigin::traced) << c.name;
             EXPECT_EQ(box.left.x, c.objectX0) << c.name;
             EXPECT_EQ(box.bottom.y, c.objectY1) << c.name;
         }
@@ -299,7 +299,7 @@ TEST(MeasureOutline, TakesExtremePointsNearestTheCentre) {
                                         {14, 10, 0}, {17, 10, 0}, {15, 20, 0}, {16, 14, 0}};
     CharBox box;
     measureOutline(rect, box, points);
-    EXPECT_EQ(box.traced, 1);
+    EXPECT_EQ(box.traced, BoxOrigin::traced);
     EXPECT_EQ(XY(box.centre.x, box.centre.y), XY(15, 15));
     EXPECT_EQ(XY(box.width, box.height), XY(11, 11));
     // (10, 16) and (10, 14) are both one row from the centre: the first stays.
@@ -361,9 +361,9 @@ TEST(SynthesiseBox, SpansHalfTheSizeRoundedUpEachWay) {
         {10, 80, 95, 105, 20, 100}, {9, 79, 95, 105, 20, 100}, {1, 2, 99, 101, 59, 61}};
     for (const Case& c : cases) {
         CharBox box;
-        box.traced = 1;
+        box.traced = BoxOrigin::traced;
         synthesiseBox(box, 100, 60, c.width, c.height);
-        EXPECT_EQ(box.traced, 0);
+        EXPECT_EQ(box.traced, BoxOrigin::synthesised);
         EXPECT_EQ(box.left.x, c.left);
         EXPECT_EQ(box.midLeft.x, c.left);
         EXPECT_EQ(box.right.x, c.right);
@@ -382,13 +382,13 @@ TEST(SynthesiseBox, SpansHalfTheSizeRoundedUpEachWay) {
 TEST(MergeBoxes, TakesPointsFurtherOutAndRecomputesWithoutRounding) {
     CharBox target;
     synthesiseBox(target, 100, 60, 10, 40); // x 95..105, y 40..80
-    target.traced = 1;
+    target.traced = BoxOrigin::traced;
     CharBox source;
     synthesiseBox(source, 120, 59, 20, 40); // x 110..130, y 39..79
     source.top.x = 121;
     CharBox& merged = mergeBoxes(source, target);
     EXPECT_EQ(&merged, &target);
-    EXPECT_EQ(target.traced, 1);
+    EXPECT_EQ(target.traced, BoxOrigin::traced);
     EXPECT_EQ(target.left.x, 95);
     EXPECT_EQ(target.right.x, 130);
     EXPECT_EQ(target.midRight.x, 130);

@@ -126,7 +126,7 @@ TEST(SegmentPosition, ReadsEveryTemplateDrawnAtItsPosition) {
     for (const Case& c : cases) {
         const PlateFormat& format = plateFormats[c.formatIndex];
         for (const GlyphTemplate* glyph : candidates(c.formatIndex, c.listIndex)) {
-            if (format.fontSet == 0 && glyph->code == '1') {
+            if (format.fontSet == FontSet::standard && glyph->code == '1') {
                 continue; // a full-width "1" is never read as one; see below
             }
             const Reading reading =
