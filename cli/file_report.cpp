@@ -78,10 +78,8 @@ FileReport reportFile(PictureSession& session, const std::string& path,
             if (whileRead) {
                 whileRead(session);
             }
-            // Nothing shows the picture again: its pixels and planes go before the
-            // next file is decoded, so that two decoded pictures never wait side by side.
-            session.picture = CDib{};
-            session.context = RecognitionContext{};
+            // Nothing shows the picture again: it goes before the next file is decoded.
+            releasePicture(session);
         } else {
             report.error = message.take();
         }

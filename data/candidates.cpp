@@ -37,7 +37,8 @@ int buildCandidates(int formatIndex, int listIndex, std::span<const GlyphTemplat
     const PlateFormat& format = plateFormats[static_cast<std::size_t>(formatIndex)];
     const AllowedList& list = format.allowedChars[static_cast<std::size_t>(listIndex)];
     const std::span<const std::uint8_t> allowed(list.data(), listLength(list));
-    int count = format.fontSet == 1 ? appendAllowed(newEnergyGlyphs, allowed, out, 0)
-                                    : appendAllowed(standardGlyphs, allowed, out, 0);
+    int count = format.fontSet == FontSet::newEnergy
+                    ? appendAllowed(newEnergyGlyphs, allowed, out, 0)
+                    : appendAllowed(standardGlyphs, allowed, out, 0);
     return appendAllowed(provinceGlyphs, allowed, out, count);
 }

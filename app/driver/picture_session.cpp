@@ -105,6 +105,11 @@ bool readPicture(PictureSession& session, const std::filesystem::path& path, Pic
     return true;
 }
 
+void releasePicture(PictureSession& session) {
+    session.picture = CDib{};
+    session.context = RecognitionContext{};
+}
+
 bool recogniseCurrent(PictureSession& session) {
     RecognitionContext& context = session.context;
     if (!context.colourPlane) {

@@ -43,6 +43,12 @@ struct PictureSession {
 bool readPicture(PictureSession& session, const std::filesystem::path& path, PictureReader reader,
                  ReadFor use = ReadFor::display);
 
+// Lets go of the picture and everything derived from it (the context's
+// planes and plate slots are made anew), keeping the result, the plates
+// found and the classifier: for a batch that shows nothing again, so that
+// two decoded pictures never wait side by side.
+void releasePicture(PictureSession& session);
+
 // Recognises the prepared picture again, if there is one, into `result` and
 // `plates`; true when it ran. A search of a picture whose planes are pending
 // fills them first.

@@ -1,5 +1,6 @@
 #include "app/driver/recognition_driver.h"
 
+#include "data/plate_formats.h"
 #include "engine/context/recognition_context.h"
 #include "engine/find/corner_fit.h"
 #include "engine/find/plate_merge.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-constexpr int trailerFormat = 1; // a plate with known corners is read as a blue plate
 constexpr int firstRowAboveBottom = 13;
 constexpr int rowSpacing = 12;
 constexpr int searchedFraction = 3;     // rows above the top third are never scanned
@@ -31,12 +31,11 @@ constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 
 // The plate along the trailer's corners, read as a blue plate.
 FoundPlates readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
-    const PlateCorners corners = trailerCornersInPicture(context);
-    if (warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
-                             context.imageWidth, context.imageHeight) == 0) {
+    const Quad<double> corners = trailerCornersInPicture(context);
+    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
         return {};
     }
-    context.plateCorners[0] = plateQuad(corners);
+    context.plateCorners[0] = corners;
     recogniseCharacters(context, trailerFormat, result);
     FoundPlates found;
     if (result.count > 0) {
@@ -58,12 +57,13 @@ ScanRows planScanRows(int planeHeight) {
     return {first, spacing, rowsBetween(first, limit, spacing)};
 }
 
-PlateCorners trailerCornersInPicture(const RecognitionContext& context) {
+Quad<double> trailerCornersInPicture(const RecognitionContext& context) {
     const double scale = static_cast<double>(context.imageWidth) / workingWidth;
     const auto corner = [&](int i) {
-        return Corner{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
+        return Point<double>{trailerCorners[2 * i] * scale, trailerCorners[2 * i + 1] * scale};
     };
-    return {corner(0), corner(1), corner(2), corner(3)};
+    // The trailer lists the bottom left corner before the bottom right.
+    return {{corner(0), corner(1), corner(3), corner(2)}};
 }
 
 int recognisePlates(RecognitionContext& context, RecognitionResult& result) {

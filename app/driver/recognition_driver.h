@@ -25,5 +25,5 @@ int recognisePlates(RecognitionContext& context, RecognitionResult& result);
 FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result);
 
 // The trailer's corners, given in the picture scaled to the working width, in
-// pixels of the prepared picture itself.
-PlateCorners trailerCornersInPicture(const RecognitionContext& context);
+// pixels of the prepared picture itself, clockwise from the top left.
+Quad<double> trailerCornersInPicture(const RecognitionContext& context);

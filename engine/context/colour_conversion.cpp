@@ -183,8 +183,8 @@ struct GatheredRow {
 // which is then read from the source only once.
 class GatheredRows {
 public:
-    GatheredRows(const SourcePicture& picture, const ColumnSampling& columns)
-        : pixels_(picture.pixels.data()), rowBytes_(picture.rowBytes()), columns_(columns) {}
+    GatheredRows(const PicturePixels& picture, const ColumnSampling& columns)
+        : pixels_(picture.pixels), rowBytes_(picture.stride), columns_(columns) {}
 
     // Source row `sourceRow`, gathered if need be into the slot that does not hold `keep`.
     const GatheredRow& row(int sourceRow, int keep) {
@@ -273,14 +273,14 @@ PlaneGeometry planeGeometry(int width, int height) {
     return geometry;
 }
 
-void copySourceImage(const SourcePicture& picture, std::uint8_t* destination) {
+void copySourceImage(const PicturePixels& picture, bool bottomUp, std::uint8_t* destination) {
     const auto rowBytes = static_cast<std::size_t>(picture.width) * bytesPerPixel;
     const auto rowCount = static_cast<std::size_t>(picture.height);
-    if (!picture.bottomUp) {
-        std::copy_n(picture.pixels.data(), rowBytes * rowCount, destination);
+    if (!bottomUp) {
+        std::copy_n(picture.pixels, rowBytes * rowCount, destination);
         return;
     }
-    const std::uint8_t* source = picture.pixels.data();
+    const std::uint8_t* source = picture.pixels;
     std::uint8_t* target = destination + rowBytes * rowCount;
     for (std::size_t row = 0; row < rowCount; ++row, source += rowBytes) {
         target -= rowBytes;
@@ -288,16 +288,16 @@ void copySourceImage(const SourcePicture& picture, std::uint8_t* destination) {
     }
 }
 
-void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geometry,
+void convertColourPlanes(const PicturePixels& picture, bool bottomUp, const PlaneGeometry& geometry,
                          const ColourPlanes& planes) {
-    const std::ptrdiff_t rowBytes = picture.rowBytes();
-    const std::uint8_t* const pixels = picture.pixels.data();
+    const std::ptrdiff_t rowBytes = picture.stride;
+    const std::uint8_t* const pixels = picture.pixels;
     const int lastRow = picture.height - 1;
     const bool direct = picture.width == workingWidth;
     RowPixels rowPixels;
     if (direct) {
         for (int k = 0; k < geometry.planeHeight; ++k) {
-            const PlaneRow out(planes, picture.bottomUp ? geometry.planeHeight - 1 - k : k);
+            const PlaneRow out(planes, bottomUp ? geometry.planeHeight - 1 - k : k);
             convertDirectRow(pixels + (geometry.skipRows + k) * rowBytes, out, rowPixels);
         }
         return;
@@ -306,7 +306,7 @@ void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geom
     GatheredRows gathered(picture, columns);
     std::int32_t sy = geometry.skipRows * geometry.step;
     for (int k = 0; k < geometry.planeHeight; ++k, sy += geometry.step) {
-        const PlaneRow out(planes, picture.bottomUp ? geometry.planeHeight - 1 - k : k);
+        const PlaneRow out(planes, bottomUp ? geometry.planeHeight - 1 - k : k);
         const int iy = sy >> fixedShift;
         const int below = iy >= lastRow ? iy : iy + 1;
         const GatheredRow& top = gathered.row(iy, below);

@@ -2,6 +2,8 @@
 // Resampling of a 24-bit picture to the working width and its conversion into the
 // colour, hue/chroma, green, blue, yellow, grey and inverse-grey planes.
 
+#include "engine/primitives/picture_pixels.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -26,20 +28,6 @@ struct PlaneGeometry {
 // Sides must be 1..32,767.
 PlaneGeometry planeGeometry(int width, int height);
 
-struct SourcePicture {
-    std::span<const std::uint8_t> pixels; // height rows of width*3 bytes, blue-green-red
-    int width;
-    int height;
-    bool bottomUp; // the first row in pixels is the picture's bottom row
-    // Bytes from one row to the next; 0 for rows without gaps. A window of a
-    // larger picture has that picture's rows.
-    std::ptrdiff_t rowStride = 0;
-
-    std::ptrdiff_t rowBytes() const {
-        return rowStride != 0 ? rowStride : static_cast<std::ptrdiff_t>(width) * 3;
-    }
-};
-
 // Destinations of the conversion, each planeHeight rows of 512 pixels.
 struct ColourPlanes {
     std::uint8_t* colour; // blue, green, red
@@ -51,9 +39,13 @@ struct ColourPlanes {
     std::uint8_t* inverseGray;
 };
 
-// Copies the picture into destination (width*height*3 bytes) with its rows top-down.
-void copySourceImage(const SourcePicture& picture, std::uint8_t* destination);
+// With `bottomUp` the picture's rows are read as the picture's rows from
+// the bottom up: its first row is the bottom row.
+
+// Copies the picture, whose rows have no gaps, into destination
+// (width*height*3 bytes) with its rows top-down.
+void copySourceImage(const PicturePixels& picture, bool bottomUp, std::uint8_t* destination);
 
 // Fills every plane of planes with geometry.planeHeight top-down rows.
-void convertColourPlanes(const SourcePicture& picture, const PlaneGeometry& geometry,
+void convertColourPlanes(const PicturePixels& picture, bool bottomUp, const PlaneGeometry& geometry,
                          const ColourPlanes& planes);

@@ -136,12 +136,6 @@ PlaneGeometry checkedGeometry(std::span<const std::uint8_t> pixels, int width, i
     return geometry;
 }
 
-// A top-down picture of width * height pixels at `pixels`.
-SourcePicture topDownPicture(const std::uint8_t* pixels, int width, int height) {
-    const std::size_t bytes = bytesPerPixel * width * static_cast<std::size_t>(height);
-    return {{pixels, bytes}, width, height, false};
-}
-
 // Moves the picture's buffers into the context and records its size.
 void install(RecognitionContext& context, PictureBuffers& buffers, const PlaneGeometry& geometry,
              int width, int height, bool bottomUp) {
@@ -189,9 +183,9 @@ void RecognitionContext::prepareImage(std::span<const std::uint8_t> pixels, int 
     const PlaneGeometry geometry = checkedGeometry(pixels, width, height);
     PictureBuffers buffers(*this, bytesPerPixel * width * height, geometry.planeHeight,
                            !readsFromContext(*this, pixels));
-    const SourcePicture picture{pixels, width, height, bottomUp};
-    copySourceImage(picture, buffers.sourceImage.get());
-    convertColourPlanes(picture, geometry, colourPlanesOf(buffers));
+    const PicturePixels picture = PicturePixels::packedUnchecked(pixels.data(), width, height);
+    copySourceImage(picture, bottomUp, buffers.sourceImage.get());
+    convertColourPlanes(picture, bottomUp, geometry, colourPlanesOf(buffers));
     install(*this, buffers, geometry, width, height, bottomUp);
     planesPending_ = false;
     viewed_ = {};
@@ -207,8 +201,9 @@ void RecognitionContext::adoptImage(std::unique_ptr<std::uint8_t[]> pixels, int 
     buffers.sourceImage = std::move(pixels);
     planesPending_ = fill == PlaneFill::later;
     if (!planesPending_) {
-        convertColourPlanes(topDownPicture(buffers.sourceImage.get(), width, height), geometry,
-                            colourPlanesOf(buffers));
+        convertColourPlanes(
+            PicturePixels::packedUnchecked(buffers.sourceImage.get(), width, height), false,
+            geometry, colourPlanesOf(buffers));
     }
     install(*this, buffers, geometry, width, height, false);
     viewed_ = {};
@@ -218,8 +213,8 @@ void RecognitionContext::convertPlanes() {
     if (!planesPending_) {
         throw std::logic_error("the working planes are not waiting to be filled");
     }
-    convertColourPlanes(topDownPicture(sourceImage.get(), imageWidth, imageHeight),
-                        planeGeometry(imageWidth, imageHeight), colourPlanesOf(*this));
+    convertColourPlanes(source(), false, planeGeometry(imageWidth, imageHeight),
+                        colourPlanesOf(*this));
     planesPending_ = false;
 }
 
@@ -229,25 +224,13 @@ void RecognitionContext::prepareView(const RecognitionContext& picture,
     if (&picture == this) {
         throw std::invalid_argument("a context cannot view its own picture");
     }
-    if (whole.pixels == nullptr || window.left < 0 || window.top < 0 || window.width <= 0 ||
-        window.height <= 0 || window.width > whole.width - window.left ||
-        window.height > whole.height - window.top) {
-        throw std::invalid_argument("the window does not lie inside the picture");
-    }
+    const PicturePixels cut = whole.cut(window);
     const PlaneGeometry geometry = checkedGeometry(window.width, window.height);
     if (geometry.planeHeight == 0) {
         throw std::invalid_argument("the window is too wide for its height");
     }
     PictureBuffers buffers(*this, 0, geometry.planeHeight, true);
-    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(bytesPerPixel) * whole.width;
-    const std::size_t first =
-        static_cast<std::size_t>(window.top) * static_cast<std::size_t>(rowBytes) +
-        bytesPerPixel * static_cast<std::size_t>(window.left);
-    const std::size_t wholeBytes = bytesPerPixel * static_cast<std::size_t>(whole.width) *
-                                   static_cast<std::size_t>(whole.height);
-    const SourcePicture cut{
-        {whole.pixels + first, wholeBytes - first}, window.width, window.height, false, rowBytes};
-    convertColourPlanes(cut, geometry, colourPlanesOf(buffers));
+    convertColourPlanes(cut, false, geometry, colourPlanesOf(buffers));
     install(*this, buffers, geometry, window.width, window.height, false);
     frame.offset.x += window.left / frame.scale;
     frame.offset.y += window.top / frame.scale;
@@ -259,5 +242,5 @@ PicturePixels RecognitionContext::source() const {
     if (viewed_.pixels != nullptr) {
         return viewed_;
     }
-    return {sourceImage.get(), imageWidth, imageHeight};
+    return PicturePixels::packedUnchecked(sourceImage.get(), imageWidth, imageHeight);
 }

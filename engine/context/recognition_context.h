@@ -4,6 +4,7 @@
 // plane that localisation works in.
 
 #include "engine/primitives/geometry.h"
+#include "engine/primitives/picture_pixels.h"
 #include "image/picture_limits.h"
 
 #include <array>
@@ -15,21 +16,6 @@ inline constexpr int workingWidth = 512;                  // planeWidth of every
 inline constexpr int plateWidth = 384, plateHeight = 116; // rectified plate slots
 inline constexpr int plateSlotCount = 2;
 inline constexpr int binaryPlaneCount = 8;
-
-// A picture's pixels, blue-green-red rows of width*3 bytes, top-down.
-struct PicturePixels {
-    const std::uint8_t* pixels = nullptr;
-    int width = 0;
-    int height = 0;
-};
-
-// A window of a picture, in its pixels.
-struct PictureWindow {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
 
 // Per working row: five counters owned by localisation, then the row's first entry
 // in labelPlane.

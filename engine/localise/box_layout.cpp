@@ -21,8 +21,8 @@ constexpr int minHeightPerWidthTenths = 14; // mean box height over mean width, 
 constexpr int tenths = 10;
 
 bool contains(const CharBox& outer, const CharBox& inner) {
-    return inner.leftX >= outer.leftX && inner.rightX <= outer.rightX && inner.topY >= outer.topY &&
-           inner.bottomY <= outer.bottomY;
+    return inner.left.x >= outer.left.x && inner.right.x <= outer.right.x &&
+           inner.top.y >= outer.top.y && inner.bottom.y <= outer.bottom.y;
 }
 
 // Index of the extreme gap among the first `count`, skipping `skip`; `better`
@@ -42,7 +42,7 @@ int extremeGap(const std::array<int, maxSearchBoxes>& gap, int count, int skip, 
 }
 
 int centreGap(std::span<const CharBox> boxes, std::size_t k) {
-    return boxes[k].centreX - boxes[k - 1].centreX;
+    return boxes[k].centre.x - boxes[k - 1].centre.x;
 }
 
 bool within(int value, int low, int high) {
@@ -57,8 +57,8 @@ bool hasCharacterShape(const CharBox& box) {
 }
 
 bool isSameCharacter(const CharBox& a, const CharBox& b) {
-    return std::abs(a.centreX - b.centreX) <= maxCentreShift &&
-           std::abs(a.centreY - b.centreY) <= maxCentreShift &&
+    return std::abs(a.centre.x - b.centre.x) <= maxCentreShift &&
+           std::abs(a.centre.y - b.centre.y) <= maxCentreShift &&
            std::abs(a.width - b.width) <= maxSizeChange &&
            std::abs(a.height - b.height) <= maxSizeChange;
 }

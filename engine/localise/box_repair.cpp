@@ -70,12 +70,12 @@ bool traceFirstCharacter(BoxSearch& search) {
     const CharBox& next = search.box(1);
     CharBox& first = search.box(0);
     const int widthTolerance = search.averageWidth / missingWidthDivisor;
-    const int x = next.leftX - seekGap;
-    if (seekLeft(search, x, next.bottomY - next.height / 8, first) == 0 ||
+    const int x = next.left.x - seekGap;
+    if (seekLeft(search, x, next.bottom.y - next.height / 8, first) == 0 ||
         !near(first.width, search.averageWidth, widthTolerance)) {
         return false;
     }
-    if (seekLeft(search, x, next.topY + next.height / 8, search.scratch) > 0 &&
+    if (seekLeft(search, x, next.top.y + next.height / 8, search.scratch) > 0 &&
         near(search.scratch.width, search.averageWidth, widthTolerance)) {
         mergeBoxes(search.scratch, first);
     }
@@ -89,14 +89,14 @@ bool traceLaterCharacter(BoxSearch& search, int slot) {
     const bool boxFollows = slot < search.boxCount - 1;
     // At the end of the row the box before the slot gives the height.
     const CharBox& neighbour = boxFollows ? search.box(slot + 1) : before;
-    const int x = before.midRightX + seekGap;
-    const int y = before.midRightY - neighbour.height / 8;
+    const int x = before.midRight.x + seekGap;
+    const int y = before.midRight.y - neighbour.height / 8;
     CharBox& box = search.box(slot);
     int count = 0;
     if (boxFollows) {
-        const TraceRect limit{narrow(before.rightX + 1), narrow(neighbour.leftX - 1),
-                              narrow((before.topY + neighbour.topY) / 2),
-                              narrow((before.bottomY + neighbour.bottomY) / 2)};
+        const TraceRect limit{narrow(before.right.x + 1), narrow(neighbour.left.x - 1),
+                              narrow((before.top.y + neighbour.top.y) / 2),
+                              narrow((before.bottom.y + neighbour.bottom.y) / 2)};
         count = seekRightWithin(search, x, y, limit, box);
     } else {
         count = seekRight(search, x, y, box);
@@ -110,7 +110,7 @@ void placeByPositionFit(BoxSearch& search, int slot) {
     std::vector<EdgePoint> pairs;
     for (int k = 0; k < search.boxCount; ++k) {
         if (k != slot) {
-            pairs.push_back({search.box(k).centreX,
+            pairs.push_back({search.box(k).centre.x,
                              narrow(search.format.charCentreX[static_cast<std::size_t>(k)]), 0});
         }
     }
@@ -140,11 +140,11 @@ struct SlotSearch {
 };
 
 SlotSearch rightOf(const CharBox& box, int predictedX) {
-    return {predictedX, box.midRightX + seekGap, box.midRightY, false};
+    return {predictedX, box.midRight.x + seekGap, box.midRight.y, false};
 }
 
 SlotSearch leftOf(const CharBox& box, int predictedX) {
-    return {predictedX, box.midLeftX - seekGap, box.midLeftY, true};
+    return {predictedX, box.midLeft.x - seekGap, box.midLeft.y, true};
 }
 
 SlotSearch secondSlotSearch(BoxSearch& search, int a, int b) {
@@ -155,46 +155,46 @@ SlotSearch secondSlotSearch(BoxSearch& search, int a, int b) {
         const int spread = (g(2) + g(3) + 1) * search.format.separatorPitch * percent /
                            search.format.pitch / halfPercent;
         const int offset = search.averageHeight / 2;
-        return {after.centreX - spread, after.leftX - seekGap,
-                after.centreY + (search.centreLine.slope > 0 ? -offset : offset), true};
+        return {after.centre.x - spread, after.left.x - seekGap,
+                after.centre.y + (search.centreLine.slope > 0 ? -offset : offset), true};
     }
     if (b == 2) {
         const CharBox& after = search.box(3);
-        return {after.centreX - (g(3) + g(4) + 1) / 2, after.midLeftX - seekGap, after.midRightY,
+        return {after.centre.x - (g(3) + g(4) + 1) / 2, after.midLeft.x - seekGap, after.midRight.y,
                 true};
     }
     if (b == n - 1) {
         const CharBox& before = search.box(b - 1);
         if (a < b - 3) {
-            return rightOf(before, before.centreX + (g(b - 3) + g(b - 2) + 1) / 2);
+            return rightOf(before, before.centre.x + (g(b - 3) + g(b - 2) + 1) / 2);
         }
         if (a == b - 3) {
-            return rightOf(before, before.centreX + (g(b - 4) + g(b - 2) + 1) / 2);
+            return rightOf(before, before.centre.x + (g(b - 4) + g(b - 2) + 1) / 2);
         }
         const CharBox& twoBefore = search.box(b - 2);
-        return {twoBefore.centreX + g(b - 4) + g(b - 3) + 1,
-                twoBefore.midRightX + g(b - 3) + seekGap, twoBefore.midRightY, false};
+        return {twoBefore.centre.x + g(b - 4) + g(b - 3) + 1,
+                twoBefore.midRight.x + g(b - 3) + seekGap, twoBefore.midRight.y, false};
     }
     if (a < b - 1) {
         const CharBox& before = search.box(b - 1);
-        return rightOf(before, before.centreX + g(b - 2));
+        return rightOf(before, before.centre.x + g(b - 2));
     }
     const CharBox& after = search.box(b + 1);
-    return leftOf(after, after.centreX - g(b + 1));
+    return leftOf(after, after.centre.x - g(b + 1));
 }
 
 SlotSearch firstSlotSearch(BoxSearch& search, int a) {
     if (a == 0) {
         const CharBox& after = search.box(1);
-        return {after.centreX - (search.gap(2) + search.gap(3) + 1) / 2, after.leftX - seekGap,
-                after.centreY, true};
+        return {after.centre.x - (search.gap(2) + search.gap(3) + 1) / 2, after.left.x - seekGap,
+                after.centre.y, true};
     }
     if (a == 1 || a == search.boxCount - 1) {
         const CharBox& before = search.box(a - 1);
-        return rightOf(before, before.centreX + search.gap(a - 1));
+        return rightOf(before, before.centre.x + search.gap(a - 1));
     }
     const CharBox& after = search.box(a + 1);
-    return leftOf(after, after.centreX - search.gap(a + 1));
+    return leftOf(after, after.centre.x - search.gap(a + 1));
 }
 
 int runSlotSearch(BoxSearch& search, const SlotSearch& plan, CharBox& box) {
@@ -215,13 +215,13 @@ void fillSecondSlot(BoxSearch& search, int a, int b) {
 bool completeFromAbove(BoxSearch& search, CharBox& first) {
     CharBox& upper = search.scratch;
     TraceRect rect{};
-    if (seekUpAndTrace(search.edges, search.threshold, first.midTopX, first.midTopY - 1,
+    if (seekUpAndTrace(search.edges, search.threshold, first.midTop.x, first.midTop.y - 1,
                        *search.points, rect, upper) == 0) {
         return false;
     }
     mergeBoxes(upper, first);
     return near(first.width, search.averageWidth, search.averageWidth / widthToleranceDivisor) &&
-           near(first.centreX, upper.centreX, maxCentreShift);
+           near(first.centre.x, upper.centre.x, maxCentreShift);
 }
 
 void fillFirstSlot(BoxSearch& search, int a) {
@@ -260,20 +260,20 @@ void fitFirstBoxWidth(BoxSearch& search) {
     const int tolerance = meanWidth / widthToleranceDivisor;
     if (meanWidth - first.width > tolerance) {
         CharBox& wider = search.scratch;
-        const int count = seekLeft(search, first.centreX - meanWidth / 2 - seekGap,
-                                   first.bottomY - first.height / 8, wider);
+        const int count = seekLeft(search, first.centre.x - meanWidth / 2 - seekGap,
+                                   first.bottom.y - first.height / 8, wider);
         if (count > 0) {
             mergeBoxes(first, wider);
         }
         if (count > 0 && near(wider.width, meanWidth, tolerance) &&
-            near(wider.centreX, first.centreX, maxCentreShift)) {
+            near(wider.centre.x, first.centre.x, maxCentreShift)) {
             first = wider;
         } else {
-            resizeTo(search, first, first.centreX - (meanWidth - first.width) / 2);
+            resizeTo(search, first, first.centre.x - (meanWidth - first.width) / 2);
         }
     }
     if (first.width - meanWidth > tolerance) {
-        resizeTo(search, first, first.centreX + (first.width - meanWidth) / 2);
+        resizeTo(search, first, first.centre.x + (first.width - meanWidth) / 2);
     }
 }
 
@@ -284,12 +284,12 @@ void buildFirstBoxProfile(BoxSearch& search) {
     const int step = std::max(first.height / 8, 1);
     std::size_t total = 0;
     for (int k = edgeScanFirstRow; k < first.height; k += step) {
-        const TraceRect limit{narrow(first.leftX - seekGap), narrow(first.rightX + seekGap),
-                              first.topY, first.bottomY};
+        const TraceRect limit{narrow(first.left.x - seekGap), narrow(first.right.x + seekGap),
+                              first.top.y, first.bottom.y};
         const int count =
-            seekRightWithin(search, first.leftX - seekGap, first.topY + k, limit, search.scratch);
-        const int centre = search.scratch.centreX;
-        if (count == 0 || centre <= first.leftX || centre >= first.rightX) {
+            seekRightWithin(search, first.left.x - seekGap, first.top.y + k, limit, search.scratch);
+        const int centre = search.scratch.centre.x;
+        if (count == 0 || centre <= first.left.x || centre >= first.right.x) {
             continue;
         }
         if (total + static_cast<std::size_t>(count) >= maxOutlinePoints) {
@@ -308,28 +308,28 @@ void buildFirstBoxProfile(BoxSearch& search) {
 void refineLastBox(BoxSearch& search) {
     CharBox& last = search.box(search.format.charCount - 1);
     CharBox& traced = search.scratch;
-    const int x = last.midLeftX - seekGap;
-    int count = seekRight(search, x, last.midLeftY, traced);
+    const int x = last.midLeft.x - seekGap;
+    int count = seekRight(search, x, last.midLeft.y, traced);
     if (count == 0) {
-        const TraceRect limit{narrow(last.leftX - seekGap), narrow(last.rightX + seekGap),
-                              last.topY, last.bottomY};
-        count = seekRightWithin(search, x, last.midLeftY, limit, traced);
+        const TraceRect limit{narrow(last.left.x - seekGap), narrow(last.right.x + seekGap),
+                              last.top.y, last.bottom.y};
+        count = seekRightWithin(search, x, last.midLeft.y, limit, traced);
     }
     // With small characters the seek may start on the edge of the character
     // before: only an outline centred within the last box replaces it.
-    if (count > 0 && hasCharacterHeight(search, traced) && traced.centreX > last.leftX &&
-        traced.centreX < last.rightX) {
+    if (count > 0 && hasCharacterHeight(search, traced) && traced.centre.x > last.left.x &&
+        traced.centre.x < last.right.x) {
         last = traced;
         buildRightProfile(last, std::span(*search.points).first(static_cast<std::size_t>(count)));
     }
     const int meanWidth = search.averageWidth;
     if (meanWidth / 2 < meanWidth - last.width) {
         last.width = narrow((meanWidth + last.width) / 2);
-        last.leftX = last.midLeftX = narrow(last.centreX - last.width / 2);
-        last.rightX = last.midRightX = narrow(last.centreX + last.width / 2);
+        last.left.x = last.midLeft.x = narrow(last.centre.x - last.width / 2);
+        last.right.x = last.midRight.x = narrow(last.centre.x + last.width / 2);
     }
     if (meanWidth / widthToleranceDivisor < last.width - meanWidth) {
-        resizeTo(search, last, last.centreX - (last.width - meanWidth) / 2);
+        resizeTo(search, last, last.centre.x - (last.width - meanWidth) / 2);
     }
 }
 

@@ -71,7 +71,7 @@ bool keepPlausibleBoxes(BoxSearch& search) {
     }
     search.boxCount = keepCommonHeight(search.found());
     std::stable_sort(search.found().begin(), search.found().end(),
-                     [](const CharBox& a, const CharBox& b) { return a.centreX < b.centreX; });
+                     [](const CharBox& a, const CharBox& b) { return a.centre.x < b.centre.x; });
     if (tooFew(search)) {
         return false;
     }
@@ -95,7 +95,7 @@ bool measureRow(BoxSearch& search) {
     }
     std::vector<EdgePoint> centres;
     for (const CharBox& box : search.found()) {
-        centres.push_back({box.centreX, box.centreY, 0});
+        centres.push_back({box.centre.x, box.centre.y, 0});
     }
     search.centreLine = fitRowLine(centres);
     return true;

@@ -322,32 +322,41 @@ bool takesExtreme(int candidateOut, int currentOut, int candidateOff, int curren
            (candidateOut == currentOut && std::abs(candidateOff) < std::abs(currentOff));
 }
 
-struct PointXY {
-    int x;
-    int y;
-};
-
 // The extreme points of an outline, as measureOutline gathers them; minima
 // that no point sets stay at 512, maxima at 0.
 struct OutlineExtremes {
-    PointXY left{unsetMinimum, unsetMinimum};
-    PointXY right{unsetMaximum, unsetMaximum};
-    PointXY top{unsetMinimum, unsetMinimum};
-    PointXY bottom{unsetMaximum, unsetMaximum};
-    PointXY midLeft{unsetMinimum, unsetMinimum};
-    PointXY midRight{unsetMaximum, unsetMaximum};
-    PointXY midTop{unsetMinimum, unsetMinimum};
-    PointXY midBottom{unsetMaximum, unsetMaximum};
+    Point<int> left{unsetMinimum, unsetMinimum};
+    Point<int> right{unsetMaximum, unsetMaximum};
+    Point<int> top{unsetMinimum, unsetMinimum};
+    Point<int> bottom{unsetMaximum, unsetMaximum};
+    Point<int> midLeft{unsetMinimum, unsetMinimum};
+    Point<int> midRight{unsetMaximum, unsetMaximum};
+    Point<int> midTop{unsetMinimum, unsetMinimum};
+    Point<int> midBottom{unsetMaximum, unsetMaximum};
 };
 
-void setPoint(std::int16_t& x, std::int16_t& y, int newX, int newY) {
-    x = narrow(newX);
-    y = narrow(newY);
+BoxPoint narrow(const Point<int>& point) {
+    return {narrow(point.x), narrow(point.y)};
 }
 
-void setPoint(std::int16_t& x, std::int16_t& y, const PointXY& point) {
-    setPoint(x, y, point.x, point.y);
-}
+// An extreme point of a box: which one, along which axis, and whether it is
+// the least (-1) or greatest (+1) coordinate there.
+struct Extreme {
+    BoxPoint CharBox::*point;
+    std::int16_t BoxPoint::*axis;
+    int outward;
+};
+
+constexpr std::array<Extreme, 8> boxExtremes{{
+    {&CharBox::left, &BoxPoint::x, -1},
+    {&CharBox::midLeft, &BoxPoint::x, -1},
+    {&CharBox::right, &BoxPoint::x, +1},
+    {&CharBox::midRight, &BoxPoint::x, +1},
+    {&CharBox::top, &BoxPoint::y, -1},
+    {&CharBox::midTop, &BoxPoint::y, -1},
+    {&CharBox::bottom, &BoxPoint::y, +1},
+    {&CharBox::midBottom, &BoxPoint::y, +1},
+}};
 
 bool byRowThenColumn(const EdgePoint& a, const EdgePoint& b) {
     return a.y != b.y ? a.y < b.y : a.x < b.x;
@@ -405,9 +414,9 @@ namespace {
 
 // The part of a measured box that comes from the outline's rectangle.
 void measureRect(const TraceRect& rect, CharBox& box) {
-    box.traced = 1;
-    box.centreX = narrow((rect.minX + rect.maxX + 1) / 2);
-    box.centreY = narrow((rect.minY + rect.maxY + 1) / 2);
+    box.traced = BoxOrigin::traced;
+    box.centre.x = narrow((rect.minX + rect.maxX + 1) / 2);
+    box.centre.y = narrow((rect.minY + rect.maxY + 1) / 2);
     box.width = narrow(rect.maxX - rect.minX + 1);
     box.height = narrow(rect.maxY - rect.minY + 1);
 }
@@ -416,8 +425,8 @@ void measureRect(const TraceRect& rect, CharBox& box) {
 
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
     measureRect(rect, box);
-    const int cx = box.centreX;
-    const int cy = box.centreY;
+    const int cx = box.centre.x;
+    const int cy = box.centre.y;
     // Gathered in local variables, which the compiler keeps in registers,
     // and only then written to the box.
     OutlineExtremes e;
@@ -451,14 +460,14 @@ void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoi
             }
         }
     }
-    setPoint(box.leftX, box.leftY, e.left);
-    setPoint(box.rightX, box.rightY, e.right);
-    setPoint(box.topX, box.topY, e.top);
-    setPoint(box.bottomX, box.bottomY, e.bottom);
-    setPoint(box.midLeftX, box.midLeftY, e.midLeft);
-    setPoint(box.midRightX, box.midRightY, e.midRight);
-    setPoint(box.midTopX, box.midTopY, e.midTop);
-    setPoint(box.midBottomX, box.midBottomY, e.midBottom);
+    box.left = narrow(e.left);
+    box.right = narrow(e.right);
+    box.top = narrow(e.top);
+    box.bottom = narrow(e.bottom);
+    box.midLeft = narrow(e.midLeft);
+    box.midRight = narrow(e.midRight);
+    box.midTop = narrow(e.midTop);
+    box.midBottom = narrow(e.midBottom);
 }
 
 // The least and greatest coordinates of the points, bounded by the start
@@ -467,14 +476,10 @@ void measureOutlineFrame(const TraceRect& rect, CharBox& box, std::span<const Ed
     measureRect(rect, box);
     TraceRect extent{unsetMinimum, unsetMaximum, unsetMinimum, unsetMaximum};
     widenRect(extent, points);
-    setPoint(box.leftX, box.leftY, extent.minX, box.centreY);
-    setPoint(box.rightX, box.rightY, extent.maxX, box.centreY);
-    setPoint(box.topX, box.topY, box.centreX, extent.minY);
-    setPoint(box.bottomX, box.bottomY, box.centreX, extent.maxY);
-    setPoint(box.midLeftX, box.midLeftY, box.leftX, box.leftY);
-    setPoint(box.midRightX, box.midRightY, box.rightX, box.rightY);
-    setPoint(box.midTopX, box.midTopY, box.topX, box.topY);
-    setPoint(box.midBottomX, box.midBottomY, box.bottomX, box.bottomY);
+    box.left = box.midLeft = {extent.minX, box.centre.y};
+    box.right = box.midRight = {extent.maxX, box.centre.y};
+    box.top = box.midTop = {box.centre.x, extent.minY};
+    box.bottom = box.midBottom = {box.centre.x, extent.maxY};
 }
 
 int seekLeftAndTrace(const BytePlane& plane, int threshold, int startX, int startY,
@@ -529,57 +534,37 @@ int seekUpAndTrace(const BytePlane& plane, int threshold, int startX, int startY
 void synthesiseBox(CharBox& box, int centreX, int centreY, int width, int height) {
     const int halfWidth = (width + 1) / 2;
     const int halfHeight = (height + 1) / 2;
-    box.traced = 0;
-    box.leftX = box.midLeftX = narrow(centreX - halfWidth);
-    box.rightX = box.midRightX = narrow(centreX + halfWidth);
-    box.leftY = box.rightY = box.midLeftY = box.midRightY = narrow(centreY);
-    box.topY = box.midTopY = narrow(centreY - halfHeight);
-    box.bottomY = box.midBottomY = narrow(centreY + halfHeight);
-    box.topX = box.bottomX = box.midTopX = box.midBottomX = narrow(centreX);
-    box.centreX = narrow(centreX);
-    box.centreY = narrow(centreY);
+    box.traced = BoxOrigin::synthesised;
+    box.left = box.midLeft = narrow(Point<int>{centreX - halfWidth, centreY});
+    box.right = box.midRight = narrow(Point<int>{centreX + halfWidth, centreY});
+    box.top = box.midTop = narrow(Point<int>{centreX, centreY - halfHeight});
+    box.bottom = box.midBottom = narrow(Point<int>{centreX, centreY + halfHeight});
+    box.centre = narrow(Point<int>{centreX, centreY});
     box.width = narrow(width);
     box.height = narrow(height);
 }
 
 CharBox& mergeBoxes(const CharBox& source, CharBox& target) {
-    if (source.leftX < target.leftX) {
-        setPoint(target.leftX, target.leftY, source.leftX, source.leftY);
+    for (const Extreme& extreme : boxExtremes) {
+        const BoxPoint& candidate = source.*extreme.point;
+        BoxPoint& kept = target.*extreme.point;
+        if ((candidate.*extreme.axis - kept.*extreme.axis) * extreme.outward > 0) {
+            kept = candidate;
+        }
     }
-    if (source.midLeftX < target.midLeftX) {
-        setPoint(target.midLeftX, target.midLeftY, source.midLeftX, source.midLeftY);
-    }
-    if (source.rightX > target.rightX) {
-        setPoint(target.rightX, target.rightY, source.rightX, source.rightY);
-    }
-    if (source.midRightX > target.midRightX) {
-        setPoint(target.midRightX, target.midRightY, source.midRightX, source.midRightY);
-    }
-    if (source.topY < target.topY) {
-        setPoint(target.topX, target.topY, source.topX, source.topY);
-    }
-    if (source.midTopY < target.midTopY) {
-        setPoint(target.midTopX, target.midTopY, source.midTopX, source.midTopY);
-    }
-    if (source.bottomY > target.bottomY) {
-        setPoint(target.bottomX, target.bottomY, source.bottomX, source.bottomY);
-    }
-    if (source.midBottomY > target.midBottomY) {
-        setPoint(target.midBottomX, target.midBottomY, source.midBottomX, source.midBottomY);
-    }
-    target.centreX = narrow((target.leftX + target.rightX) / 2);
-    target.centreY = narrow((target.topY + target.bottomY) / 2);
-    target.width = narrow(target.rightX - target.leftX + 1);
-    target.height = narrow(target.bottomY - target.topY + 1);
+    target.centre.x = narrow((target.left.x + target.right.x) / 2);
+    target.centre.y = narrow((target.top.y + target.bottom.y) / 2);
+    target.width = narrow(target.right.x - target.left.x + 1);
+    target.height = narrow(target.bottom.y - target.top.y + 1);
     return target;
 }
 
 void buildLeftProfile(CharBox& box, std::span<EdgePoint> points) {
     std::sort(points.begin(), points.end(), byRowThenColumn);
-    box.leftProfile = edgeProfile(points, box.rightX, +1);
+    box.leftProfile = edgeProfile(points, box.right.x, +1);
 }
 
 void buildRightProfile(CharBox& box, std::span<EdgePoint> points) {
     std::sort(points.rbegin(), points.rend(), byRowThenColumn);
-    box.rightProfile = edgeProfile(points, box.leftX, -1);
+    box.rightProfile = edgeProfile(points, box.left.x, -1);
 }

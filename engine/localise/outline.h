@@ -5,8 +5,10 @@
 
 #include "engine/primitives/byte_plane.h"
 #include "engine/primitives/edge_point.h"
+#include "engine/primitives/geometry.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -36,30 +38,30 @@ struct ProbeColumn {
     std::span<const std::int32_t> rows() const { return std::span(values).first(count); }
 };
 
+// A point of a character box, in working-plane pixels.
+using BoxPoint = Point<std::int16_t>;
+
+// How a character box came about, coded as the record's first word.
+enum class BoxOrigin : std::int16_t {
+    synthesised = 0, // from the expected geometry of a character
+    traced = 1,      // from a traced outline
+};
+
 // One character candidate: the extreme points of its traced outline, its
 // bounding rectangle and, for the first and last character of a plate, the
 // left and right edge profiles (one point per row). Minima that no point set
 // stay at 512, maxima at 0.
 struct CharBox {
-    std::int16_t traced = 0; // 1 traced, 0 synthesised from the expected geometry
-    std::int16_t leftX = 0;
-    std::int16_t leftY = 0;
-    std::int16_t rightX = 0;
-    std::int16_t rightY = 0;
-    std::int16_t topX = 0;
-    std::int16_t topY = 0;
-    std::int16_t bottomX = 0;
-    std::int16_t bottomY = 0;
-    std::int16_t midLeftX = 0; // leftmost point within one row of centreY
-    std::int16_t midLeftY = 0;
-    std::int16_t midRightX = 0;
-    std::int16_t midRightY = 0;
-    std::int16_t midTopX = 0; // topmost point within one column of centreX
-    std::int16_t midTopY = 0;
-    std::int16_t midBottomX = 0;
-    std::int16_t midBottomY = 0;
-    std::int16_t centreX = 0;
-    std::int16_t centreY = 0;
+    BoxOrigin traced = BoxOrigin::synthesised;
+    BoxPoint left; // the outline point with the least x
+    BoxPoint right;
+    BoxPoint top; // the outline point with the least y
+    BoxPoint bottom;
+    BoxPoint midLeft; // leftmost point within one row of centre.y
+    BoxPoint midRight;
+    BoxPoint midTop; // topmost point within one column of centre.x
+    BoxPoint midBottom;
+    BoxPoint centre;
     std::int16_t width = 0;
     std::int16_t height = 0;
     std::vector<EdgePoint> leftProfile;
@@ -68,6 +70,12 @@ struct CharBox {
     int leftProfileCount() const { return static_cast<int>(leftProfile.size()); }
     int rightProfileCount() const { return static_cast<int>(rightProfile.size()); }
 };
+// The coordinates come in the order of the record's description: traced, then
+// x and y of each point from left to midBottom and centre, then the size.
+static_assert(sizeof(BoxPoint) == 2 * sizeof(std::int16_t));
+static_assert(offsetof(CharBox, left) == sizeof(std::int16_t));
+static_assert(offsetof(CharBox, centre) == 17 * sizeof(std::int16_t));
+static_assert(offsetof(CharBox, height) == 20 * sizeof(std::int16_t));
 
 // Follows the outline of the object (pixels above `threshold`) through the
 // start pixel, clockwise on screen. Records at most maxOutlinePoints points
@@ -80,7 +88,7 @@ struct CharBox {
 int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
                  OutlinePoints& points, TraceRect& rect, bool useLimit);
 
-// Builds `box` (extreme points, centre, size; traced = 1) from the points of
+// Builds `box` (extreme points, centre, size; traced) from the points of
 // one outline and their bounding rectangle. The profiles are left alone.
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points);
 
@@ -105,7 +113,7 @@ int seekRightAndTrace(const BytePlane& plane, int threshold, int startX, int sta
 int seekUpAndTrace(const BytePlane& plane, int threshold, int startX, int startY,
                    OutlinePoints& points, TraceRect& rect, CharBox& box);
 
-// Fills `box` from the expected geometry of a character (traced = 0).
+// Fills `box` from the expected geometry of a character (synthesised).
 void synthesiseBox(CharBox& box, int centreX, int centreY, int width, int height);
 
 // Widens `target` by every extreme point of `source` that lies further out,

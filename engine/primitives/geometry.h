@@ -22,6 +22,7 @@ struct Quad {
     std::array<Point<T>, quadCornerCount> corners{};
 
     const Point<T>& operator[](QuadCorner corner) const { return corners[corner]; }
+    Point<T>& operator[](QuadCorner corner) { return corners[corner]; }
     friend bool operator==(const Quad&, const Quad&) = default;
 };
 

@@ -58,7 +58,7 @@ struct Pass {
 // half-heights out inward when the first failed often.
 int rowEdgePoints(const BytePlane& plane, int threshold, const CharBox& box, int outward,
                   std::vector<EdgePoint>& out) {
-    const int firstX = box.centreX - (9 * box.width) / 16;
+    const int firstX = box.centre.x - (9 * box.width) / 16;
     const int columns = box.width + box.width / 8;
     const int budget = box.height - box.height / 2;
     const auto scan = [&](int startY, int direction, bool brightFirst, int recordOffset) {
@@ -74,11 +74,11 @@ int rowEdgePoints(const BytePlane& plane, int threshold, const CharBox& box, int
         }
         return pass;
     };
-    Pass first = scan(box.centreY + outward * (box.height / 2), outward, true, 0);
+    Pass first = scan(box.centre.y + outward * (box.height / 2), outward, true, 0);
     const int firstCount = static_cast<int>(first.points.size());
     Pass second;
     if (rowRetryFactor * first.failures > firstCount) {
-        second = scan(box.centreY + outward * box.height, -outward, false, outward);
+        second = scan(box.centre.y + outward * box.height, -outward, false, outward);
     }
     const bool keepFirst = firstCount > rowPassKeep || first.points.size() > second.points.size();
     const std::vector<EdgePoint>& kept = keepFirst ? first.points : second.points;
@@ -199,11 +199,11 @@ int bottomEdgePoints(const BytePlane& plane, int threshold, const CharBox& box,
 int leftEdgePoints(const BytePlane& plane, int threshold, int centreSlope, const CharBox& box,
                    std::vector<EdgePoint>& out) {
     return sideEdgePoints(plane, threshold, centreSlope, box, box.leftProfile,
-                          {-1, box.leftX, box.bottomY, -1}, out);
+                          {-1, box.left.x, box.bottom.y, -1}, out);
 }
 
 int rightEdgePoints(const BytePlane& plane, int threshold, int centreSlope, const CharBox& box,
                     std::vector<EdgePoint>& out) {
     return sideEdgePoints(plane, threshold, centreSlope, box, box.rightProfile,
-                          {+1, box.rightX, box.topY, +1}, out);
+                          {+1, box.right.x, box.top.y, +1}, out);
 }

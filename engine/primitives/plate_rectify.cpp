@@ -32,8 +32,6 @@ constexpr int sixteenths = 16;
 constexpr std::array<int, 3> fallbackEighths = {7, 6, 5};
 constexpr int halfInEighths = 4;
 
-enum PlaneMode { whiteMode = 1, greenMode = 3, blueMode = 4, yellowMode = 5 };
-
 struct PlanePair {
     BytePlane primary;
     BytePlane fallback;
@@ -46,18 +44,18 @@ BytePlane planeOf(const RecognitionContext& context, const std::uint8_t* pixels)
 }
 
 // The planes in which the plate background of the mode comes out dark.
-std::optional<PlanePair> planesFor(const RecognitionContext& context, int planeMode) {
+std::optional<PlanePair> planesFor(const RecognitionContext& context, PlaneMode planeMode) {
     const auto pair = [&](const auto& primary, const auto& fallback) {
         return PlanePair{planeOf(context, primary.get()), planeOf(context, fallback.get())};
     };
     switch (planeMode) {
-    case blueMode:
+    case PlaneMode::blue:
         return pair(context.bluePlane, context.grayPlane);
-    case yellowMode:
+    case PlaneMode::yellow:
         return pair(context.yellowPlane, context.inverseGrayPlane);
-    case greenMode:
+    case PlaneMode::green:
         return pair(context.greenPlane, context.inverseGrayPlane);
-    case whiteMode:
+    case PlaneMode::white:
         return pair(context.inverseGrayPlane, context.inverseGrayPlane);
     default:
         return std::nullopt;
@@ -73,8 +71,8 @@ struct ClassMeans {
 // and updating `threshold`.
 ClassMeans selectAround(const BytePlane& plane, const CharBox& box, int& threshold) {
     Histogram histogram{};
-    regionHistogram(plane.pixels, box.centreX - box.width, 2 * box.width, 2 * box.height,
-                    box.centreY - box.height, histogram);
+    regionHistogram(plane.pixels, box.centre.x - box.width, 2 * box.width, 2 * box.height,
+                    box.centre.y - box.height, histogram);
     ClassMeans means;
     selectThreshold(histogram, threshold, means.low, means.high);
     return means;
@@ -218,8 +216,9 @@ bool usableSide(const FixedLine& side) {
 }
 
 // The four corners in picture pixels, or none when two borders do not meet.
-std::optional<PlateCorners> cornersOf(const Borders& borders, const RecognitionContext& context) {
-    const auto corner = [&](const FixedLine& side, const FixedLine& row) -> std::optional<Corner> {
+std::optional<Quad<double>> cornersOf(const Borders& borders, const RecognitionContext& context) {
+    const auto corner = [&](const FixedLine& side,
+                            const FixedLine& row) -> std::optional<Point<double>> {
         const std::optional<FixedCorner> meet = intersectLines(side, row);
         if (!meet) {
             return std::nullopt;
@@ -234,13 +233,13 @@ std::optional<PlateCorners> cornersOf(const Borders& borders, const RecognitionC
     if (!topLeft || !topRight || !bottomLeft || !bottomRight) {
         return std::nullopt;
     }
-    return PlateCorners{*topLeft, *topRight, *bottomLeft, *bottomRight};
+    return Quad<double>{{*topLeft, *topRight, *bottomRight, *bottomLeft}};
 }
 
 FixedLine centreLineOf(std::span<const CharBox> boxes) {
     std::vector<EdgePoint> centres;
     for (const CharBox& box : boxes) {
-        centres.push_back({box.centreX, box.centreY, 0});
+        centres.push_back({box.centre.x, box.centre.y, 0});
     }
     return fitRowLine(centres);
 }
@@ -279,20 +278,14 @@ int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionCon
     if (!usableSide(borders.left) || !usableSide(borders.right)) {
         return 0;
     }
-    const std::optional<PlateCorners> corners = cornersOf(borders, context);
+    const std::optional<Quad<double>> corners = cornersOf(borders, context);
     if (!corners) {
         return 0;
     }
     const auto slot = static_cast<std::size_t>(result.count);
-    const PicturePixels source = context.source();
-    const int warped = warpPlateFromCorners(context.plateImages[slot].get(), *corners,
-                                            source.pixels, source.width, source.height);
-    if (warped != 0) {
-        context.plateCorners[slot] = plateQuad(*corners);
+    if (!warpPlateFromCorners(context.plateImages[slot].get(), *corners, context.source())) {
+        return 0;
     }
-    return warped;
-}
-
-Quad<double> plateQuad(const PlateCorners& corners) {
-    return {{corners.topLeft, corners.topRight, corners.bottomRight, corners.bottomLeft}};
+    context.plateCorners[slot] = *corners;
+    return 1;
 }

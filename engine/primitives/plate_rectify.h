@@ -21,6 +21,3 @@ struct RecognitionResult;
 // the plate does not lie inside the picture.
 int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionContext& context,
                  const RecognitionResult& result);
-
-// The warp's corners clockwise from the top left.
-Quad<double> plateQuad(const PlateCorners& corners);

@@ -26,7 +26,7 @@ using AugmentedMatrix = std::array<std::array<double, augmentedColumns>, plateSy
 struct Correspondence {
     double u;
     double v;
-    Corner source;
+    Point<double> source;
 };
 
 // A source position in 16.16 fixed point.
@@ -136,28 +136,22 @@ std::optional<SourcePosition> mapToSource(const MapTerms& terms) {
     return sourcePosition(terms);
 }
 
-bool insideSource(const SourcePosition& position, int sourceWidth, int sourceHeight) {
-    return position.x >= 0 && (position.x >> fixedShift) <= sourceWidth - 1 && position.y >= 0 &&
-           (position.y >> fixedShift) <= sourceHeight - 1;
-}
-
-const std::uint8_t* pixelAt(const std::uint8_t* image, int width, int x, int y) {
-    return image + (static_cast<std::ptrdiff_t>(y) * width + x) * warpPixelBytes;
+bool insideSource(const SourcePosition& position, const PicturePixels& source) {
+    return position.x >= 0 && (position.x >> fixedShift) <= source.width - 1 && position.y >= 0 &&
+           (position.y >> fixedShift) <= source.height - 1;
 }
 
 // Weights the pixel at the position and its right and lower neighbours by the
 // distance of the position to the pixel's four edges; weights sum to 2^18.
-void samplePixel(std::uint8_t* out, const SourcePosition& position, const std::uint8_t* source,
-                 int sourceWidth, int sourceHeight) {
+void samplePixel(std::uint8_t* out, const SourcePosition& position, const PicturePixels& source) {
     const int ix = static_cast<int>(position.x >> fixedShift);
     const int iy = static_cast<int>(position.y >> fixedShift);
     const int fx = static_cast<int>(position.x & fractionMask);
     const int fy = static_cast<int>(position.y & fractionMask);
-    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(sourceWidth) * warpPixelBytes;
-    const std::ptrdiff_t rightStep = ix < sourceWidth - neighbourMargin ? warpPixelBytes : 0;
-    const std::ptrdiff_t belowStep = iy < sourceHeight - neighbourMargin ? rowBytes : 0;
+    const std::ptrdiff_t rightStep = ix < source.width - neighbourMargin ? warpPixelBytes : 0;
+    const std::ptrdiff_t belowStep = iy < source.height - neighbourMargin ? source.stride : 0;
 
-    const std::uint8_t* topLeft = pixelAt(source, sourceWidth, ix, iy);
+    const std::uint8_t* topLeft = source.row(iy) + std::ptrdiff_t{ix} * warpPixelBytes;
     const std::uint8_t* topRight = topLeft + rightStep;
     const std::uint8_t* bottomLeft = topLeft + belowStep;
     const std::uint8_t* bottomRight = bottomLeft + rightStep;
@@ -180,7 +174,7 @@ void samplePixel(std::uint8_t* out, const SourcePosition& position, const std::u
 // ratio of two linear functions without a pole, which moves one way only, so
 // over the rectangle it lies between its values at the corners; truncation
 // keeps that order.
-bool cornersInside(const WarpCoefficients& k, int sourceWidth, int sourceHeight) {
+bool cornersInside(const WarpCoefficients& k, const PicturePixels& source) {
     for (const int v : {0, warpHeight - 1}) {
         for (const int u : {0, warpWidth - 1}) {
             MapTerms terms = rowStart(k, v);
@@ -188,7 +182,7 @@ bool cornersInside(const WarpCoefficients& k, int sourceWidth, int sourceHeight)
             terms.y += std::int64_t{u} * k.d;
             terms.denominator += std::int64_t{u} * k.g;
             const auto position = mapToSource(terms);
-            if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
+            if (!position || !insideSource(*position, source)) {
                 return false;
             }
         }
@@ -257,80 +251,80 @@ void mapRow(const MapTerms& start, const WarpCoefficients& k, RowPositions& posi
 
 // The warp of a map whose corners lie inside the source and whose numerators
 // are exact in doubles: each row's divisions first, then its samples.
-int warpRowsInDoubles(std::uint8_t* destination, const WarpCoefficients& given,
-                      const std::uint8_t* source, int sourceWidth, int sourceHeight) {
+bool warpRowsInDoubles(std::uint8_t* destination, const WarpCoefficients& given,
+                       const PicturePixels& source) {
     const WarpCoefficients coefficients = given;
-    const SourcePicture picture{source, sourceWidth, sourceHeight};
+    const PicturePixels picture = source;
     RowPositions positions;
     for (int v = 0; v < warpHeight; ++v) {
         mapRow(rowStart(coefficients, v), coefficients, positions);
         KAVRO_KERNEL(sampleRow)(positions, picture, destination + v * warpWidth * warpPixelBytes);
     }
-    return 1;
+    return true;
 }
 
 // The warp row by row; `checked` tests every pixel's denominator and
 // position, which a map whose corners lie inside the source does not need.
 template <bool checked>
-int warpRows(std::uint8_t* destination, const WarpCoefficients& given, const std::uint8_t* source,
-             int sourceWidth, int sourceHeight) {
-    // A copy, which the plate's bytes written meanwhile cannot alias.
+bool warpRows(std::uint8_t* destination, const WarpCoefficients& given,
+              const PicturePixels& source) {
+    // Copies, which the plate's bytes written meanwhile cannot alias.
     const WarpCoefficients coefficients = given;
+    const PicturePixels picture = source;
     std::uint8_t* out = destination;
     for (int v = 0; v < warpHeight; ++v) {
         MapTerms terms = rowStart(coefficients, v);
         for (int u = 0; u < warpWidth; ++u, stepRight(terms, coefficients)) {
             if constexpr (checked) {
                 const auto position = mapToSource(terms);
-                if (!position || !insideSource(*position, sourceWidth, sourceHeight)) {
-                    return 0;
+                if (!position || !insideSource(*position, picture)) {
+                    return false;
                 }
-                samplePixel(out, *position, source, sourceWidth, sourceHeight);
+                samplePixel(out, *position, picture);
             } else {
-                samplePixel(out, sourcePosition(terms), source, sourceWidth, sourceHeight);
+                samplePixel(out, sourcePosition(terms), picture);
             }
             out += warpPixelBytes;
         }
     }
-    return 1;
+    return true;
 }
 
-using WarpFunction = int (*)(std::uint8_t*, const WarpCoefficients&, const std::uint8_t*, int, int);
+using WarpFunction = bool (*)(std::uint8_t*, const WarpCoefficients&, const PicturePixels&);
 
 // Positions inside a picture of at most maxPictureSide columns and rows stay
 // below 2^31 in 16.16, so their quotients fit in 32 bits.
-WarpFunction chooseWarp(const WarpCoefficients& k, int sourceWidth, int sourceHeight) {
-    if (!cornersInside(k, sourceWidth, sourceHeight)) {
+WarpFunction chooseWarp(const WarpCoefficients& k, const PicturePixels& source) {
+    if (!cornersInside(k, source)) {
         return warpRows<true>;
     }
-    const bool sidesInRange = sourceWidth <= maxPictureSide && sourceHeight <= maxPictureSide;
-    const bool bytesInRange = std::int64_t{sourceWidth} * sourceHeight * warpPixelBytes <=
+    const bool sidesInRange = source.width <= maxPictureSide && source.height <= maxPictureSide;
+    const bool bytesInRange = std::int64_t{source.width} * source.height * warpPixelBytes <=
                               std::numeric_limits<std::int32_t>::max();
     return sidesInRange && bytesInRange && exactInDoubles(k) ? warpRowsInDoubles : warpRows<false>;
 }
 
 } // namespace
 
-void samplePixels(const RowPositions& positions, int first, int count, const SourcePicture& source,
+void samplePixels(const RowPositions& positions, int first, int count, const PicturePixels& source,
                   std::uint8_t* out) {
     for (int u = first; u < first + count; ++u, out += warpPixelBytes) {
-        samplePixel(out, {positions.x[u], positions.y[u]}, source.pixels, source.width,
-                    source.height);
+        samplePixel(out, {positions.x[u], positions.y[u]}, source);
     }
 }
 
-void sampleRowPlain(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out) {
+void sampleRowPlain(const RowPositions& positions, const PicturePixels& source, std::uint8_t* out) {
     samplePixels(positions, 0, warpWidth, source, out);
 }
 
-PlateSystem buildPlateSystem(const PlateCorners& corners) {
+PlateSystem buildPlateSystem(const Quad<double>& corners) {
     constexpr double lastU = warpWidth - 1;
     constexpr double lastV = warpHeight - 1;
     const std::array<Correspondence, 4> correspondences{{
-        {0.0, 0.0, corners.topLeft},
-        {lastU, 0.0, corners.topRight},
-        {0.0, lastV, corners.bottomLeft},
-        {lastU, lastV, corners.bottomRight},
+        {0.0, 0.0, corners[quadTopLeft]},
+        {lastU, 0.0, corners[quadTopRight]},
+        {0.0, lastV, corners[quadBottomLeft]},
+        {lastU, lastV, corners[quadBottomRight]},
     }};
 
     PlateSystem system{};
@@ -374,18 +368,20 @@ toWarpCoefficients(std::span<const double, plateSystemSize> solution) {
     return WarpCoefficients{a, d, g, b, e, h, c, f};
 }
 
-int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
-              const std::uint8_t* source, int sourceWidth, int sourceHeight) {
-    return chooseWarp(coefficients, sourceWidth, sourceHeight)(destination, coefficients, source,
-                                                               sourceWidth, sourceHeight);
+std::optional<WarpCoefficients> plateMap(const Quad<double>& corners) {
+    return toWarpCoefficients(solveLinearSystem(buildPlateSystem(corners)));
 }
 
-int warpPlateFromCorners(std::uint8_t* destination, const PlateCorners& corners,
-                         const std::uint8_t* source, int sourceWidth, int sourceHeight) {
-    const PlateSolution solution = solveLinearSystem(buildPlateSystem(corners));
-    const auto coefficients = toWarpCoefficients(solution);
-    if (!coefficients) {
-        return 0;
+bool warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
+               const PicturePixels& source) {
+    if (!source.isPacked()) {
+        return false;
     }
-    return warpPlate(destination, *coefficients, source, sourceWidth, sourceHeight);
+    return chooseWarp(coefficients, source)(destination, coefficients, source);
+}
+
+bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners,
+                          const PicturePixels& source) {
+    const std::optional<WarpCoefficients> map = plateMap(corners);
+    return map && warpPlate(destination, *map, source);
 }

@@ -4,6 +4,7 @@
 // point, and the integer warp that resamples the picture through it.
 
 #include "engine/primitives/geometry.h"
+#include "engine/primitives/picture_pixels.h"
 
 #include <array>
 #include <cstdint>
@@ -17,18 +18,6 @@ inline constexpr int warpPixelBytes = 3;
 inline constexpr int warpImageBytes = warpWidth * warpHeight * warpPixelBytes;
 
 inline constexpr int plateSystemSize = 8;
-
-// A point in source-picture pixels.
-using Corner = Point<double>;
-
-// The plate's corners in the picture; they correspond to the rectangle's corners
-// (0, 0), (383, 0), (0, 115) and (383, 115) in this order.
-struct PlateCorners {
-    Corner topLeft;
-    Corner topRight;
-    Corner bottomLeft;
-    Corner bottomRight;
-};
 
 // A * s = r over the unknowns s = (a, d, g, b, e, h, c, f) of the map
 // x = (a*u + b*v + c) / (g*u + h*v + 1), y = (d*u + e*v + f) / (g*u + h*v + 1).
@@ -54,7 +43,9 @@ struct WarpCoefficients {
     friend bool operator==(const WarpCoefficients&, const WarpCoefficients&) = default;
 };
 
-PlateSystem buildPlateSystem(const PlateCorners& corners);
+// The system whose map takes the rectangle's corners (0, 0), (383, 0),
+// (383, 115) and (0, 115) onto the plate's `corners` in picture pixels.
+PlateSystem buildPlateSystem(const Quad<double>& corners);
 
 // Gaussian elimination with partial pivoting. A singular system is not detected:
 // its solution comes out non-finite or meaningless.
@@ -64,13 +55,18 @@ PlateSolution solveLinearSystem(const PlateSystem& system);
 std::optional<WarpCoefficients>
 toWarpCoefficients(std::span<const double, plateSystemSize> solution);
 
-// Fills `destination` (warpImageBytes) row by row from the 24-bit `source`.
-// Returns 1 when every plate pixel mapped inside the source; 0 at the first
-// one that did not, or whose denominator is not positive, leaving the pixels
-// written so far.
-int warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
-              const std::uint8_t* source, int sourceWidth, int sourceHeight);
+// The map from the plate rectangle onto `corners`: built, solved and
+// converted; empty when the corners give no map that fits in fixed point.
+std::optional<WarpCoefficients> plateMap(const Quad<double>& corners);
 
-// Builds, solves, converts and warps in one go; 0 when any step rejects the plate.
-int warpPlateFromCorners(std::uint8_t* destination, const PlateCorners& corners,
-                         const std::uint8_t* source, int sourceWidth, int sourceHeight);
+// Fills `destination` (warpImageBytes) row by row from `source`, whose rows
+// must follow one another without gaps. True when every plate pixel mapped
+// inside the source; false at the first one that did not, or whose
+// denominator is not positive, leaving the pixels written so far, and for a
+// source with gaps between its rows, writing nothing.
+bool warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
+               const PicturePixels& source);
+
+// Maps and warps in one go; false when either step rejects the plate.
+bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners,
+                          const PicturePixels& source);

@@ -159,7 +159,7 @@ Neighbours fetchNeighbours(const GroupOffsets& group, const std::uint8_t* pixels
 // Eight pixels at a time. A gather reads one byte past its pixel, which only
 // the picture's last pixel cannot spare; a group reaching that pixel is
 // sampled one by one.
-void sampleRowAvx2(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out) {
+void sampleRowAvx2(const RowPositions& positions, const PicturePixels& source, std::uint8_t* out) {
     const int rowBytes = source.width * warpPixelBytes;
     const __m256i rowStep = _mm256_set1_epi32(rowBytes);
     const __m256i rightLimit = _mm256_set1_epi32(source.width - neighbourMargin);

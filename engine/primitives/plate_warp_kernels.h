@@ -20,20 +20,16 @@ struct RowPositions {
     alignas(32) std::array<std::int32_t, warpWidth> y;
 };
 
-// A 24-bit picture whose bytes are addressed by 32-bit offsets.
-struct SourcePicture {
-    const std::uint8_t* pixels;
-    int width;
-    int height;
-};
+// The kernels read a picture whose rows have no gaps and whose bytes are
+// addressed by 32-bit offsets.
 
 // Samples `count` pixels of a row from its `first` on, one by one, into `out`
 // (3 bytes a pixel).
-void samplePixels(const RowPositions& positions, int first, int count, const SourcePicture& source,
+void samplePixels(const RowPositions& positions, int first, int count, const PicturePixels& source,
                   std::uint8_t* out);
 
 // Samples the whole row (warpWidth pixels) into `out`.
-void sampleRowPlain(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out);
+void sampleRowPlain(const RowPositions& positions, const PicturePixels& source, std::uint8_t* out);
 #if KAVRO_AVX2_KERNELS
-void sampleRowAvx2(const RowPositions& positions, const SourcePicture& source, std::uint8_t* out);
+void sampleRowAvx2(const RowPositions& positions, const PicturePixels& source, std::uint8_t* out);
 #endif

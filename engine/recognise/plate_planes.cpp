@@ -168,18 +168,19 @@ void writeBitsPlain(const RowWords& words, std::uint8_t* pixels) {
 } // namespace majority_kernels
 
 KAVRO_WITH_AVX2
-void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* first,
+void derivePlatePlanes(const std::uint8_t* image, PlaneMode planeMode, std::uint8_t* first,
                        std::uint8_t* second) {
     switch (planeMode) {
-    case 4: // blue plates
+    case PlaneMode::blue:
         return deriveGreyPair<luma, invertedBlueDominance>(image, first, second);
-    case 3: // green plates
+    case PlaneMode::green:
         return deriveGreyPair<invertedLuma, halfGreen>(image, first, second);
-    case 5: // yellow plates
+    case PlaneMode::yellow:
         return deriveGreyPair<invertedLuma, invertedYellowDominance>(image, first, second);
-    default: // white plates
-        return deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
+    case PlaneMode::white:
+        break;
     }
+    deriveGreyPair<invertedLuma, invertedLuma>(image, first, second);
 }
 
 PlaneLevels measurePlaneLevels(const std::uint8_t* plane) {

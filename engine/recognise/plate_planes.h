@@ -4,14 +4,16 @@
 // them at four levels each, cleaned by a majority filter and freed of the
 // plate frame's rows. Every plane is plateWidth x plateHeight bytes.
 
+#include "data/plate_formats.h"
+
 #include <array>
 #include <cstdint>
 
 inline constexpr int levelsPerGreyPlane = 4;
 
-// Fills the two grey planes of `planeMode` (4 blue, 3 green, 5 yellow, 1 white)
+// Fills the two grey planes of `planeMode`
 // from a blue-green-red plate image.
-void derivePlatePlanes(const std::uint8_t* image, int planeMode, std::uint8_t* first,
+void derivePlatePlanes(const std::uint8_t* image, PlaneMode planeMode, std::uint8_t* first,
                        std::uint8_t* second);
 
 // A grey plane's threshold and the means of its two classes.

@@ -34,19 +34,18 @@ constexpr std::uint8_t digitOne = '1';
 
 // The part of a box that decides whether it changed.
 struct BoxShape {
-    int centreX;
-    int centreY;
+    BoxPoint centre;
     int width;
     int height;
 };
 
 BoxShape shapeOf(const CharBox& box) {
-    return {box.centreX, box.centreY, box.width, box.height};
+    return {box.centre, box.width, box.height};
 }
 
 bool alike(const BoxShape& a, const BoxShape& b) {
-    return std::abs(a.centreX - b.centreX) <= centreTolerance &&
-           std::abs(a.centreY - b.centreY) <= centreTolerance &&
+    return std::abs(a.centre.x - b.centre.x) <= centreTolerance &&
+           std::abs(a.centre.y - b.centre.y) <= centreTolerance &&
            std::abs(a.width - b.width) <= sizeTolerance &&
            std::abs(a.height - b.height) <= sizeTolerance;
 }
@@ -114,7 +113,7 @@ public:
                    std::span<const GlyphTemplate* const> candidates)
         : plane_(plane), format_(format), position_(position),
           centreX_(format.charCentreX[position]), band_(band), points_(points), box_(box),
-          candidates_(candidates), oneRule_(format.fontSet == 0 && position > 0),
+          candidates_(candidates), oneRule_(format.fontSet == FontSet::standard && position > 0),
           window_(searchWindow()),
           oneAllowed_(std::any_of(candidates.begin(), candidates.end(),
                                   [](const GlyphTemplate* t) { return t->code == digitOne; })) {}
@@ -203,8 +202,8 @@ private:
             (!oneAllowed_ && isStroke())) {
             return;
         }
-        const CharMatch match = classifyBox(plane_, box_.leftX, box_.topY, box_.width, box_.height,
-                                            candidates_, oneRule_);
+        const CharMatch match = classifyBox(plane_, box_.left.x, box_.top.y, box_.width,
+                                            box_.height, candidates_, oneRule_);
         lastMatch_ = match;
         if (match.score > best_.score) {
             best_ = match;
@@ -217,11 +216,11 @@ private:
     bool isStroke() const { return box_.width * strokeFraction < box_.height; }
 
     void narrowBand() {
-        if (box_.topY > band_.top) {
-            band_.top = box_.topY - 1;
+        if (box_.top.y > band_.top) {
+            band_.top = box_.top.y - 1;
         }
-        if (box_.bottomY < band_.bottom) {
-            band_.bottom = box_.bottomY + 1;
+        if (box_.bottom.y < band_.bottom) {
+            band_.bottom = box_.bottom.y + 1;
         }
     }
 
@@ -231,7 +230,7 @@ private:
         const int excess = box_.width - format_.charWidth;
         for (int d = excess + slideStep; d >= slideLimit; d -= slideStep) {
             const CharMatch match =
-                classifyBox(plane_, box_.leftX + d, box_.topY, format_.charWidth, box_.height,
+                classifyBox(plane_, box_.left.x + d, box_.top.y, format_.charWidth, box_.height,
                             candidates_, oneRule_);
             if (match.score > best_.score + slideGain) {
                 best_ = match;
@@ -241,7 +240,7 @@ private:
 
     void penaliseMisplacedOne() {
         if (best_.code == digitOne &&
-            std::abs(box_.centreX - centreX_) > format_.charWidth / misplacedOneFraction) {
+            std::abs(box_.centre.x - centreX_) > format_.charWidth / misplacedOneFraction) {
             best_.score = static_cast<std::uint8_t>(std::max(best_.score - misplacedOnePenalty, 0));
         }
     }

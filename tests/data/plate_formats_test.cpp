@@ -107,10 +107,10 @@ TEST(PlateFormats, RecognitionFieldsOfEachFormat) {
         SCOPED_TRACE(c.format);
         const PlateFormat& f = plateFormats[static_cast<std::size_t>(c.format)];
         EXPECT_EQ(f.listCount, c.listCount);
-        EXPECT_EQ(f.fontSet, c.fontSet);
+        EXPECT_EQ(static_cast<int>(f.fontSet), c.fontSet);
         EXPECT_EQ(f.charCount, c.charCount);
         EXPECT_EQ(f.separatorIndex, c.separatorIndex);
-        EXPECT_EQ(f.planeMode, c.planeMode);
+        EXPECT_EQ(static_cast<int>(f.planeMode), c.planeMode);
         EXPECT_EQ(f.charWidth, c.charWidth);
         EXPECT_EQ(f.charHeight, 80);
         EXPECT_EQ(f.pitch, c.pitch);

@@ -16,6 +16,7 @@
 
 #include "app/driver/picture_session.h"
 #include "app/driver/recognition_driver.h"
+#include "data/plate_formats.h"
 #include "engine/context/edge_plane.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
@@ -40,8 +41,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int trailerFormat = 1;
 
 struct Options {
     unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -142,10 +141,9 @@ std::optional<StageTimes> measureStages(const std::string& path, int repeat,
     RecognitionResult result{};
     times.recognise = leastTime(repeat, [&] { recognisePlates(*context, result); });
     if (times.trailer) {
-        const PlateCorners corners = trailerCornersInPicture(*context);
+        const Quad<double> corners = trailerCornersInPicture(*context);
         times.rectify = leastTime(repeat, [&] {
-            warpPlateFromCorners(context->plateImages[0].get(), corners, context->sourceImage.get(),
-                                 context->imageWidth, context->imageHeight);
+            warpPlateFromCorners(context->plateImages[0].get(), corners, context->source());
         });
         times.read = leastTime(repeat, [&] {
             result = {};

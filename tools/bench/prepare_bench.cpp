@@ -62,10 +62,10 @@ void conversionOnly(benchmark::State& state) {
                               singleChannel.data() + planeSize * 2,
                               singleChannel.data() + planeSize * 3,
                               singleChannel.data() + planeSize * 4};
-    const SourcePicture picture{pixels, width, height, true};
+    const PicturePixels picture = PicturePixels::packed(pixels, width, height);
     for (auto _ : state) {
-        copySourceImage(picture, source.data());
-        convertColourPlanes(picture, geometry, planes);
+        copySourceImage(picture, true, source.data());
+        convertColourPlanes(picture, true, geometry, planes);
         computeEdgePlane(geometry.planeHeight, planes.gray, edges.data(), workingWidth);
         benchmark::DoNotOptimize(edges.data());
         benchmark::ClobberMemory();

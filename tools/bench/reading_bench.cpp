@@ -40,7 +40,7 @@ struct PlateFixture {
         context.prepareImage(picture.GetPixels(), picture.GetWidth(), picture.GetHeight(),
                              picture.IsBottomUp());
         warpPlateFromCorners(context.plateImages[0].get(), trailerCornersInPicture(context),
-                             context.sourceImage.get(), context.imageWidth, context.imageHeight);
+                             context.source());
         cornersFromTrailer = false;
         RecognitionResult result{};
         recogniseCharacters(context, blueFormat, result); // fills the planes

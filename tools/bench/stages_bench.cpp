@@ -109,11 +109,10 @@ void rectification(benchmark::State& state) {
     Fixture& fixture = fixtureFor(state);
     RecognitionContext& context = fixture.context;
     trailerCorners = fixture.corners;
-    const PlateCorners corners = trailerCornersInPicture(context);
+    const Quad<double> corners = trailerCornersInPicture(context);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(warpPlateFromCorners(context.plateImages[0].get(), corners,
-                                                      context.sourceImage.get(), context.imageWidth,
-                                                      context.imageHeight));
+        benchmark::DoNotOptimize(
+            warpPlateFromCorners(context.plateImages[0].get(), corners, context.source()));
     }
 }
 
@@ -122,7 +121,7 @@ void readPlate(benchmark::State& state) {
     RecognitionContext& context = fixture.context;
     trailerCorners = fixture.corners;
     warpPlateFromCorners(context.plateImages[0].get(), trailerCornersInPicture(context),
-                         context.sourceImage.get(), context.imageWidth, context.imageHeight);
+                         context.source());
     cornersFromTrailer = true;
     RecognitionResult result{};
     for (auto _ : state) {

@@ -333,6 +333,22 @@ TEST_F(BadInput, TrailerCornersAtTheLimitsOfEverySizeAreRead) {
     }
 }
 
+// What the command-line tool does after each file: the pixels and planes go,
+// what was found stays, and the next file is read as into a new session.
+TEST_F(BadInput, ReleasingThePictureKeepsWhatWasFound) {
+    m_session.result.count = 1;
+    releasePicture(m_session);
+    EXPECT_EQ(m_session.picture.GetBits(), nullptr);
+    EXPECT_EQ(m_session.context.sourceImage, nullptr);
+    EXPECT_EQ(m_session.context.colourPlane, nullptr);
+    EXPECT_NE(m_session.context.plateImages[0], nullptr);
+    EXPECT_EQ(m_session.result.count, 1);
+    EXPECT_FALSE(recogniseCurrent(m_session));
+    ASSERT_TRUE(
+        readPicture(m_session, write(makeJpeg(64, 48)), PictureReader::byContent, ReadFor::batch));
+    EXPECT_EQ(m_session.result.count, 0);
+}
+
 TEST_F(BadInput, PlainAndNoisePicturesAreRecognised) {
     std::mt19937 random(3);
     const Bytes pictures[] = {

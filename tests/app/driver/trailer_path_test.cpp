@@ -4,6 +4,7 @@
 
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
+#include "data/plate_formats.h"
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/message_sink.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr int sceneCount = 50;
 constexpr std::uint32_t firstSeed = 5000;
-constexpr int trailerFormat = 1;
 
 class TrailerPath : public testing::Test {
 protected:
@@ -72,13 +72,12 @@ protected:
 // The plate warped along its true corners and read as `format`; empty unless stored.
 std::string readAlongCorners(PictureSession& session, const PlateTruth& truth, int format) {
     const auto corner = [&](PlateCorner c) {
-        return Corner{truth.corners[c].x(), truth.corners[c].y()};
+        return Point<double>{truth.corners[c].x(), truth.corners[c].y()};
     };
-    const PlateCorners corners{corner(topLeft), corner(topRight), corner(bottomLeft),
-                               corner(bottomRight)};
+    const Quad<double> corners{
+        {corner(topLeft), corner(topRight), corner(bottomRight), corner(bottomLeft)}};
     RecognitionContext& context = session.context;
-    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.sourceImage.get(),
-                              context.imageWidth, context.imageHeight)) {
+    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
         return {};
     }
     RecognitionResult result{};

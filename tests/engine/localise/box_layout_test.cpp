@@ -58,12 +58,12 @@ TEST(RemoveNestedBoxes, KeepsTheOuterBox) {
     std::vector<CharBox> boxes = rowAt({20, 40, 60, 80, 100, 120, 140});
     boxes.insert(boxes.begin() + 3, boxAt(61, 50, 4, 8)); // inside its left neighbour
     ASSERT_EQ(removeNestedBoxes(boxes), 7);
-    EXPECT_EQ(boxes[3].centreX, 80);
+    EXPECT_EQ(boxes[3].centre.x, 80);
 
     std::vector<CharBox> holding = rowAt({20, 40});
     holding.insert(holding.begin(), boxAt(19, 50, 4, 8)); // inside its right neighbour
     ASSERT_EQ(removeNestedBoxes(holding), 2);
-    EXPECT_EQ(holding[0].centreX, 20);
+    EXPECT_EQ(holding[0].centre.x, 20);
 }
 
 TEST(MeasureGaps, TiesGoToTheFirstExtremeAndTheLastOfTheOthers) {

@@ -50,18 +50,18 @@ struct CharacterRow {
 // edge profile.
 TEST(RefineEndBoxes, LastBoxKeepsItsPlaceWhenTheReTraceMeetsItsNeighbour) {
     CharacterRow row(charWidth + 1);
-    const int lastCentre = row.search.box(6).centreX;
+    const int lastCentre = row.search.box(6).centre.x;
     refineEndBoxes(row.search);
-    EXPECT_EQ(row.search.box(6).centreX, lastCentre);
+    EXPECT_EQ(row.search.box(6).centre.x, lastCentre);
 }
 
 TEST(RefineEndBoxes, LastBoxGetsItsRightProfileFromItsOwnOutline) {
     constexpr int pitch = charWidth + 4;
     CharacterRow row(pitch);
-    const int lastCentre = row.search.box(6).centreX;
+    const int lastCentre = row.search.box(6).centre.x;
     refineEndBoxes(row.search);
     const CharBox& last = row.search.box(6);
-    EXPECT_EQ(last.centreX, lastCentre);
+    EXPECT_EQ(last.centre.x, lastCentre);
     ASSERT_EQ(last.rightProfileCount(), charHeight);
     for (const EdgePoint& point : last.rightProfile) {
         EXPECT_EQ(point.x, firstCharX + 6 * pitch + charWidth - 1);

@@ -268,9 +268,9 @@ TEST(SeekAndTrace, FailsAtTheirMargins) {
         const int count = c.seek(plane, c.startX, c.startY, points, rect, box);
         EXPECT_EQ(count > 0, c.found) << c.name;
         if (c.found) {
-            EXPECT_EQ(box.traced, 1) << c.name;
-            EXPECT_EQ(box.leftX, c.objectX0) << c.name;
-            EXPECT_EQ(box.bottomY, c.objectY1) << c.name;
+            EXPECT_EQ(box.traced, BoxOrigin::traced) << c.name;
+            EXPECT_EQ(box.left.x, c.objectX0) << c.name;
+            EXPECT_EQ(box.bottom.y, c.objectY1) << c.name;
         }
     }
 }
@@ -299,17 +299,17 @@ TEST(MeasureOutline, TakesExtremePointsNearestTheCentre) {
                                         {14, 10, 0}, {17, 10, 0}, {15, 20, 0}, {16, 14, 0}};
     CharBox box;
     measureOutline(rect, box, points);
-    EXPECT_EQ(box.traced, 1);
-    EXPECT_EQ(XY(box.centreX, box.centreY), XY(15, 15));
+    EXPECT_EQ(box.traced, BoxOrigin::traced);
+    EXPECT_EQ(XY(box.centre.x, box.centre.y), XY(15, 15));
     EXPECT_EQ(XY(box.width, box.height), XY(11, 11));
     // (10, 16) and (10, 14) are both one row from the centre: the first stays.
-    EXPECT_EQ(box.leftY, 16);
-    EXPECT_EQ(box.topX, 14);
-    EXPECT_EQ(XY(box.rightX, box.rightY), XY(20, 15));
-    EXPECT_EQ(XY(box.midLeftX, box.midLeftY), XY(10, 16));
-    EXPECT_EQ(box.midRightX, 20);
-    EXPECT_EQ(XY(box.midTopX, box.midTopY), XY(14, 10));
-    EXPECT_EQ(box.midBottomY, 20);
+    EXPECT_EQ(box.left.y, 16);
+    EXPECT_EQ(box.top.x, 14);
+    EXPECT_EQ(XY(box.right.x, box.right.y), XY(20, 15));
+    EXPECT_EQ(XY(box.midLeft.x, box.midLeft.y), XY(10, 16));
+    EXPECT_EQ(box.midRight.x, 20);
+    EXPECT_EQ(XY(box.midTop.x, box.midTop.y), XY(14, 10));
+    EXPECT_EQ(box.midBottom.y, 20);
 }
 
 TEST(MeasureOutline, UnsetMidPointsStayAt512AndZero) {
@@ -317,10 +317,10 @@ TEST(MeasureOutline, UnsetMidPointsStayAt512AndZero) {
     const std::vector<EdgePoint> points{{10, 10, 0}, {20, 20, 0}};
     CharBox box;
     measureOutline(rect, box, points);
-    EXPECT_EQ(box.midLeftX, 512);
-    EXPECT_EQ(box.midTopY, 512);
-    EXPECT_EQ(box.midRightX, 0);
-    EXPECT_EQ(box.midBottomY, 0);
+    EXPECT_EQ(box.midLeft.x, 512);
+    EXPECT_EQ(box.midTop.y, 512);
+    EXPECT_EQ(box.midRight.x, 0);
+    EXPECT_EQ(box.midBottom.y, 0);
 }
 
 // The frame agrees with measureOutline's box on every field that reads it,
@@ -344,12 +344,12 @@ TEST(MeasureOutlineFrame, AgreesWithTheFullMeasure) {
         measureOutline(rect, full, points);
         measureOutlineFrame(rect, frame, points);
         const auto frameOf = [](const CharBox& b) {
-            return std::tuple(b.traced, b.leftX, b.rightX, b.topY, b.bottomY, b.centreX, b.centreY,
-                              b.width, b.height);
+            return std::tuple(b.traced, b.left.x, b.right.x, b.top.y, b.bottom.y, b.centre.x,
+                              b.centre.y, b.width, b.height);
         };
         ASSERT_EQ(frameOf(frame), frameOf(full)) << "round " << round;
-        EXPECT_EQ(XY(frame.midLeftX, frame.midLeftY), XY(frame.leftX, frame.centreY));
-        EXPECT_EQ(XY(frame.midBottomX, frame.midBottomY), XY(frame.centreX, frame.bottomY));
+        EXPECT_EQ(XY(frame.midLeft.x, frame.midLeft.y), XY(frame.left.x, frame.centre.y));
+        EXPECT_EQ(XY(frame.midBottom.x, frame.midBottom.y), XY(frame.centre.x, frame.bottom.y));
     }
 }
 
@@ -361,19 +361,19 @@ TEST(SynthesiseBox, SpansHalfTheSizeRoundedUpEachWay) {
         {10, 80, 95, 105, 20, 100}, {9, 79, 95, 105, 20, 100}, {1, 2, 99, 101, 59, 61}};
     for (const Case& c : cases) {
         CharBox box;
-        box.traced = 1;
+        box.traced = BoxOrigin::traced;
         synthesiseBox(box, 100, 60, c.width, c.height);
-        EXPECT_EQ(box.traced, 0);
-        EXPECT_EQ(box.leftX, c.left);
-        EXPECT_EQ(box.midLeftX, c.left);
-        EXPECT_EQ(box.rightX, c.right);
-        EXPECT_EQ(box.midRightX, c.right);
-        EXPECT_EQ(box.topY, c.top);
-        EXPECT_EQ(box.midTopY, c.top);
-        EXPECT_EQ(box.bottomY, c.bottom);
-        EXPECT_EQ(box.midBottomY, c.bottom);
-        EXPECT_EQ(box.leftY, 60);
-        EXPECT_EQ(box.topX, 100);
+        EXPECT_EQ(box.traced, BoxOrigin::synthesised);
+        EXPECT_EQ(box.left.x, c.left);
+        EXPECT_EQ(box.midLeft.x, c.left);
+        EXPECT_EQ(box.right.x, c.right);
+        EXPECT_EQ(box.midRight.x, c.right);
+        EXPECT_EQ(box.top.y, c.top);
+        EXPECT_EQ(box.midTop.y, c.top);
+        EXPECT_EQ(box.bottom.y, c.bottom);
+        EXPECT_EQ(box.midBottom.y, c.bottom);
+        EXPECT_EQ(box.left.y, 60);
+        EXPECT_EQ(box.top.x, 100);
         EXPECT_EQ(box.width, c.width);
         EXPECT_EQ(box.height, c.height);
     }
@@ -382,29 +382,29 @@ TEST(SynthesiseBox, SpansHalfTheSizeRoundedUpEachWay) {
 TEST(MergeBoxes, TakesPointsFurtherOutAndRecomputesWithoutRounding) {
     CharBox target;
     synthesiseBox(target, 100, 60, 10, 40); // x 95..105, y 40..80
-    target.traced = 1;
+    target.traced = BoxOrigin::traced;
     CharBox source;
     synthesiseBox(source, 120, 59, 20, 40); // x 110..130, y 39..79
-    source.topX = 121;
+    source.top.x = 121;
     CharBox& merged = mergeBoxes(source, target);
     EXPECT_EQ(&merged, &target);
-    EXPECT_EQ(target.traced, 1);
-    EXPECT_EQ(target.leftX, 95);
-    EXPECT_EQ(target.rightX, 130);
-    EXPECT_EQ(target.midRightX, 130);
-    EXPECT_EQ(XY(target.topX, target.topY), XY(121, 39));
-    EXPECT_EQ(target.midTopY, 39);
-    EXPECT_EQ(target.bottomY, 80);
-    EXPECT_EQ(target.centreX, 112); // (95 + 130) / 2, no +1
-    EXPECT_EQ(target.centreY, 59);  // (39 + 80) / 2
+    EXPECT_EQ(target.traced, BoxOrigin::traced);
+    EXPECT_EQ(target.left.x, 95);
+    EXPECT_EQ(target.right.x, 130);
+    EXPECT_EQ(target.midRight.x, 130);
+    EXPECT_EQ(XY(target.top.x, target.top.y), XY(121, 39));
+    EXPECT_EQ(target.midTop.y, 39);
+    EXPECT_EQ(target.bottom.y, 80);
+    EXPECT_EQ(target.centre.x, 112); // (95 + 130) / 2, no +1
+    EXPECT_EQ(target.centre.y, 59);  // (39 + 80) / 2
     EXPECT_EQ(target.width, 36);
     EXPECT_EQ(target.height, 42);
 }
 
 TEST(EdgeProfiles, LimitInwardJumpsToTwoPixels) {
     CharBox box;
-    box.leftX = 4;
-    box.rightX = 20;
+    box.left.x = 4;
+    box.right.x = 20;
     // Rows 0..4, unsorted, several points per row.
     std::vector<EdgePoint> points{{16, 2, 0}, {10, 0, 0}, {25, 0, 0}, {12, 1, 0}, {18, 1, 0},
                                   {5, 3, 0},  {14, 4, 0}, {9, 4, 0},  {21, 2, 0}};

@@ -30,13 +30,13 @@ Outcome traceOnce(const TestPlane& plane, int x, int y, OutlinePoints& points) {
 
 void expectSameBox(const CharBox& a, const CharBox& b) {
     EXPECT_EQ(a.traced, b.traced);
-    EXPECT_EQ(a.leftX, b.leftX);
-    EXPECT_EQ(a.rightX, b.rightX);
-    EXPECT_EQ(a.topY, b.topY);
-    EXPECT_EQ(a.bottomY, b.bottomY);
-    EXPECT_EQ(a.midLeftY, b.midLeftY);
-    EXPECT_EQ(a.centreX, b.centreX);
-    EXPECT_EQ(a.centreY, b.centreY);
+    EXPECT_EQ(a.left.x, b.left.x);
+    EXPECT_EQ(a.right.x, b.right.x);
+    EXPECT_EQ(a.top.y, b.top.y);
+    EXPECT_EQ(a.bottom.y, b.bottom.y);
+    EXPECT_EQ(a.midLeft.y, b.midLeft.y);
+    EXPECT_EQ(a.centre.x, b.centre.x);
+    EXPECT_EQ(a.centre.y, b.centre.y);
     EXPECT_EQ(a.width, b.width);
     EXPECT_EQ(a.height, b.height);
 }

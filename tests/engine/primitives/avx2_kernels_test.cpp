@@ -60,7 +60,7 @@ TEST_F(Avx2Kernels, SampleRowMatchesThePlainKernel) {
         const int height = uniform(1, 40);
         const std::vector<std::uint8_t> pixels =
             bytes(static_cast<std::size_t>(width) * height * 3);
-        const SourcePicture source{pixels.data(), width, height};
+        const PicturePixels source = PicturePixels::packed(pixels, width, height);
         const int maxX = ((width - 1) << warpFixedShift) + 0xFFFF;
         const int maxY = ((height - 1) << warpFixedShift) + 0xFFFF;
         const bool grouped = trial % 2 == 1;

@@ -105,7 +105,7 @@ TEST(LeftEdgePoints, OnePointPerRowWithoutAProfile) {
     std::vector<EdgePoint> points;
     ASSERT_EQ(leftEdgePoints(plateRightOf(80).view(), threshold, 0, character, points), 40);
     EXPECT_EQ(xs(points), std::vector<int>(40, 80));
-    EXPECT_EQ(points.front().y, character.bottomY);
+    EXPECT_EQ(points.front().y, character.bottom.y);
 }
 
 TEST(LeftEdgePoints, FollowTheProfile) {

@@ -16,6 +16,13 @@ constexpr std::uint8_t untouched = 0xAB;
 constexpr double lastU = warpWidth - 1;
 constexpr double lastV = warpHeight - 1;
 
+// The plate's corners in the order of the rectangle's (0, 0), (lastU, 0),
+// (0, lastV) and (lastU, lastV).
+Quad<double> cornersOf(Point<double> topLeft, Point<double> topRight, Point<double> bottomLeft,
+                       Point<double> bottomRight) {
+    return {{topLeft, topRight, bottomRight, bottomLeft}};
+}
+
 struct Image {
     int width;
     int height;
@@ -24,11 +31,12 @@ struct Image {
     Image(int w, int h, std::uint8_t fill = 0)
         : width(w), height(h), bytes(static_cast<std::size_t>(w) * h * 3, fill) {}
     std::uint8_t* at(int x, int y) { return &bytes[(static_cast<std::size_t>(y) * width + x) * 3]; }
+    PicturePixels view() const { return PicturePixels::packed(bytes, width, height); }
     int warp(std::vector<std::uint8_t>& plate, const WarpCoefficients& k) {
-        return warpPlate(plate.data(), k, bytes.data(), width, height);
+        return warpPlate(plate.data(), k, view());
     }
-    int warpCorners(std::vector<std::uint8_t>& plate, const PlateCorners& corners) {
-        return warpPlateFromCorners(plate.data(), corners, bytes.data(), width, height);
+    int warpCorners(std::vector<std::uint8_t>& plate, const Quad<double>& corners) {
+        return warpPlateFromCorners(plate.data(), corners, view());
     }
 };
 
@@ -52,7 +60,7 @@ const std::uint8_t* platePixel(const std::vector<std::uint8_t>& plate, int u, in
 }
 
 TEST(Perspective, IdentityCornersWeightEachPixelWithItsRightAndLowerNeighbours) {
-    const PlateCorners corners{{0, 0}, {lastU, 0}, {0, lastV}, {lastU, lastV}};
+    const Quad<double> corners = cornersOf({0, 0}, {lastU, 0}, {0, lastV}, {lastU, lastV});
     const auto k = toWarpCoefficients(solveLinearSystem(buildPlateSystem(corners)));
     ASSERT_TRUE(k.has_value());
     ASSERT_EQ(*k, (WarpCoefficients{one, 0, 0, 0, one, 0, 0, 0}));
@@ -128,9 +136,8 @@ TEST(Perspective, NeighboursStopThreePixelsFromTheBorder) {
 TEST(Perspective, CornerLeftOfThePictureStopsAtTheFirstPixelOutside) {
     Image source(400, 130, 10);
     auto plate = blankPlate();
-    EXPECT_EQ(
-        source.warpCorners(plate, PlateCorners{{0, 0}, {lastU, 0}, {-1, lastV}, {lastU, lastV}}),
-        0);
+    EXPECT_EQ(source.warpCorners(plate, cornersOf({0, 0}, {lastU, 0}, {-1, lastV}, {lastU, lastV})),
+              0);
     // Row 0 maps inside; (0, 1) is the first pixel left of column 0.
     for (int u = 0; u < warpWidth; ++u) {
         EXPECT_EQ(platePixel(plate, u, 0)[0], 10) << u;
@@ -142,18 +149,18 @@ TEST(Perspective, CornerLeftOfThePictureStopsAtTheFirstPixelOutside) {
 
 TEST(Perspective, SingularCornersReadNoPlate) {
     Image source(600, 300, 10);
-    for (const PlateCorners& corners : {PlateCorners{{10, 10}, {110, 60}, {210, 110}, {310, 160}},
-                                        PlateCorners{{50, 50}, {50, 50}, {50, 50}, {50, 50}},
-                                        PlateCorners{{10, 99}, {200, 99}, {10, 99}, {200, 99}}}) {
+    for (const Quad<double>& corners : {cornersOf({10, 10}, {110, 60}, {210, 110}, {310, 160}),
+                                        cornersOf({50, 50}, {50, 50}, {50, 50}, {50, 50}),
+                                        cornersOf({10, 99}, {200, 99}, {10, 99}, {200, 99})}) {
         auto plate = blankPlate();
         EXPECT_EQ(source.warpCorners(plate, corners), 0);
     }
 }
 
 TEST(Perspective, PerspectiveQuadMapsCornersOntoCorners) {
-    const PlateCorners corners{{100.25, 50.5}, {480, 80}, {110, 200}, {470, 190}};
-    const Corner sourceCorners[] = {corners.topLeft, corners.topRight, corners.bottomLeft,
-                                    corners.bottomRight};
+    const Quad<double> corners = cornersOf({100.25, 50.5}, {480, 80}, {110, 200}, {470, 190});
+    const Point<double> sourceCorners[] = {corners[quadTopLeft], corners[quadTopRight],
+                                           corners[quadBottomLeft], corners[quadBottomRight]};
     const double plateCorners[][2] = {{0, 0}, {lastU, 0}, {0, lastV}, {lastU, lastV}};
     const auto [a, d, g, b, e, h, c, f] = solveLinearSystem(buildPlateSystem(corners));
     Image source(600, 300); // black, with bright squares around the corners
@@ -286,24 +293,25 @@ struct QuadDraw {
     double narrowing;
 };
 
-PlateCorners drawCorners(const QuadDraw& draw, std::mt19937& random) {
+Quad<double> drawCorners(const QuadDraw& draw, std::mt19937& random) {
     const double right = draw.width - 1;
     const double bottom = draw.height - 1;
     std::uniform_real_distribution<double> across(-draw.spread, std::min(draw.inset, right / 2));
     std::uniform_real_distribution<double> down(-draw.spread, std::min(draw.inset, bottom / 2));
-    PlateCorners corners{{across(random), down(random)},
-                         {right - across(random), down(random)},
-                         {across(random), bottom - down(random)},
-                         {right - across(random), bottom - down(random)}};
-    const auto squeeze = [](Corner& left, Corner& right, double fraction) {
+    const Point<double> topLeft{across(random), down(random)};
+    const Point<double> topRight{right - across(random), down(random)};
+    const Point<double> bottomLeft{across(random), bottom - down(random)};
+    const Point<double> bottomRight{right - across(random), bottom - down(random)};
+    Quad<double> corners = cornersOf(topLeft, topRight, bottomLeft, bottomRight);
+    const auto squeeze = [](Point<double>& left, Point<double>& right, double fraction) {
         const double middle = (left.x + right.x) / 2, half = (right.x - left.x) / 2 * fraction;
         left.x = middle - half;
         right.x = middle + half;
     };
     if (draw.narrowing > 0) {
-        squeeze(corners.topLeft, corners.topRight, draw.narrowing);
+        squeeze(corners[quadTopLeft], corners[quadTopRight], draw.narrowing);
     } else if (draw.narrowing < 0) {
-        squeeze(corners.bottomLeft, corners.bottomRight, -draw.narrowing);
+        squeeze(corners[quadBottomLeft], corners[quadBottomRight], -draw.narrowing);
     }
     return corners;
 }

@@ -75,21 +75,22 @@ int lumaOf(int b, int g, int r) {
     return (b * 7209 + g * 38666 + r * 19661) >> 16;
 }
 
-std::array<int, 2> greyPair(int mode, int b, int g, int r) {
+std::array<int, 2> greyPair(PlaneMode mode, int b, int g, int r) {
     const bool nearBlack = b + g + r < 3;
     switch (mode) {
-    case 4: {
+    case PlaneMode::blue: {
         const int sum = nearBlack ? 3 : b + g + r;
         const int share = (16'711'680 / sum * (nearBlack ? 1 : b) - 5'570'560) >> 15;
         return {lumaOf(b, g, r), 255 - std::clamp(share, 0, 255)};
     }
-    case 3:
+    case PlaneMode::green:
         return {255 - lumaOf(b, g, r), nearBlack ? 255 : 255 - (g >> 1)};
-    case 5:
+    case PlaneMode::yellow:
         return {255 - lumaOf(b, g, r), 255 - std::clamp(nearBlack ? 1 : r + g - b, 0, 255)};
-    default:
-        return {255 - lumaOf(b, g, r), 255 - lumaOf(b, g, r)};
+    case PlaneMode::white:
+        break;
     }
+    return {255 - lumaOf(b, g, r), 255 - lumaOf(b, g, r)};
 }
 
 // Random colours, with every near-black pixel and every level of each channel among them.
@@ -109,14 +110,16 @@ TEST(DerivePlatePlanes, EveryModeMatchesItsDefinition) {
             image[3 * (1000 + 3 * level + c) + c] = static_cast<std::uint8_t>(level);
         }
     }
-    for (const int mode : {1, 3, 4, 5}) {
+    for (const PlaneMode mode :
+         {PlaneMode::white, PlaneMode::green, PlaneMode::blue, PlaneMode::yellow}) {
         std::vector<std::uint8_t> first(platePixels);
         std::vector<std::uint8_t> second(platePixels);
         derivePlatePlanes(image.data(), mode, first.data(), second.data());
         for (int i = 0; i < platePixels; ++i) {
             const auto expected = greyPair(mode, image[3 * i], image[3 * i + 1], image[3 * i + 2]);
-            ASSERT_EQ(first[i], expected[0]) << "mode " << mode << " pixel " << i;
-            ASSERT_EQ(second[i], expected[1]) << "mode " << mode << " pixel " << i;
+            ASSERT_EQ(first[i], expected[0]) << "mode " << static_cast<int>(mode) << " pixel " << i;
+            ASSERT_EQ(second[i], expected[1])
+                << "mode " << static_cast<int>(mode) << " pixel " << i;
         }
     }
 }

@@ -105,8 +105,8 @@ TEST(SegmentPosition, ReadsTheRecordedAWithFullScoreAndNarrowsTheBand) {
     const Reading reading = readPosition(plateWith(standardGlyphs[0], 203, 40), 1, 3);
     EXPECT_EQ(reading.match.code, 'A');
     EXPECT_EQ(reading.match.score, 100);
-    EXPECT_EQ(reading.box.leftX, format.charCentreX[3] - 20);
-    EXPECT_EQ(reading.box.topY, charTop);
+    EXPECT_EQ(reading.box.left.x, format.charCentreX[3] - 20);
+    EXPECT_EQ(reading.box.top.y, charTop);
     EXPECT_EQ(reading.box.width, 40);
     EXPECT_EQ(reading.box.height, charHeight);
     EXPECT_EQ(reading.band.top, 17);
@@ -126,7 +126,7 @@ TEST(SegmentPosition, ReadsEveryTemplateDrawnAtItsPosition) {
     for (const Case& c : cases) {
         const PlateFormat& format = plateFormats[c.formatIndex];
         for (const GlyphTemplate* glyph : candidates(c.formatIndex, c.listIndex)) {
-            if (format.fontSet == 0 && glyph->code == '1') {
+            if (format.fontSet == FontSet::standard && glyph->code == '1') {
                 continue; // a full-width "1" is never read as one; see below
             }
             const Reading reading =
@@ -155,7 +155,7 @@ TEST(SegmentPosition, ReadsABrokenCharacterWhole) {
     const Reading reading = readPosition(plane, 1, 0);
     EXPECT_EQ(reading.match.code, 0x96);
     EXPECT_GE(reading.match.score, 80);
-    EXPECT_EQ(reading.box.leftX, 10);
+    EXPECT_EQ(reading.box.left.x, 10);
     EXPECT_EQ(reading.box.width, 40);
 }
 
@@ -170,7 +170,7 @@ TEST(SegmentPosition, ReadsJoinedCharactersThroughCharacterWideWindows) {
         plane.fill(215, 55, 240, 60);
         const Reading reading = readPosition(plane, 1, 3);
         ASSERT_GT(reading.box.width, 50) << expected;
-        const CharMatch whole = classifyBox(plane.view(), reading.box.leftX, reading.box.topY,
+        const CharMatch whole = classifyBox(plane.view(), reading.box.left.x, reading.box.top.y,
                                             reading.box.width, reading.box.height, list, true);
         EXPECT_LT(whole.score, 80) << expected;
         EXPECT_EQ(reading.match.code, expected);
@@ -201,7 +201,7 @@ TEST(SegmentPosition, IgnoresAShortRunAtTheTopOfTheProbeColumns) {
         TestPlane plane = plateWith(standardGlyphs[0], 203, 40);
         plane.fill(180, 6, 226, 6 + rows - 1);
         const Reading reading = readPosition(plane, 1, 3);
-        EXPECT_EQ(reading.box.topY, top) << rows;
+        EXPECT_EQ(reading.box.top.y, top) << rows;
     }
 }
 
