@@ -110,8 +110,7 @@ std::optional<Colour> colourAt(const PicturePixels& picture, Vector p) {
     const double fx = p.x - x;
     const double fy = p.y - y;
     const auto pixel = [&](int px, int py) {
-        const std::uint8_t* bgr =
-            picture.pixels + (static_cast<std::ptrdiff_t>(py) * picture.width + px) * 3;
+        const std::uint8_t* bgr = picture.row(py) + std::ptrdiff_t{px} * picturePixelBytes;
         return Colour{double(bgr[0]), double(bgr[1]), double(bgr[2])};
     };
     const Colour top = (1 - fx) * pixel(x, y) + fx * pixel(x + 1, y);

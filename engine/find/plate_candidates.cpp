@@ -56,23 +56,23 @@ struct MapRow {
 // One map row: each map pixel the mean of a scale x scale block.
 void readMapRow(const PicturePixels& picture, int scale, int mapRow, MapRow& out) {
     const auto mapWidth = static_cast<int>(out.luma.size());
-    const std::size_t rowBytes = static_cast<std::size_t>(picture.width) * 3;
-    const std::uint8_t* first = picture.pixels + static_cast<std::size_t>(mapRow) *
-                                                     static_cast<std::size_t>(scale) * rowBytes;
+    const int firstRow = mapRow * scale;
+    const std::uint8_t* first = picture.row(firstRow);
     int* __restrict blue = out.blue.data();
     int* __restrict green = out.green.data();
     int* __restrict red = out.red.data();
     for (int x = 0; x < mapWidth; ++x) {
-        const std::uint8_t* pixel = first + static_cast<std::size_t>(x) * scale * 3;
+        const std::uint8_t* pixel = first + static_cast<std::size_t>(x) * scale * picturePixelBytes;
         blue[x] = pixel[0];
         green[x] = pixel[1];
         red[x] = pixel[2];
     }
     if (scale > 1) {
         for (int dy = 0; dy < scale; ++dy) {
-            const std::uint8_t* row = first + static_cast<std::size_t>(dy) * rowBytes;
+            const std::uint8_t* row = picture.row(firstRow + dy);
             for (int x = 0; x < mapWidth; ++x) {
-                const std::uint8_t* pixel = row + static_cast<std::size_t>(x) * scale * 3;
+                const std::uint8_t* pixel =
+                    row + static_cast<std::size_t>(x) * scale * picturePixelBytes;
                 for (int dx = dy == 0 ? 1 : 0; dx < scale; ++dx) {
                     blue[x] += pixel[3 * dx];
                     green[x] += pixel[3 * dx + 1];

@@ -75,7 +75,9 @@ struct TestPicture {
         }
     }
 
-    PicturePixels pixels() const { return {bytes.data(), pictureWidth, pictureHeight}; }
+    PicturePixels pixels() const {
+        return PicturePixels::packed(bytes, pictureWidth, pictureHeight);
+    }
 };
 
 // The plate's centre, width and height in pixels, and its turn in degrees.

@@ -27,7 +27,7 @@ struct Picture {
             }
         }
     }
-    PicturePixels view() const { return {pixels.data(), width, height}; }
+    PicturePixels view() const { return PicturePixels::packed(pixels, width, height); }
 };
 
 const Bgr grey{120, 120, 120};
