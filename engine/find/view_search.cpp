@@ -21,12 +21,6 @@ constexpr int rowMargin = 12;           // rows this close to a plane's edge are
 constexpr int columnMarginPercent = 50; // of the candidate's width, searched on either side
 constexpr int maxViews = 6;
 constexpr double sameScaleRatio = 1.5; // views closer in scale than this cover each other
-// Once the picture holds a plate, candidates scoring below this share of the
-// strongest one are not searched: a plate found by the whole-picture pass says
-// the picture is framed around a car, one found in a view says less (a second
-// plate of another colour scores well below the first).
-constexpr std::int64_t weakAfterWholePassPercent = 70;
-constexpr std::int64_t weakAfterViewPercent = 40;
 
 // The smallest window height whose working planes are `planeHeight` rows high.
 int windowHeightFor(int planeHeight, int windowWidth) {
@@ -104,18 +98,6 @@ void searchView(const PlannedView& planned, const RecognitionContext& picture,
     searchRows(view, planned.rows, result, found, 1); // one candidate, one plate
 }
 
-// True when the picture already holds a plate and `candidate` (they come
-// strongest first) scores too far below the strongest to be worth a view.
-bool tooWeak(const PlateCandidate& candidate, const PlateCandidate& strongest,
-             const FoundPlates& found, bool foundByWholePass) {
-    if (found.empty()) {
-        return false;
-    }
-    const std::int64_t percent =
-        foundByWholePass ? weakAfterWholePassPercent : weakAfterViewPercent;
-    return candidate.score() * 100 < strongest.score() * percent;
-}
-
 } // namespace
 
 std::optional<PlannedView> planView(const PlateCandidate& candidate, int pictureWidth,
@@ -161,11 +143,8 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
     }
     std::unique_ptr<RecognitionContext> view;
     std::vector<PlannedView> searched;
-    const std::vector<PlateCandidate> candidates = findPlateCandidates(pixels);
-    const bool foundByWholePass = !found.empty();
-    for (const PlateCandidate& candidate : candidates) {
-        if (static_cast<int>(searched.size()) >= maxViews ||
-            tooWeak(candidate, candidates.front(), found, foundByWholePass)) {
+    for (const PlateCandidate& candidate : findPlateCandidates(pixels)) {
+        if (static_cast<int>(searched.size()) >= maxViews) {
             break;
         }
         const std::optional<PlannedView> planned = planView(candidate, pixels.width, pixels.height);

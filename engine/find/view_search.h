@@ -33,5 +33,4 @@ std::optional<PlannedView> planView(const PlateCandidate& candidate, int picture
 
 // Searches the views of the candidates of `picture` (a prepared context) that no
 // plate in `found` covers already, strongest first, and appends their plates.
-// Once a plate is found, candidates much weaker than the strongest are left.
 void searchViews(const RecognitionContext& picture, FoundPlates& found);
