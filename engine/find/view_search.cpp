@@ -10,6 +10,8 @@
 #include <cmath>
 #include <memory>
 
+namespace kavro {
+
 namespace {
 
 constexpr int secondLookPlateWidth = 140;
@@ -190,3 +192,5 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
         }
     }
 }
+
+} // namespace kavro

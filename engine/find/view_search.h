@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace kavro {
+
 struct RecognitionContext;
 
 // One view: a window of the picture, the rows of its working planes to scan
@@ -35,3 +37,5 @@ std::optional<PlannedView> planView(const PlateCandidate& candidate, int picture
 // plate in `found` covers already, strongest first, and appends their plates.
 // Once a plate is found, candidates much weaker than the strongest are left.
 void searchViews(const RecognitionContext& picture, FoundPlates& found);
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr int heightToleranceDivisor = 8; // a traced character's height is within 1/8
@@ -348,3 +350,5 @@ void refineEndBoxes(BoxSearch& search) {
     buildFirstBoxProfile(search);
     refineLastBox(search);
 }
+
+} // namespace kavro

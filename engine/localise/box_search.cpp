@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::uint8_t markDark = 0;
@@ -130,3 +132,5 @@ int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, 
     refineEndBoxes(search);
     return rectifyPlate(formatIndex, search.found(), context, result);
 }
+
+} // namespace kavro

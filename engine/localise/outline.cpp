@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 
+namespace kavro {
+
 namespace {
 
 constexpr int directionCount = 8;
@@ -238,7 +240,7 @@ public:
     bool retreat() {
         widen();
         int kept = count();
-        const bool retreated = ::retreat(kept);
+        const bool retreated = kavro::retreat(kept);
         next_ = first_ + kept;
         widened_ = next_;
         return retreated;
@@ -568,3 +570,5 @@ void buildRightProfile(CharBox& box, std::span<EdgePoint> points) {
     std::sort(points.rbegin(), points.rend(), byRowThenColumn);
     box.rightProfile = edgeProfile(points, box.left.x, -1);
 }
+
+} // namespace kavro

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace kavro {
+
 namespace {
 
 constexpr int fixedOne = 65536;
@@ -207,3 +209,5 @@ int rightEdgePoints(const BytePlane& plane, int threshold, int centreSlope, cons
     return sideEdgePoints(plane, threshold, centreSlope, box, box.rightProfile,
                           {+1, box.right.x, box.top.y, +1}, out);
 }
+
+} // namespace kavro

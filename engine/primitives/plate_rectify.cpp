@@ -15,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr int startThreshold = 128;
@@ -289,3 +291,5 @@ int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionCon
     context.plateCorners[slot] = *corners;
     return 1;
 }
+
+} // namespace kavro
