@@ -112,8 +112,9 @@ void placeByPositionFit(BoxSearch& search, int slot) {
     std::vector<EdgePoint> pairs;
     for (int k = 0; k < search.boxCount; ++k) {
         if (k != slot) {
-            pairs.push_back({search.box(k).centre.x,
-                             narrow(search.format.charCentreX[static_cast<std::size_t>(k)]), 0});
+            pairs.push_back({{search.box(k).centre.x,
+                              narrow(search.format.charCentreX[static_cast<std::size_t>(k)])},
+                             0});
         }
     }
     const FixedLine position = fitColumnLine(pairs);

@@ -97,7 +97,7 @@ bool measureRow(BoxSearch& search) {
     }
     std::vector<EdgePoint> centres;
     for (const CharBox& box : search.found()) {
-        centres.push_back({box.centre.x, box.centre.y, 0});
+        centres.push_back({{box.centre.x, box.centre.y}, 0});
     }
     search.centreLine = fitRowLine(centres);
     return true;

@@ -229,7 +229,7 @@ public:
     // `probed` tells whether there is a probe.
     template <bool probed>
     void record(int x, int y) {
-        *next_++ = {narrow(x), narrow(y), 0};
+        *next_++ = {{narrow(x), narrow(y)}, 0};
         if constexpr (probed) {
             if (x == probeX_ && probe_->count < maxProbeValues) {
                 probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
@@ -378,7 +378,7 @@ std::vector<EdgePoint> edgeProfile(std::span<const EdgePoint> sorted, int start,
         if ((sorted[i].x - edge) * inward < profileJump) {
             edge = sorted[i].x;
         }
-        profile.push_back({narrow(edge), sorted[i].y, 0});
+        profile.push_back({{narrow(edge), sorted[i].y}, 0});
     }
     return profile;
 }

@@ -47,7 +47,7 @@ std::optional<Position> walk(const BytePlane& plane, int threshold, Position at,
 }
 
 EdgePoint point(int x, int y) {
-    return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0};
+    return {{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)}, 0};
 }
 
 struct Pass {

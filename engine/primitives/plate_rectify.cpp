@@ -241,7 +241,7 @@ std::optional<Quad<double>> cornersOf(const Borders& borders, const RecognitionC
 FixedLine centreLineOf(std::span<const CharBox> boxes) {
     std::vector<EdgePoint> centres;
     for (const CharBox& box : boxes) {
-        centres.push_back({box.centre.x, box.centre.y, 0});
+        centres.push_back({{box.centre.x, box.centre.y}, 0});
     }
     return fitRowLine(centres);
 }
