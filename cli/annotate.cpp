@@ -15,6 +15,8 @@
 #include <set>
 #include <system_error>
 
+using namespace kavro;
+
 namespace {
 
 // Qt keeps references to the arguments for the application's whole life.

@@ -37,7 +37,7 @@ public:
     // from `source`; the error if it could not be written. Never throws; any
     // thread may call it.
     std::optional<std::string> write(std::size_t index, const std::filesystem::path& source,
-                                     const PictureSession& session) const;
+                                     const kavro::PictureSession& session) const;
 
 private:
     std::unique_ptr<QGuiApplication> m_application;

@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+using namespace kavro;
+
 namespace {
 
 // Rounded to a tenth; a corner just left of or above the picture gives 0, not -0.

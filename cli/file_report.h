@@ -16,7 +16,7 @@ struct PlateReport {
     int confidence = 0;
     std::vector<int> scores;
     // Picture pixels, clockwise from the top left, rounded to a tenth.
-    std::array<std::array<double, 2>, quadCornerCount> corners{};
+    std::array<std::array<double, 2>, kavro::quadCornerCount> corners{};
 };
 
 struct FileReport {
@@ -30,22 +30,22 @@ struct FileReport {
 
 // Sees the session of a file that was read while its picture and plates are
 // still in it. Must not throw.
-using WhileRead = std::function<void(const PictureSession&)>;
+using WhileRead = std::function<void(const kavro::PictureSession&)>;
 
 // Reads and recognises one file (format by content) in `session`, which the
 // caller reuses from file to file; the decoded picture is not kept in it
 // afterwards, only the engine's buffers. Calls `whileRead`, if given, once the
 // file was read and recognised. Never throws.
-FileReport reportFile(PictureSession& session, const std::string& path,
+FileReport reportFile(kavro::PictureSession& session, const std::string& path,
                       const WhileRead& whileRead = {});
 
 // The calling thread's session for reportFile: a worker keeps its buffers
 // allocated from one file to the next.
-PictureSession& threadSession();
+kavro::PictureSession& threadSession();
 
 // The plates of the session's last read: those the desktop shows, the one
 // stored last first, then the other plates found.
-std::vector<PlateReport> platesOf(const PictureSession& session);
+std::vector<PlateReport> platesOf(const kavro::PictureSession& session);
 
 // "FILE: 浙B12345 小型汽车 - 蓝底白字 (93)", plates joined by "; ",
 // "FILE: 无法识别车牌！" or "FILE: error: MESSAGE".

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <system_error>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::string_view standardInput = "-";

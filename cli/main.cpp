@@ -20,6 +20,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int exitUsage = 2;
@@ -109,9 +111,9 @@ int main(int argc, char** argv) {
             };
             PictureSession& session = threadSession();
             session.classifier = options.classifier;
-            const FileReport report = input.error ? failedEntry(input)
-                                                  : reportFile(session, input.path,
-                                                               annotation ? annotate : WhileRead{});
+            const FileReport report =
+                input.error ? failedEntry(input)
+                            : reportFile(session, input.path, annotation ? annotate : WhileRead{});
             if (report.error || notAnnotated) {
                 anyFailed = true;
             }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kavro {
+
 namespace {
 
 using AllowedList = std::array<std::uint8_t, allowedListLength>;
@@ -42,3 +44,5 @@ int buildCandidates(int formatIndex, int listIndex, std::span<const GlyphTemplat
                     : appendAllowed(standardGlyphs, allowed, out, 0);
     return appendAllowed(provinceGlyphs, allowed, out, count);
 }
+
+} // namespace kavro

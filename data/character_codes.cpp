@@ -1,5 +1,7 @@
 #include "data/character_codes.h"
 
+namespace kavro {
+
 const std::array<char16_t, 40> provinceChars = {
     u'京', u'津', u'冀', u'晋', u'蒙', u'辽', u'吉', u'黑', u'沪', u'苏',
     u'浙', u'皖', u'闽', u'赣', u'鲁', u'豫', u'鄂', u'湘', u'粤', u'桂',
@@ -43,3 +45,5 @@ std::string displayCharacter(std::uint8_t code) {
     }
     return "?";
 }
+
+} // namespace kavro

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kavro {
+
 inline constexpr std::uint8_t firstChineseCode = 0x80;
 inline constexpr std::uint8_t lastProvinceCode = 0x9E;
 inline constexpr std::uint8_t lastChineseCode = 0xA5;
@@ -19,3 +21,5 @@ extern const std::array<char16_t, 40> provinceChars;
 // UTF-8 text of one code as the program shows it: the Chinese character,
 // the digit or capital letter itself, or "?" for anything else.
 std::string displayCharacter(std::uint8_t code);
+
+} // namespace kavro

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kavro {
+
 inline constexpr int glyphColumns = 32;
 inline constexpr int glyphRows = 48;
 inline constexpr int glyphCells = glyphColumns * glyphRows;
@@ -20,3 +22,5 @@ extern const std::array<GlyphTemplate, 84> standardGlyphs;
 extern const std::array<GlyphTemplate, 47> newEnergyGlyphs;
 // Province and special Chinese characters, shared by every format.
 extern const std::array<GlyphTemplate, 43> provinceGlyphs;
+
+} // namespace kavro

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+namespace kavro {
+
 namespace {
 
 using AllowedList = std::array<std::uint8_t, allowedListLength>;
@@ -172,3 +174,5 @@ const std::array<PlateFormat, plateFormatCount> plateFormats = {
     undefinedFormat, smallCarBlue,   largeVehicleYellow, undefinedFormat,
     dumpTruckYellow, newEnergyGreen, undefinedFormat,    policeWhite,
 };
+
+} // namespace kavro

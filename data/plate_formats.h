@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 inline constexpr int plateFormatCount = 8;
 inline constexpr int maxPlateChars = 12;
 inline constexpr int allowedListCount = 4;
@@ -60,3 +62,5 @@ extern const std::array<PlateFormat, plateFormatCount> plateFormats;
 // list `listIndex` of format `formatIndex`: letters and digits first, in table
 // order, then province templates. Returns how many were stored.
 int buildCandidates(int formatIndex, int listIndex, std::span<const GlyphTemplate*> out);
+
+} // namespace kavro

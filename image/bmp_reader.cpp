@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::uint16_t bitmapSignature = 0x4D42; // "BM"
@@ -180,3 +182,5 @@ bool CDib::LoadBmpData(std::span<const std::uint8_t> file) {
     cornersFromTrailer = false; // a trailer's corners never apply to a bitmap
     return true;
 }
+
+} // namespace kavro

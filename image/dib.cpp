@@ -6,6 +6,8 @@
 #include <fstream>
 #include <utility>
 
+namespace kavro {
+
 void CDib::Adopt(Picture picture) {
     m_pInfo = std::move(picture.info);
     m_nInfoSize = picture.infoSize;
@@ -57,3 +59,5 @@ std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::pa
     }
     return bytes;
 }
+
+} // namespace kavro

@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+namespace kavro {
+
 class CDib {
 public:
     // Read a file; on failure a message goes to the thread's message sink and
@@ -65,3 +67,5 @@ private:
 
 // The whole file, or nothing after the message "Can not open the file!".
 std::optional<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path);
+
+} // namespace kavro

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdlib>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::uint8_t markerStart = 0xFF;
@@ -114,3 +116,5 @@ std::optional<int> jpegQuality(std::span<const std::uint8_t> file) {
     }
     return std::nullopt;
 }
+
+} // namespace kavro

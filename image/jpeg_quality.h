@@ -7,6 +7,10 @@
 #include <optional>
 #include <span>
 
+namespace kavro {
+
 // 1 to 100; none for a file without a luminance table before its first scan.
 // Exact for tables libjpeg wrote, an estimate for any other.
 std::optional<int> jpegQuality(std::span<const std::uint8_t> file);
+
+} // namespace kavro

@@ -12,6 +12,8 @@
 
 #include <jpeglib.h>
 
+namespace kavro {
+
 namespace {
 
 struct ErrorManager {
@@ -148,3 +150,5 @@ bool CDib::LoadJpegData(std::span<const std::uint8_t> file) {
     }
     return true;
 }
+
+} // namespace kavro

@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #endif
 
+namespace kavro {
+
 namespace {
 
 constexpr std::size_t hugePageBytes = std::size_t{2} << 20;
@@ -30,3 +32,5 @@ void adviseHugePages(void* data, std::size_t bytes) {
     static_cast<void>(bytes);
 #endif
 }
+
+} // namespace kavro

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace kavro {
+
 // Asks the kernel to back the whole 2 MB pages inside [data, data + bytes) with huge
 // pages, for buffers of 4 MB or more; nothing happens where that is not available.
 void adviseHugePages(void* data, std::size_t bytes);
@@ -17,3 +19,5 @@ std::unique_ptr<T[]> allocateLarge(std::size_t count) {
     adviseHugePages(buffer.get(), count * sizeof(T));
     return buffer;
 }
+
+} // namespace kavro

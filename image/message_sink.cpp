@@ -3,6 +3,8 @@
 #include <iostream>
 #include <utility>
 
+namespace kavro {
+
 namespace {
 
 thread_local MessageSink messageSink;
@@ -33,3 +35,5 @@ MessageSink setWarningSink(MessageSink sink) {
 void showWarning(std::string_view text) {
     deliver(warningSink, text);
 }
+
+} // namespace kavro

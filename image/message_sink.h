@@ -8,6 +8,8 @@
 #include <functional>
 #include <string_view>
 
+namespace kavro {
+
 using MessageSink = std::function<void(std::string_view)>;
 
 // Installs `sink` for the calling thread and returns the previous one. An empty
@@ -35,3 +37,5 @@ private:
     Setter m_set;
     MessageSink m_previous;
 };
+
+} // namespace kavro

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace kavro {
+
 // The largest picture side that Kavro reads: sides of 32,768 and more are refused.
 inline constexpr int maxPictureSide = 32'767;
 
@@ -12,3 +14,5 @@ inline constexpr std::int64_t maxPicturePixels = 100'000'000;
 constexpr bool fitsPictureArea(std::int64_t width, std::int64_t height) {
     return width * height <= maxPicturePixels;
 }
+
+} // namespace kavro

@@ -1,5 +1,7 @@
 #include "image/plate_corner_trailer.h"
 
+namespace kavro {
+
 constinit thread_local bool cornersFromTrailer = false;
 constinit thread_local TrailerCorners trailerCorners{};
 
@@ -19,3 +21,5 @@ std::optional<TrailerCorners> parsePlateCornerTrailer(std::span<const std::uint8
     }
     return corners;
 }
+
+} // namespace kavro

@@ -9,6 +9,8 @@
 #include <optional>
 #include <span>
 
+namespace kavro {
+
 inline constexpr std::size_t trailerSize = 18;
 inline constexpr std::uint8_t trailerMarker[2] = {0xFF, 0xD0};
 
@@ -24,3 +26,5 @@ std::optional<TrailerCorners> parsePlateCornerTrailer(std::span<const std::uint8
 // rather than through a thread-local initialisation wrapper.
 extern constinit thread_local bool cornersFromTrailer;
 extern constinit thread_local TrailerCorners trailerCorners;
+
+} // namespace kavro

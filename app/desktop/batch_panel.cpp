@@ -16,6 +16,8 @@
 
 #include <algorithm>
 
+using namespace kavro;
+
 namespace {
 
 constexpr OutputFormat exportFormats[] = {OutputFormat::csv, OutputFormat::jsonLines};

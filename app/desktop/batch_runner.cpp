@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+using namespace kavro;
+
 namespace {
 
 unsigned allCores() {

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int timeDecimals = 1;

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 
+using namespace kavro;
+
 namespace {
 
 struct FormatEntry {

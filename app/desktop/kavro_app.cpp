@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QPageSetupDialog>
 
+using namespace kavro;
+
 namespace {
 
 constexpr OutputFormat documentFormats[] = {OutputFormat::annotatedPng, OutputFormat::jsonLines};

@@ -22,6 +22,8 @@
 #include <exception>
 #include <new>
 
+using namespace kavro;
+
 namespace {
 
 constexpr QSize startupScrollSize{100, 100};

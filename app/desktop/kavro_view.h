@@ -63,7 +63,7 @@ public:
     // Whether the plates' outlines and rectified images are drawn (they are at first).
     void SetOverlaysShown(bool shown);
     bool AreOverlaysShown() const { return m_showOverlays; }
-    const PictureSession& GetSession() const { return m_session; }
+    const kavro::PictureSession& GetSession() const { return m_session; }
     // The file the current picture was read from; empty before the first.
     const QString& GetPicturePath() const { return m_picturePath; }
     // The current result as kavro-cli reports it (the time of its reading and
@@ -92,7 +92,7 @@ protected:
 private:
     using Clock = std::chrono::steady_clock;
 
-    bool ReadPicture(const QString& path, PictureReader reader);
+    bool ReadPicture(const QString& path, kavro::PictureReader reader);
     void SetScrollSizes(QSize total);
     void UpdateScrollBars();
     // Recognises the current picture again; the result's time counts from `start`.
@@ -100,7 +100,7 @@ private:
     void RunCommand(const std::function<void()>& command);
 
     CKavroDoc* m_pDocument;
-    PictureSession m_session;
+    kavro::PictureSession m_session;
     bool m_resultReady = false;
     bool m_showOverlays = true;
     QString m_picturePath;

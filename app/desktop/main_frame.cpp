@@ -20,6 +20,8 @@
 
 #include <initializer_list>
 
+using namespace kavro;
+
 namespace {
 
 constexpr QRect startGeometry{0, 0, 1366, 960};

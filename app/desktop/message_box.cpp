@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+using namespace kavro;
+
 void showMessageBox(std::string_view text) {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(strings::appTitle),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),

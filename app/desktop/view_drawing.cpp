@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <span>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int textFlags = Qt::AlignLeft | Qt::AlignTop; // left and top aligned, lines kept

@@ -38,11 +38,11 @@ int DrawPixels(QPainter* painter, int width, int height, const std::uint8_t* pix
 
 // The text block of stored plate `plate`: "车牌N\n类型：...\n牌号：...", where the
 // plate stored last is numbered 1.
-QString plateBlockText(const RecognitionResult& result, int plate);
+QString plateBlockText(const kavro::RecognitionResult& result, int plate);
 
 // The texts of the plates, the one stored last first, or the note that no
 // plate was read.
-QStringList resultTexts(const RecognitionResult& result);
+QStringList resultTexts(const kavro::RecognitionResult& result);
 
 // Where the text of the first block goes for a picture planeWidth wide.
 QRect firstResultRect(int planeWidth);
@@ -51,20 +51,20 @@ void drawInstruction(QPainter& painter);
 
 // The plates of `result` to the right of the picture, the one stored last on
 // top, or the note that no plate was read.
-void drawResult(QPainter& painter, const RecognitionResult& result, int planeWidth);
+void drawResult(QPainter& painter, const kavro::RecognitionResult& result, int planeWidth);
 
 // The plates that the view lists beside the picture, 车牌1 first.
-std::span<const FoundPlate> listedPlates(const PictureSession& session);
+std::span<const kavro::FoundPlate> listedPlates(const kavro::PictureSession& session);
 
 // The outlines of `plates` on the working picture of `context`, each with its
 // place in the list: "1" for 车牌1.
-std::vector<PlateMark> viewMarks(const RecognitionContext& context,
-                                 std::span<const FoundPlate> plates);
+std::vector<PlateMark> viewMarks(const kavro::RecognitionContext& context,
+                                 std::span<const kavro::FoundPlate> plates);
 
 // Where the rectified image of the plate of text block `block` (0 for 车牌1)
 // goes: beside the block, right of the widest block of `result`.
-QRect plateImageRect(const RecognitionResult& result, int planeWidth, int block);
+QRect plateImageRect(const kavro::RecognitionResult& result, int planeWidth, int block);
 
 // The overlays of the listed plates: their outlines and indices on the working
 // picture, their rectified images beside their texts.
-void drawOverlays(QPainter& painter, const PictureSession& session);
+void drawOverlays(QPainter& painter, const kavro::PictureSession& session);

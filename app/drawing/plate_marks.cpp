@@ -12,6 +12,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr QColor labelTextColour{0, 0, 0};

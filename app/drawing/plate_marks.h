@@ -44,24 +44,24 @@ void drawPlateMarks(QPainter& painter, std::span<const PlateMark> marks, const M
 QRect labelRect(const PlateMark& mark, const MarkStyle& style, const QRect& bounds);
 
 // The plate's corners in picture pixels.
-QPolygonF outlineOf(const FoundPlate& plate);
+QPolygonF outlineOf(const kavro::FoundPlate& plate);
 
 // The corners of `outline`, given in pixels of the picture `frame` was cut from,
 // in pixels of the view that `frame` describes.
-QPolygonF inView(const QPolygonF& outline, const ViewFrame& frame);
+QPolygonF inView(const QPolygonF& outline, const kavro::ViewFrame& frame);
 
 // The label of an annotated plate: its place in the list and its text, "1: 浙B12345".
-QString annotationLabel(const FoundPlate& plate, int index);
+QString annotationLabel(const kavro::FoundPlate& plate, int index);
 
 // `picture` with every plate of `plates` (in the order they are listed)
 // outlined and labelled with annotationLabel, or with the note that no plate
 // was read, on a band in the top left corner. The one drawing of annotated
 // pictures.
-QImage annotatedPicture(const QImage& picture, std::span<const FoundPlate> plates);
+QImage annotatedPicture(const QImage& picture, std::span<const kavro::FoundPlate> plates);
 
 // The picture's blue-green-red rows as an image that shares their memory: it
 // must not outlive them.
-QImage pictureImage(const PicturePixels& picture);
+QImage pictureImage(const kavro::PicturePixels& picture);
 
 // The rectified plate a found plate was read from (a copy); null when it has none.
-QImage plateImageOf(const FoundPlate& plate);
+QImage plateImageOf(const kavro::FoundPlate& plate);

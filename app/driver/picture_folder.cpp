@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::size_t signatureBytes = 2;
@@ -63,3 +65,5 @@ FolderPictures picturesInFolder(const std::filesystem::path& folder, bool recurs
     std::sort(result.pictures.begin(), result.pictures.end());
     return result;
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace kavro {
+
 // True when the file starts as a BMP ("BM") or a JPEG (0xFF 0xD8) file does,
 // or its extension names one (bmp, jpg, jpeg in any case), or it cannot be
 // opened: a damaged or unreadable picture is then reported rather than skipped.
@@ -20,3 +22,5 @@ struct FolderPictures {
 // The regular files of `folder` that may be pictures, sorted by path; with
 // `recursive` those of its subfolders as well.
 FolderPictures picturesInFolder(const std::filesystem::path& folder, bool recursive);
+
+} // namespace kavro

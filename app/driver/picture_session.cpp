@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace kavro {
+
 PictureReader readerForExtension(const std::filesystem::path& path) {
     const std::string text = path.string();
     const std::size_t dot = text.rfind('.');
@@ -126,3 +128,5 @@ bool recogniseCurrent(PictureSession& session) {
     std::reverse(session.plates.begin(), session.plates.begin() + listedFirst);
     return true;
 }
+
+} // namespace kavro

@@ -10,6 +10,8 @@
 
 #include <filesystem>
 
+namespace kavro {
+
 // Which reader takes a file. The desktop program decides by the extension
 // (and reads nothing for other extensions); the command-line tool by content.
 enum class PictureReader { none, bitmap, jpeg, byContent };
@@ -53,3 +55,5 @@ void releasePicture(PictureSession& session);
 // `plates`; true when it ran. A search of a picture whose planes are pending
 // fills them first.
 bool recogniseCurrent(PictureSession& session);
+
+} // namespace kavro

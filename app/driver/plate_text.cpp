@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace kavro {
+
 namespace {
 
 std::size_t textLength(const PlateCodes& text) {
@@ -57,3 +59,5 @@ std::string plateTypeText(const RecognitionResult& result, int plate) {
 std::string plateTypeText(const FoundPlate& plate) {
     return typeText(plate.text, plate.formatIndex);
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace kavro {
+
 // The plate's characters up to the first zero byte, as UTF-8.
 std::string plateNumberText(const RecognitionResult& result, int plate);
 std::string plateNumberText(const FoundPlate& plate);
@@ -15,3 +17,5 @@ std::string plateNumberText(const FoundPlate& plate);
 // formats without one.
 std::string plateTypeText(const RecognitionResult& result, int plate);
 std::string plateTypeText(const FoundPlate& plate);
+
+} // namespace kavro

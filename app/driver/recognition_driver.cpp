@@ -10,6 +10,8 @@
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
 
+namespace kavro {
+
 namespace {
 
 constexpr int firstRowAboveBottom = 13;
@@ -87,3 +89,5 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result) {
     fillResult(plates, result);
     return plates;
 }
+
+} // namespace kavro

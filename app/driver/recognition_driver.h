@@ -7,6 +7,8 @@
 #include "engine/primitives/plate_warp.h"
 #include "engine/recognise/recognition_result.h"
 
+namespace kavro {
+
 struct RecognitionContext;
 
 // The working rows the plate search scans, from `first` upwards every `spacing` rows:
@@ -27,3 +29,5 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result);
 // The trailer's corners, given in the picture scaled to the working width, in
 // pixels of the prepared picture itself, clockwise from the top left.
 Quad<double> trailerCornersInPicture(const RecognitionContext& context);
+
+} // namespace kavro

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstdint>
 
-namespace char_net {
+namespace kavro::char_net {
 
 // The cut: inputWidth x inputHeight grey samples with the character box
 // (the format's charWidth x charHeight) as boxWidth x boxHeight in the middle,
@@ -38,4 +38,4 @@ extern const std::array<float, 64> hiddenBias;
 extern const std::array<float, 4416> outputWeights; // [in][out]
 extern const std::array<float, 69> outputBias;
 
-} // namespace char_net
+} // namespace kavro::char_net

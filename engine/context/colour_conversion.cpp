@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 
+namespace kavro {
+
 namespace {
 
 constexpr int bytesPerPixel = 3;
@@ -314,3 +316,5 @@ void convertColourPlanes(const PicturePixels& picture, bool bottomUp, const Plan
         convertSampledRow(SampleRows{top, bottom, sy & fractionMask}, columns, out, rowPixels);
     }
 }
+
+} // namespace kavro

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 // Luma of a pixel: weights 0.30, 0.59 and 0.11 in 16-bit fixed point.
 inline std::int32_t lumaOf(std::int32_t red, std::int32_t green, std::int32_t blue) {
     constexpr std::int32_t redLuma = 19'661;
@@ -49,3 +51,5 @@ void copySourceImage(const PicturePixels& picture, bool bottomUp, std::uint8_t* 
 // Fills every plane of planes with geometry.planeHeight top-down rows.
 void convertColourPlanes(const PicturePixels& picture, bool bottomUp, const PlaneGeometry& geometry,
                          const ColourPlanes& planes);
+
+} // namespace kavro

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+namespace kavro {
+
 namespace {
 
 constexpr int maxEdge = 255;
@@ -39,3 +41,5 @@ void computeEdgePlane(int height, const std::uint8_t* source, std::uint8_t* dest
         edgeRow(upper, upper + rowLength, upper + 2 * rowLength, target, width);
     }
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <utility>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::size_t bytesPerPixel = 3;
@@ -244,3 +246,5 @@ PicturePixels RecognitionContext::source() const {
     }
     return PicturePixels::packedUnchecked(sourceImage.get(), imageWidth, imageHeight);
 }
+
+} // namespace kavro

@@ -12,6 +12,8 @@
 #include <memory>
 #include <span>
 
+namespace kavro {
+
 inline constexpr int workingWidth = 512;                  // planeWidth of every working plane
 inline constexpr int plateWidth = 384, plateHeight = 116; // rectified plate slots
 inline constexpr int plateSlotCount = 2;
@@ -88,3 +90,5 @@ private:
     bool planesPending_ = false;
     PicturePixels viewed_; // the picture of a view; none for a picture of its own
 };
+
+} // namespace kavro

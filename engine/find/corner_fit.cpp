@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 // Where a side is probed: this many places, spread over the middle of the side
@@ -362,3 +364,5 @@ Quad<double> fitPlateCorners(const PicturePixels& picture, const Quad<double>& c
     }
     return sane(fitted, corners) ? fitted : corners;
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include "engine/context/recognition_context.h"
 #include "engine/primitives/geometry.h"
 
+namespace kavro {
+
 // The corners of the plate whose face `corners` (picture pixels, clockwise from
 // the top left) outline roughly. Each side moves to the line fitted through the
 // points where, across the side, the colour turns from the plate's to the
@@ -14,3 +16,5 @@
 // The old corners come back whole when the new ones do not make a convex
 // quadrilateral near the old one.
 Quad<double> fitPlateCorners(const PicturePixels& picture, const Quad<double>& corners);
+
+} // namespace kavro

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 
+namespace kavro {
+
 FoundPlate foundPlateOf(const RecognitionContext& context, const RecognitionResult& result,
                         int index) {
     const auto i = static_cast<std::size_t>(index);
@@ -18,3 +20,5 @@ int codeCount(const FoundPlate& plate) {
     return static_cast<int>(std::find(plate.text.begin(), plate.text.end(), 0) -
                             plate.text.begin());
 }
+
+} // namespace kavro

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kavro {
+
 struct RecognitionContext;
 
 using PlateCodes = std::array<std::uint8_t, plateTextLength>;
@@ -32,3 +34,5 @@ FoundPlate foundPlateOf(const RecognitionContext& context, const RecognitionResu
 
 // The number of characters of a found plate's text.
 int codeCount(const FoundPlate& plate);
+
+} // namespace kavro

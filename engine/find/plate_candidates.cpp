@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdlib>
 
+namespace kavro {
+
 namespace {
 
 constexpr int maxMapWidth = 2048;    // wider pictures are averaged down by a whole factor
@@ -277,3 +279,5 @@ std::vector<PlateCandidate> findPlateCandidates(const PicturePixels& picture) {
         [](const PlateCandidate& a, const PlateCandidate& b) { return a.score() > b.score(); });
     return candidates;
 }
+
+} // namespace kavro

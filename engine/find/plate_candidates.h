@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kavro {
+
 inline constexpr int colourBonus = 2;
 inline constexpr int tellingRows = 4;
 
@@ -38,3 +40,5 @@ struct PlateCandidate {
 
 // The candidate regions of a top-down picture, strongest first.
 std::vector<PlateCandidate> findPlateCandidates(const PicturePixels& picture);
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr double minSharedArea = 0.5;
@@ -121,10 +123,9 @@ void fillResult(FoundPlates& plates, RecognitionResult& result) {
     if (plates.empty()) {
         return;
     }
-    const auto other =
-        std::find_if(plates.begin() + 1, plates.end(), [&](const FoundPlate& plate) {
-            return plate.formatIndex != plates.front().formatIndex;
-        });
+    const auto other = std::find_if(plates.begin() + 1, plates.end(), [&](const FoundPlate& plate) {
+        return plate.formatIndex != plates.front().formatIndex;
+    });
     if (other != plates.end()) {
         std::rotate(plates.begin() + 1, other, other + 1);
     }
@@ -136,3 +137,5 @@ void fillResult(FoundPlates& plates, RecognitionResult& result) {
         result.charScore[slot] = plates[slot].charScore;
     }
 }
+
+} // namespace kavro

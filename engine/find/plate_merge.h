@@ -4,6 +4,8 @@
 
 #include "engine/find/found_plate.h"
 
+namespace kavro {
+
 // Plates whose quadrilaterals overlap by at least half of the smaller one are
 // the same plate.
 bool samePlace(const FoundPlate& a, const FoundPlate& b);
@@ -24,3 +26,5 @@ FoundPlates mergePlates(const FoundPlates& found);
 // first plate, then the first one of another format, which moves up to second
 // place so that `plates` begins with the plates of `result`, in its order.
 void fillResult(FoundPlates& plates, RecognitionResult& result);
+
+} // namespace kavro

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstddef>
 
+namespace kavro {
+
 namespace {
 
 constexpr int maxMissingAllowed = 2;
@@ -80,3 +82,5 @@ void searchRows(RecognitionContext& context, std::span<const int> rows, Recognit
         readScanRow(context, rows[i], result, found);
     }
 }
+
+} // namespace kavro

@@ -5,10 +5,12 @@
 
 #include "engine/find/found_plate.h"
 
-struct RecognitionContext;
-
 #include <span>
 #include <vector>
+
+namespace kavro {
+
+struct RecognitionContext;
 
 // Working rows: `count` rows from `first` upwards, `spacing` apart.
 struct ScanRows {
@@ -24,3 +26,5 @@ struct ScanRows {
 // `result` is appended to `found` with its corners.
 void searchRows(RecognitionContext& context, std::span<const int> rows, RecognitionResult& result,
                 FoundPlates& found, int enough = maxPlates);
+
+} // namespace kavro

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <memory>
 
+namespace kavro {
+
 namespace {
 
 constexpr int secondLookPlateWidth = 140;
@@ -169,3 +171,5 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
         }
     }
 }
+
+} // namespace kavro

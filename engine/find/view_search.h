@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace kavro {
+
 struct RecognitionContext;
 
 // One view: a window of the picture, the rows of its working planes to scan
@@ -34,3 +36,5 @@ std::optional<PlannedView> planView(const PlateCandidate& candidate, int picture
 // Searches the views of the candidates of `picture` (a prepared context) that no
 // plate in `found` covers already, strongest first, and appends their plates.
 void searchViews(const RecognitionContext& picture, FoundPlates& found);
+
+} // namespace kavro

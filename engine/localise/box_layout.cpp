@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+namespace kavro {
+
 namespace {
 
 constexpr int minCharHeight = 10;    // a character is taller than this
@@ -243,3 +245,5 @@ bool layoutFits(std::span<const CharBox> boxes, const PlateFormat& format) {
     }
     return true;
 }
+
+} // namespace kavro

@@ -9,6 +9,8 @@
 #include <optional>
 #include <span>
 
+namespace kavro {
+
 struct PlateFormat;
 
 inline constexpr int maxSearchBoxes = 30;
@@ -77,3 +79,5 @@ MissingSlots twoMissingSlots(const GapStats& gaps, const PlateFormat& format, in
 // format's characters: the separator gap and every ordinary gap within the
 // format's limits, relative to the mean ordinary gap.
 bool layoutFits(std::span<const CharBox> boxes, const PlateFormat& format);
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr int heightToleranceDivisor = 8; // a traced character's height is within 1/8
@@ -110,8 +112,9 @@ void placeByPositionFit(BoxSearch& search, int slot) {
     std::vector<EdgePoint> pairs;
     for (int k = 0; k < search.boxCount; ++k) {
         if (k != slot) {
-            pairs.push_back({search.box(k).centre.x,
-                             narrow(search.format.charCentreX[static_cast<std::size_t>(k)]), 0});
+            pairs.push_back({{search.box(k).centre.x,
+                              narrow(search.format.charCentreX[static_cast<std::size_t>(k)])},
+                             0});
         }
     }
     const FixedLine position = fitColumnLine(pairs);
@@ -348,3 +351,5 @@ void refineEndBoxes(BoxSearch& search) {
     buildFirstBoxProfile(search);
     refineLastBox(search);
 }
+
+} // namespace kavro

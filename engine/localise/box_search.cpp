@@ -10,6 +10,8 @@
 #include <optional>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::uint8_t markDark = 0;
@@ -95,7 +97,7 @@ bool measureRow(BoxSearch& search) {
     }
     std::vector<EdgePoint> centres;
     for (const CharBox& box : search.found()) {
-        centres.push_back({box.centre.x, box.centre.y, 0});
+        centres.push_back({{box.centre.x, box.centre.y}, 0});
     }
     search.centreLine = fitRowLine(centres);
     return true;
@@ -130,3 +132,5 @@ int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, 
     refineEndBoxes(search);
     return rectifyPlate(formatIndex, search.found(), context, result);
 }
+
+} // namespace kavro

@@ -4,6 +4,8 @@
 // ones, checks their spacing against a plate format and hands them to plate
 // rectification.
 
+namespace kavro {
+
 struct LabelRow;
 struct RecognitionContext;
 struct RecognitionResult;
@@ -15,3 +17,5 @@ struct RecognitionResult;
 // warped into the next plate slot), or 0 when the row is rejected.
 int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, int threshold,
                          int formatIndex, int missingAllowed, RecognitionResult& result);
+
+} // namespace kavro

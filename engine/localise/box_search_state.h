@@ -12,6 +12,8 @@
 #include <memory>
 #include <span>
 
+namespace kavro {
+
 struct BoxSearch {
     BytePlane edges;
     int threshold = 0;
@@ -46,3 +48,5 @@ void repairMissingCharacters(BoxSearch& search);
 
 // Improves the first and the last box and builds their edge profiles.
 void refineEndBoxes(BoxSearch& search);
+
+} // namespace kavro

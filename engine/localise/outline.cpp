@@ -7,6 +7,8 @@
 #include <limits>
 #include <optional>
 
+namespace kavro {
+
 namespace {
 
 constexpr int directionCount = 8;
@@ -227,7 +229,7 @@ public:
     // `probed` tells whether there is a probe.
     template <bool probed>
     void record(int x, int y) {
-        *next_++ = {narrow(x), narrow(y), 0};
+        *next_++ = {{narrow(x), narrow(y)}, 0};
         if constexpr (probed) {
             if (x == probeX_ && probe_->count < maxProbeValues) {
                 probe_->values[static_cast<std::size_t>(probe_->count++)] = y;
@@ -238,7 +240,7 @@ public:
     bool retreat() {
         widen();
         int kept = count();
-        const bool retreated = ::retreat(kept);
+        const bool retreated = kavro::retreat(kept);
         next_ = first_ + kept;
         widened_ = next_;
         return retreated;
@@ -376,7 +378,7 @@ std::vector<EdgePoint> edgeProfile(std::span<const EdgePoint> sorted, int start,
         if ((sorted[i].x - edge) * inward < profileJump) {
             edge = sorted[i].x;
         }
-        profile.push_back({narrow(edge), sorted[i].y, 0});
+        profile.push_back({{narrow(edge), sorted[i].y}, 0});
     }
     return profile;
 }
@@ -568,3 +570,5 @@ void buildRightProfile(CharBox& box, std::span<EdgePoint> points) {
     std::sort(points.rbegin(), points.rend(), byRowThenColumn);
     box.rightProfile = edgeProfile(points, box.left.x, -1);
 }
+
+} // namespace kavro

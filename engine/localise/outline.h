@@ -13,6 +13,8 @@
 #include <span>
 #include <vector>
 
+namespace kavro {
+
 inline constexpr int maxOutlinePoints = 800;
 inline constexpr int maxProbeValues = 16;
 
@@ -128,3 +130,5 @@ void buildLeftProfile(CharBox& box, std::span<EdgePoint> points);
 // The right edge, bottom to top, mirrored: it may move left by at most 2
 // pixels from row to row. Sorts `points`.
 void buildRightProfile(CharBox& box, std::span<EdgePoint> points);
+
+} // namespace kavro

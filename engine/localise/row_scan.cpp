@@ -11,6 +11,8 @@
 #include <numeric>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr int rowStartThreshold = 60;
@@ -275,3 +277,5 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
     }
     return accepted;
 }
+
+} // namespace kavro

@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+namespace kavro {
+
 struct LabelRow;
 struct RecognitionContext;
 struct RecognitionResult;
@@ -76,3 +78,5 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
 // Puts a kept plate image and its corners back into the slot of the next plate.
 void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
                  const KeptWarp& warp);
+
+} // namespace kavro

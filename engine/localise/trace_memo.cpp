@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 // Remembered starts: thresholds 0..255 and columns 0..511 of one row.
@@ -131,3 +133,5 @@ bool traceAndMeasureOnce(const BytePlane& plane, int threshold, int x, int y, Ou
     }
     return traced;
 }
+
+} // namespace kavro

@@ -8,6 +8,8 @@
 #include "engine/localise/outline.h"
 #include "engine/primitives/byte_plane.h"
 
+namespace kavro {
+
 // While an instance lives, traceAndMeasureOnce on this thread remembers what
 // it traced. Whoever opens one promises that the planes traced in do not
 // change until it closes.
@@ -29,3 +31,5 @@ private:
 // and `points` (scratch) is then left alone. The box's profiles are kept.
 bool traceAndMeasureOnce(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
                          CharBox& box);
+
+} // namespace kavro

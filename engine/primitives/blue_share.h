@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 
+namespace kavro {
+
 // Channel sums below this are taken as a pixel of ones, so that the share is defined.
 inline constexpr std::int32_t minimumChannelSum = 3;
 
@@ -27,3 +29,5 @@ inline std::int32_t invertedBlueDominance(std::int32_t sum, std::int32_t blue) {
     const std::int32_t share = (shareFactorOf(sum) * blue - neutralBlueShare) >> blueShareShift;
     return maxByte - std::clamp(share, 0, maxByte);
 }
+
+} // namespace kavro

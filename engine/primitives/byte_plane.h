@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 struct BytePlane {
     std::span<const std::uint8_t> pixels;
     int width = 0;
@@ -22,3 +24,5 @@ struct BytePlane {
                       static_cast<std::size_t>(x)];
     }
 };
+
+} // namespace kavro

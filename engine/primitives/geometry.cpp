@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 using Polygon = std::vector<Point<double>>;
@@ -137,3 +139,5 @@ double heightOf(const Quad<double>& quad) {
             distance(quad[quadTopRight], quad[quadBottomRight])) /
            2;
 }
+
+} // namespace kavro

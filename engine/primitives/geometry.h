@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace kavro {
+
 template <typename T>
 struct Point {
     T x{};
@@ -65,3 +67,5 @@ double widthOf(const Quad<double>& quad);
 
 // Mean length of the left and right sides.
 double heightOf(const Quad<double>& quad);
+
+} // namespace kavro

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 
+namespace kavro {
+
 namespace {
 
 constexpr int levelCount = 256;
@@ -163,3 +165,5 @@ int selectThreshold(const Histogram& histogram, int& threshold, int& lowMean, in
     highMean = static_cast<int>(search.last.highMean >> meanShift);
     return threshold;
 }
+
+} // namespace kavro

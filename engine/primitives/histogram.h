@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 using Histogram = std::array<std::int32_t, 256>;
 
 // Clears histogram, then counts plane[row * 512 + column] over the rectangle. A count of 0
@@ -24,3 +26,5 @@ void regionHistogram(std::span<const std::uint8_t> plane, int firstColumn, int c
 // classes of the last split evaluated; an empty histogram leaves the means untouched.
 // Returns the chosen threshold.
 int selectThreshold(const Histogram& histogram, int& threshold, int& lowMean, int& highMean);
+
+} // namespace kavro

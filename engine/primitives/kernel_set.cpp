@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <string_view>
 
+namespace kavro {
+
 namespace {
 
 constexpr const char* choiceVariable = "KAVRO_KERNELS";
@@ -48,3 +50,5 @@ KernelSet useKernelSet(KernelSet wanted) {
     setInForce().store(granted, std::memory_order_relaxed);
     return granted;
 }
+
+} // namespace kavro

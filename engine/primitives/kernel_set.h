@@ -6,6 +6,8 @@
 // kernels and the processor runs them, unless KAVRO_KERNELS=plain is set in the
 // environment. Tests flip the choice with useKernelSet.
 
+namespace kavro {
+
 enum class KernelSet { plain, avx2 };
 
 // True when the build has the AVX2 kernels and this processor can run them.
@@ -25,3 +27,5 @@ KernelSet useKernelSet(KernelSet wanted);
 #else
 #define KAVRO_KERNEL(name) name##Plain
 #endif
+
+} // namespace kavro

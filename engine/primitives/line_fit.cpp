@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 // Products of the sums, scaled by 65536, need more than 64 bits for long lists of
@@ -137,3 +139,5 @@ std::optional<FixedCorner> intersectLines(const FixedLine& column, const FixedLi
     }
     return FixedCorner{static_cast<std::int16_t>(x16), static_cast<std::int16_t>(y16)};
 }
+
+} // namespace kavro

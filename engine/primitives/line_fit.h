@@ -10,6 +10,8 @@
 #include <optional>
 #include <span>
 
+namespace kavro {
+
 struct FixedLine {
     std::int32_t slope;
     std::int32_t intercept;
@@ -44,3 +46,5 @@ RefinedLine refineColumnLine(std::span<const EdgePoint> points);
 // Where a column line meets a row line; empty when they are parallel or the
 // point lies beyond the 16-bit range of sixteenths.
 std::optional<FixedCorner> intersectLines(const FixedLine& column, const FixedLine& row);
+
+} // namespace kavro

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+namespace kavro {
+
 PicturePixels PicturePixels::packed(std::span<const std::uint8_t> bytes, int width, int height) {
     if (width <= 0 || height <= 0 ||
         bytes.size() / picturePixelBytes / static_cast<std::size_t>(width) <
@@ -24,3 +26,5 @@ PicturePixels PicturePixels::cut(const PictureWindow& window) const {
     return {row(window.top) + std::ptrdiff_t{window.left} * picturePixelBytes, window.width,
             window.height, stride};
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 inline constexpr int picturePixelBytes = 3;
 
 // A window of a picture, in its pixels.
@@ -41,3 +43,5 @@ struct PicturePixels {
 
     const std::uint8_t* row(int y) const { return pixels + y * stride; }
 };
+
+} // namespace kavro

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace kavro {
+
 namespace {
 
 constexpr int fixedOne = 65536;
@@ -45,7 +47,7 @@ std::optional<Position> walk(const BytePlane& plane, int threshold, Position at,
 }
 
 EdgePoint point(int x, int y) {
-    return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y), 0};
+    return {{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)}, 0};
 }
 
 struct Pass {
@@ -207,3 +209,5 @@ int rightEdgePoints(const BytePlane& plane, int threshold, int centreSlope, cons
     return sideEdgePoints(plane, threshold, centreSlope, box, box.rightProfile,
                           {+1, box.right.x, box.top.y, +1}, out);
 }
+
+} // namespace kavro

@@ -10,6 +10,8 @@
 
 #include <vector>
 
+namespace kavro {
+
 // Points of the top border above `box`, one per column across it, appended to
 // `out`; returns how many were appended.
 int topEdgePoints(const BytePlane& plane, int threshold, const CharBox& box,
@@ -29,3 +31,5 @@ int leftEdgePoints(const BytePlane& plane, int threshold, int centreSlope, const
 // The mirror image beside the last character.
 int rightEdgePoints(const BytePlane& plane, int threshold, int centreSlope, const CharBox& box,
                     std::vector<EdgePoint>& out);
+
+} // namespace kavro

@@ -15,6 +15,8 @@
 #include <optional>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr int startThreshold = 128;
@@ -239,7 +241,7 @@ std::optional<Quad<double>> cornersOf(const Borders& borders, const RecognitionC
 FixedLine centreLineOf(std::span<const CharBox> boxes) {
     std::vector<EdgePoint> centres;
     for (const CharBox& box : boxes) {
-        centres.push_back({box.centre.x, box.centre.y, 0});
+        centres.push_back({{box.centre.x, box.centre.y}, 0});
     }
     return fitRowLine(centres);
 }
@@ -289,3 +291,5 @@ int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionCon
     context.plateCorners[slot] = *corners;
     return 1;
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 
 #include <span>
 
+namespace kavro {
+
 struct RecognitionContext;
 struct RecognitionResult;
 
@@ -21,3 +23,5 @@ struct RecognitionResult;
 // the plate does not lie inside the picture.
 int rectifyPlate(int formatIndex, std::span<const CharBox> boxes, RecognitionContext& context,
                  const RecognitionResult& result);
+
+} // namespace kavro

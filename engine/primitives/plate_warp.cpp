@@ -11,6 +11,8 @@
 #include <limits>
 #include <utility>
 
+namespace kavro {
+
 namespace {
 
 constexpr double coefficientScale = 262144.0; // 2^18
@@ -385,3 +387,5 @@ bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners
     const std::optional<WarpCoefficients> map = plateMap(corners);
     return map && warpPlate(destination, *map, source);
 }
+
+} // namespace kavro

@@ -11,6 +11,8 @@
 #include <optional>
 #include <span>
 
+namespace kavro {
+
 // Size of a rectified plate image, 3 bytes (blue, green, red) per pixel.
 inline constexpr int warpWidth = 384;
 inline constexpr int warpHeight = 116;
@@ -70,3 +72,5 @@ bool warpPlate(std::uint8_t* destination, const WarpCoefficients& coefficients,
 // Maps and warps in one go; false when either step rejects the plate.
 bool warpPlateFromCorners(std::uint8_t* destination, const Quad<double>& corners,
                           const PicturePixels& source);
+
+} // namespace kavro

@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+namespace kavro {
+
 namespace {
 
 constexpr int avx2Lanes = 8;
@@ -188,3 +190,5 @@ void sampleRowAvx2(const RowPositions& positions, const PicturePixels& source, s
         storePixels(weighPixels(words, fractions), out);
     }
 }
+
+} // namespace kavro

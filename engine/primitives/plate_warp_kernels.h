@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kavro {
+
 inline constexpr int warpFixedShift = 16;       // source positions are 16.16
 inline constexpr int warpCoefficientShift = 18; // the four weights sum to 2^18
 inline constexpr int neighbourMargin =
@@ -33,3 +35,5 @@ void sampleRowPlain(const RowPositions& positions, const PicturePixels& source, 
 #if KAVRO_AVX2_KERNELS
 void sampleRowAvx2(const RowPositions& positions, const PicturePixels& source, std::uint8_t* out);
 #endif
+
+} // namespace kavro

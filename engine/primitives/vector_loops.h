@@ -19,6 +19,8 @@
 #define KAVRO_WITH_AVX2
 #endif
 
+namespace kavro {
+
 // Loops written with AVX2 intrinsics are kernels of their own, in the *_avx2.cpp
 // files, chosen at run time (kernel_set.h).
 
@@ -28,3 +30,5 @@ inline std::int32_t pick(bool condition, std::int32_t ifTrue, std::int32_t ifFal
     const std::int32_t mask = -static_cast<std::int32_t>(condition);
     return (ifTrue & mask) | (ifFalse & ~mask);
 }
+
+} // namespace kavro

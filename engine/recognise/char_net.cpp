@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace kavro {
+
 // Activations are kept channel-last, so the innermost loops run over the output
 // channels of one pixel: contiguous floats that the compiler turns into vector
 // multiplies and adds. With GCC on x86-64 the pass is built for AVX2 and for plain
@@ -201,3 +203,5 @@ CharNetLogits runCharNet(const CharNetInput& input) {
     forward(activations, logits);
     return logits;
 }
+
+} // namespace kavro

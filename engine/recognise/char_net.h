@@ -8,9 +8,13 @@
 
 #include <array>
 
+namespace kavro {
+
 // One cut: inputHeight rows of inputWidth standardised grey samples, top row first.
 using CharNetInput = std::array<float, char_net::inputWidth * char_net::inputHeight>;
 // One value per class, before the softmax.
 using CharNetLogits = std::array<float, char_net::classCount>;
 
 CharNetLogits runCharNet(const CharNetInput& input);
+
+} // namespace kavro

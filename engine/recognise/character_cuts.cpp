@@ -7,6 +7,8 @@
 #include <cmath>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 constexpr int perMille = 1000;
@@ -409,3 +411,5 @@ CharNetInput sampleCut(const BytePlane& grey, const CharacterCut& cut) {
     standardise(input);
     return input;
 }
+
+} // namespace kavro

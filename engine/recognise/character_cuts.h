@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 struct PlateLayout {
     int shift = 0;            // pixels the format's centres move
     int scalePerMille = 1000; // about the plate's middle column
@@ -68,3 +70,5 @@ CharacterCut layoutCut(const PlateLayout& layout, const PlateFormat& format, int
 // bilinear samples per input pixel; outside the plane reads its edge), then
 // standardised to mean 0 and deviation 1.
 CharNetInput sampleCut(const BytePlane& grey, const CharacterCut& cut);
+
+} // namespace kavro

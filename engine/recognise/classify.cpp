@@ -13,6 +13,8 @@
 #include <cstring>
 #include <vector>
 
+namespace kavro {
+
 namespace {
 
 using namespace classify_kernels;
@@ -321,3 +323,5 @@ CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
     return {winner.code, static_cast<std::uint8_t>(std::min(score, maxScore)),
             static_cast<std::int16_t>(winner.distance)};
 }
+
+} // namespace kavro

@@ -7,6 +7,8 @@
 
 #include <span>
 
+namespace kavro {
+
 // Resamples the box (x, y, w, h) of `plane` (255 = stroke; coordinates outside
 // the plane read its edge) to the 32 x 48 template grid and reads it against
 // `candidates`: the nearest template by Hamming distance wins (equal distances
@@ -16,3 +18,5 @@
 // does. No candidates give code 0, score 0.
 CharMatch classifyBox(const BytePlane& plane, int x, int y, int w, int h,
                       std::span<const GlyphTemplate* const> candidates, bool oneRule);
+
+} // namespace kavro

@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+namespace kavro {
+
 namespace classify_kernels {
 namespace {
 
@@ -184,3 +186,5 @@ void measureDistancesAvx2(const SampleGrid& grid, std::span<const GlyphTemplate*
 }
 
 } // namespace classify_kernels
+
+} // namespace kavro

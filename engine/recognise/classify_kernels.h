@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 namespace classify_kernels {
 
 inline constexpr int fractionBits = 16;
@@ -103,3 +105,5 @@ template <typename CountBlock>
 }
 
 } // namespace classify_kernels
+
+} // namespace kavro

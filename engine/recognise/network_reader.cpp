@@ -10,6 +10,8 @@
 #include <cmath>
 #include <optional>
 
+namespace kavro {
+
 namespace {
 
 constexpr int platePixels = plateWidth * plateHeight;
@@ -225,3 +227,5 @@ PlateReading readWithNetwork(RecognitionContext& context, int formatIndex, int s
     }
     return reading;
 }
+
+} // namespace kavro

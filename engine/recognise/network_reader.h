@@ -7,6 +7,8 @@
 #include "data/plate_formats.h"
 #include "engine/recognise/plate_vote.h"
 
+namespace kavro {
+
 struct RecognitionContext;
 
 // The character probabilities a plate read by the network must reach to be
@@ -25,3 +27,5 @@ inline constexpr AcceptanceLimits networkLimits{80, 30, 90, 20};
 // platePlanes[0] and [1] and binaryPlanes[0] and [1].
 PlateReading readWithNetwork(RecognitionContext& context, int formatIndex, int slot,
                              const AcceptanceLimits* limits);
+
+} // namespace kavro

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstring>
 
+namespace kavro {
+
 namespace {
 
 using namespace majority_kernels;
@@ -39,7 +41,7 @@ int invertedLuma(Bgr c) {
 int invertedBlueDominance(Bgr c) {
     const int sum = c.b + c.g + c.r;
     const int blue = pick(isNearBlack(c), 1, c.b);
-    return ::invertedBlueDominance(std::max(sum, minimumChannelSum), blue);
+    return kavro::invertedBlueDominance(std::max(sum, minimumChannelSum), blue);
 }
 
 int halfGreen(Bgr c) {
@@ -288,3 +290,5 @@ void clearFrameRows(std::uint8_t* plane) {
         std::memset(plane + y * plateWidth, 0, plateWidth);
     }
 }
+
+} // namespace kavro

@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kavro {
+
 inline constexpr int levelsPerGreyPlane = 4;
 
 // Fills the two grey planes of `planeMode`
@@ -44,3 +46,5 @@ void majorityFilter(std::uint8_t* plane);
 // Clears rows holding a run of 116 or more set pixels, from row 1 downwards
 // and from row 114 upwards, each pass stopping at the first row without one.
 void clearFrameRows(std::uint8_t* plane);
+
+} // namespace kavro

@@ -5,6 +5,8 @@
 
 #include <immintrin.h>
 
+namespace kavro {
+
 namespace majority_kernels {
 namespace {
 
@@ -84,3 +86,5 @@ void writeBitsAvx2(const RowWords& words, std::uint8_t* pixels) {
 }
 
 } // namespace majority_kernels
+
+} // namespace kavro

@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kavro {
+
 namespace majority_kernels {
 
 inline constexpr std::uint8_t on = 255;
@@ -48,3 +50,5 @@ void writeBitsAvx2(const RowWords& words, std::uint8_t* pixels);
 #endif
 
 } // namespace majority_kernels
+
+} // namespace kavro

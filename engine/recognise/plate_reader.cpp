@@ -11,6 +11,8 @@
 #include <array>
 #include <span>
 
+namespace kavro {
+
 namespace {
 
 constexpr int platePixels = plateWidth * plateHeight;
@@ -106,3 +108,5 @@ int recogniseCharacters(RecognitionContext& context, int formatIndex, Recognitio
     correctText(result.text[0], trailer);
     return result.count;
 }
+
+} // namespace kavro

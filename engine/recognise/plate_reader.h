@@ -5,8 +5,12 @@
 
 #include "engine/recognise/recognition_result.h"
 
+namespace kavro {
+
 struct RecognitionContext;
 
 // Reads plateImages[result.count] as plate format `formatIndex` (a defined
 // format) and returns result.count afterwards.
 int recogniseCharacters(RecognitionContext& context, int formatIndex, RecognitionResult& result);
+
+} // namespace kavro

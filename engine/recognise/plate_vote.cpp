@@ -4,6 +4,8 @@
 #include <span>
 #include <tuple>
 
+namespace kavro {
+
 namespace {
 
 constexpr int policeFormat = 7;
@@ -138,3 +140,5 @@ void correctText(std::array<std::uint8_t, plateTextLength>& text, bool trailer) 
         }
     }
 }
+
+} // namespace kavro

@@ -10,6 +10,8 @@
 
 #include <array>
 
+namespace kavro {
+
 inline constexpr int maxPlatePositions = 8;
 
 using PlateReading = std::array<CharMatch, maxPlatePositions>;
@@ -60,3 +62,5 @@ void storePlate(RecognitionResult& result, int formatIndex, const PlateScore& sc
 
 // The corrections of a stored text, applied in order.
 void correctText(std::array<std::uint8_t, plateTextLength>& text, bool trailer);
+
+} // namespace kavro

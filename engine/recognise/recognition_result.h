@@ -5,6 +5,8 @@
 #include <array>
 #include <cstdint>
 
+namespace kavro {
+
 inline constexpr int maxPlates = 2;
 inline constexpr int plateTextLength = 12;
 
@@ -17,3 +19,5 @@ struct RecognitionResult {
     std::array<std::uint8_t, 2> unused;
 };
 static_assert(sizeof(RecognitionResult) == 16 * sizeof(std::uint32_t));
+
+} // namespace kavro

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <optional>
 
+namespace kavro {
+
 namespace {
 
 constexpr std::array<int, 11> probeOffsets{0, -4, 4, -8, 8, -12, 12, -16, 16, -20, 20};
@@ -295,3 +297,5 @@ CharMatch segmentPosition(const BytePlane& plane, const PlateFormat& format, int
                           std::span<const GlyphTemplate* const> candidates) {
     return PositionReader(plane, format, position, band, points, box, candidates).read();
 }
+
+} // namespace kavro

@@ -26,6 +26,8 @@
 #include <cstdint>
 #include <span>
 
+namespace kavro {
+
 inline constexpr int maxColumnTransitions = 16;
 // The band every plane starts with: all rows but the plate's outermost ones.
 inline constexpr int firstBandRow = 1;
@@ -55,3 +57,5 @@ int columnRuns(const BytePlane& plane, int x, int firstRow, int lastRow, ColumnT
 CharMatch segmentPosition(const BytePlane& plane, const PlateFormat& format, int position,
                           CharacterBand& band, OutlinePoints& points, CharBox& box,
                           std::span<const GlyphTemplate* const> candidates);
+
+} // namespace kavro

@@ -22,6 +22,8 @@
 #include <sys/wait.h>
 #include <thread>
 
+using namespace kavro;
+
 namespace {
 
 Bytes contentOf(const std::filesystem::path& path) {
@@ -66,7 +68,8 @@ TEST(Cli, UsageErrorsExitWithTwo) {
 TEST(Cli, HelpListsEveryOption) {
     const CliRun run = runCli("--help");
     EXPECT_EQ(run.status, 0);
-    for (const std::string option : {"--help", "--json", "-j", "-r", "--annotate DIR", "--classifier", "FILE"}) {
+    for (const std::string option :
+         {"--help", "--json", "-j", "-r", "--annotate DIR", "--classifier", "FILE"}) {
         EXPECT_TRUE(std::any_of(run.lines.begin(), run.lines.end(), [&](const std::string& line) {
             return line.find("  " + option + " ") != std::string::npos ||
                    line.find("," + option + " ") != std::string::npos;

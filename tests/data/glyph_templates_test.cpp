@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 // Closest two templates of different characters in one table may be.

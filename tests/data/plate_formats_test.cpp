@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::array<int, 5> definedFormats = {1, 2, 4, 5, 7};

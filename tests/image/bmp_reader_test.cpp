@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <functional>
 
+using namespace kavro;
+
 namespace {
 
 // The colour of pixel (x, y) as the CDib holds it: rows bottom row first.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 // Files libjpeg wrote give back the quality they were written with, whatever

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int tolerance = 3; // quality 100 without subsampling is nearly lossless

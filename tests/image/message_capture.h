@@ -11,6 +11,6 @@ public:
     std::vector<std::string> messages;
 
 private:
-    ScopedSink m_sink{setMessageSink,
-                      [this](std::string_view text) { messages.emplace_back(text); }};
+    kavro::ScopedSink m_sink{kavro::setMessageSink,
+                             [this](std::string_view text) { messages.emplace_back(text); }};
 };

@@ -6,11 +6,12 @@
 
 // Nearest-cell stretch of `glyph` over the w x h box at (x, y): stroke cells
 // become 255, the rest of the box is left as it is.
-inline void drawGlyph(TestPlane& plane, const GlyphTemplate& glyph, int x, int y, int w, int h) {
+inline void drawGlyph(TestPlane& plane, const kavro::GlyphTemplate& glyph, int x, int y, int w,
+                      int h) {
     for (int j = 0; j < h; ++j) {
-        const int row = j * glyphRows / h;
+        const int row = j * kavro::glyphRows / h;
         for (int i = 0; i < w; ++i) {
-            const int column = i * glyphColumns / w;
+            const int column = i * kavro::glyphColumns / w;
             if (glyph.rows[row] & (0x80000000u >> column)) {
                 plane.set(x + i, y + j, 255);
             }

@@ -42,5 +42,5 @@ struct TestPlane {
         }
     }
 
-    BytePlane view() const { return {pixels, width, height}; }
+    kavro::BytePlane view() const { return {pixels, width, height}; }
 };

@@ -40,6 +40,8 @@
 #include <thread>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 struct Options {

@@ -11,6 +11,8 @@
 #include <random>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 // Smooth colour gradients with noise, so that every branch of the conversion is taken.

@@ -19,6 +19,8 @@
 
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::uint32_t sceneSeed = 7100;

@@ -20,6 +20,8 @@
 #include <stdexcept>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::uint32_t sceneSeed = 7100;

@@ -3,6 +3,8 @@
 
 #include "fuzz_support.h"
 
+using namespace kavro;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     silenceMessages();
     CDib dib;

@@ -9,6 +9,8 @@
 #include <numeric>
 #include <string_view>
 
+using namespace kavro;
+
 namespace {
 
 // The reference picture: a 3 x 2 bitmap of the test pattern.

@@ -12,13 +12,13 @@
 void silenceMessages();
 
 // Loads the small reference picture into `dib` (a bitmap: it clears the corner state).
-void loadReferencePicture(CDib& dib);
+void loadReferencePicture(kavro::CDib& dib);
 
 // True when `dib` still holds the reference picture.
-bool holdsReferencePicture(const CDib& dib);
+bool holdsReferencePicture(const kavro::CDib& dib);
 
 // True when the picture's sides are valid and its pixel block has them.
-bool isWellFormed(const CDib& dib);
+bool isWellFormed(const kavro::CDib& dib);
 
 // Aborts (a finding for libFuzzer) when `condition` is false.
 void require(bool condition, const char* what);

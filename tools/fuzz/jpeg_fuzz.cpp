@@ -7,6 +7,8 @@
 
 #include <algorithm>
 
+using namespace kavro;
+
 namespace {
 
 // Frames of more pixels than this are skipped: decoding them is slow under the

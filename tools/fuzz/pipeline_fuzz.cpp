@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int maxScore = 100;

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::size_t headerSize = 2 + 2 + 1 + 2 * std::tuple_size_v<TrailerCorners>;

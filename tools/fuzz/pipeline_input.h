@@ -21,7 +21,7 @@ struct PipelineInput {
     int height = 1;
     bool bottomUp = false;
     bool cornersFromTrailer = false;
-    TrailerCorners corners{};
+    kavro::TrailerCorners corners{};
     std::vector<std::uint8_t> pixels; // width * height * 3 bytes, blue, green, red
 };
 

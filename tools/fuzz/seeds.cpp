@@ -15,6 +15,8 @@
 #include <random>
 #include <string>
 
+using namespace kavro;
+
 namespace {
 
 namespace fs = std::filesystem;

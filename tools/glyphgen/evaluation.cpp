@@ -10,6 +10,8 @@
 #include <map>
 #include <string>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int blueFormat = 1;

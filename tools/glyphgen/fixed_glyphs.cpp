@@ -1,5 +1,7 @@
 #include "tools/glyphgen/fixed_glyphs.h"
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::uint32_t allColumns = 0xFFFFFFFF;

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int renderPixelSize = 192;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <bit>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int fixedOne = 65536;

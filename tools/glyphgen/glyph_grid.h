@@ -33,7 +33,7 @@ struct Box {
 };
 
 // 48 row masks; bit 31 is column 0. Set bits are stroke.
-using GlyphRows = std::array<std::uint32_t, glyphRows>;
+using GlyphRows = std::array<std::uint32_t, kavro::glyphRows>;
 
 bool cellSet(const GlyphRows& rows, int row, int column);
 void setCell(GlyphRows& rows, int row, int column);

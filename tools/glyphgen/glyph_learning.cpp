@@ -5,6 +5,8 @@
 #include <numeric>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 using DistanceMatrix = std::vector<std::vector<int>>;

@@ -5,6 +5,8 @@
 #include <QFont>
 #include <QPainter>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int cellScale = 2;

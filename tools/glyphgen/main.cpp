@@ -16,6 +16,8 @@
 #include <iostream>
 #include <string>
 
+using namespace kavro;
+
 namespace {
 
 void writeText(const char* path, const std::string& text) {

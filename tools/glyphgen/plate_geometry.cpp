@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::int64_t fixedOne = 65536;

@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <optional>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int blueFormat = 1;

@@ -5,6 +5,8 @@
 #include <numeric>
 #include <string_view>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::string_view plateLetters = "ABCDEFGHJKLMNPQRSTUVWXYZ";

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 // A character is learned when it has this many samples per variant. Province

@@ -10,6 +10,8 @@
 #include <numeric>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int outlinePixelSize = 200; // glyph outlines are taken at this size, then scaled

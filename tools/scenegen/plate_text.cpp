@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string_view>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::string_view newEnergyMarks = "DF";

@@ -12,6 +12,8 @@
 #include <optional>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int blueFormat = 1;   // the crops are blue plates

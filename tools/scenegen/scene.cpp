@@ -15,6 +15,8 @@
 #include <cmath>
 #include <stdexcept>
 
+using namespace kavro;
+
 namespace {
 
 struct DifficultyParameters {

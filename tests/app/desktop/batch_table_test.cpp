@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 FileReport readFile(std::string file, std::vector<PlateReport> plates, double ms) {

@@ -20,6 +20,8 @@
 
 #include <filesystem>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int manyCopies = 240;

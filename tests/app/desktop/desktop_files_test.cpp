@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QTest>
 
+using namespace kavro;
+
 namespace {
 
 using DesktopFilesTest = DesktopTest;

@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <QUrl>
 
+using namespace kavro;
+
 QImage testPicture(int width, int height, int seed) {
     QImage picture(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {

@@ -56,5 +56,5 @@ protected:
     QTemporaryDir dir;
 
 private:
-    MessageSink m_previousSink;
+    kavro::MessageSink m_previousSink;
 };

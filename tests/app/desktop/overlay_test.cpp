@@ -16,6 +16,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int workingWidth = 512;

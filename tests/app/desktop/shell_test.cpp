@@ -25,6 +25,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
+using namespace kavro;
+
 namespace {
 
 using ShellTest = DesktopTest;

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int planeWidth = 512;

@@ -13,6 +13,8 @@
 
 #include <fstream>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int pictureWidth = 512, pictureHeight = 384; // the working size of the pictures

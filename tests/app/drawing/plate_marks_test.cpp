@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr QRgb background = qRgb(40, 90, 160); // like a blue plate

@@ -17,6 +17,8 @@
 
 #include <sys/stat.h>
 
+using namespace kavro;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 enum class Encoding { jpeg, jpegWithTrailer, bmp };

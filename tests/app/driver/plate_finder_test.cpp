@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr double sameShare = 0.5; // a found plate covering half the true one is that plate

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 using Codes = std::vector<std::uint8_t>;

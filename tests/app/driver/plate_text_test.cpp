@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+using namespace kavro;
+
 namespace {
 
 RecognitionResult onePlate(int format, const std::vector<std::uint8_t>& codes) {

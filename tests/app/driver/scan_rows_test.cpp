@@ -14,6 +14,8 @@
 #include <random>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int tallestFullPlane = 3 * workingWidth;

@@ -19,6 +19,8 @@
 #include <filesystem>
 #include <fstream>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int sceneCount = 50;

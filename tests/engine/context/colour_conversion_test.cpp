@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace kavro;
+
 namespace {
 
 // Every plane's value at one working pixel.

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::uint8_t untouched = 0xA5;

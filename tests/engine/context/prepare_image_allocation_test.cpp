@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <new>
 
+using namespace kavro;
+
 namespace {
 int allocationsBeforeFailure = -1; // negative: never fail
 }

@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::size_t plateArea = std::size_t{plateWidth} * plateHeight;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 using Colour = std::array<std::uint8_t, 3>; // blue, green, red

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 using Bgr = std::array<std::uint8_t, 3>;

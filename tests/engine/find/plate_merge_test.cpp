@@ -4,6 +4,8 @@
 
 #include <string>
 
+using namespace kavro;
+
 namespace {
 
 Quad<double> box(double left, double top, double width, double height) {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 PlateCandidate candidate(int left, int top, int width, int height) {

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 CharBox boxAt(int centreX, int centreY, int width, int height) {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int threshold = 128;

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int threshold = 128;

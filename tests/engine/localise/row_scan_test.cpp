@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::uint8_t dark = 0;

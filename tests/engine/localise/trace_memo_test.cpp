@@ -6,6 +6,8 @@
 
 #include <memory>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int threshold = 128;

@@ -14,6 +14,8 @@
 #include <random>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 TEST(KernelSet, PlainCanAlwaysBeChosenAndAvx2OnlyWhereAvailable) {

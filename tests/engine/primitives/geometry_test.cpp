@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 Quad<double> rectangle(double left, double top, double right, double bottom) {

@@ -6,6 +6,8 @@
 #include <numeric>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int stride = 512;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 std::vector<EdgePoint> points(std::initializer_list<std::pair<int, int>> xy) {

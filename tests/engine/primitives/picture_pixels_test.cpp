@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 TEST(PicturePixels, PackedRefusesSidesAndBuffersThatDoNotHoldThePicture) {

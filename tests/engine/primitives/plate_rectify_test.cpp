@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int threshold = 128;

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::int32_t one = 262144; // 1.0 in warp coefficients

@@ -5,7 +5,7 @@
 
 #include <array>
 
-namespace char_net_reference {
+namespace kavro::char_net_reference {
 
 inline constexpr int caseCount = 5;
 inline constexpr int inputSize = 800;
@@ -585,4 +585,4 @@ inline constexpr std::array<std::array<float, outputSize>, caseCount> outputs = 
     }},
 }};
 
-} // namespace char_net_reference
+} // namespace kavro::char_net_reference

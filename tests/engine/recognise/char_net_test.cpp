@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace kavro;
+
 namespace {
 
 // Float sums in another order (and fused multiply-adds) differ in the last bits.

@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int platePixels = plateWidth * plateHeight;

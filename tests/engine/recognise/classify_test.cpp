@@ -10,6 +10,8 @@
 #include <tuple>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int plateWidth = 384;

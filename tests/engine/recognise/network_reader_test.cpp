@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int plateBytes = plateWidth * plateHeight * 3;

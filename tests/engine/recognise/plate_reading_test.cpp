@@ -9,6 +9,8 @@
 #include <random>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 using Text = std::array<std::uint8_t, plateTextLength>;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int plateWidth = 384;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 GreyImage imageWithRect(int width, int height, const Box& rect) {

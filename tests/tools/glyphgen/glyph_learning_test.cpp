@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 // A glyph whose rows all hold `mask`, with one extra cell to tell copies apart.

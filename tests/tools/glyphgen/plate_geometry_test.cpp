@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+using namespace kavro;
+
 namespace {
 
 TEST(PlateGeometry, ScalingKeepsAUniformImageUniform) {

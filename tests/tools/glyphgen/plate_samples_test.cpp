@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int centres[] = {30, 81, 152, 203, 254, 305, 356};

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kavro;
+
 namespace {
 
 constexpr std::uint8_t zhe = 0x8A; // 浙

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace kavro;
+
 namespace {
 
 const std::string letters = "ABCDEFGHJKLMNPQRSTUVWXYZ";

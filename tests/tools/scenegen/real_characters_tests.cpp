@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <span>
 
+using namespace kavro;
+
 namespace {
 
 constexpr int centres[] = {30, 81, 152, 203, 254, 305, 356};
