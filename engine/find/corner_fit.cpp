@@ -64,15 +64,6 @@ double colourDistance(Colour a, Colour b) {
 
 using Vector = Point<double>;
 
-Vector operator+(Vector a, Vector b) {
-    return {a.x + b.x, a.y + b.y};
-}
-Vector operator-(Vector a, Vector b) {
-    return {a.x - b.x, a.y - b.y};
-}
-Vector operator*(double f, Vector v) {
-    return {f * v.x, f * v.y};
-}
 double cross(Vector a, Vector b) {
     return a.x * b.y - a.y * b.x;
 }
@@ -98,7 +89,7 @@ struct Side {
 
 Side sideOf(Vector from, Vector to) {
     const Vector along = unit(to - from);
-    return {from, along, {along.y, -along.x}, std::hypot(to.x - from.x, to.y - from.y)};
+    return {from, along, {along.y, -along.x}, distance(from, to)};
 }
 
 // The picture's colour at `p` (pixel centres at whole coordinates), bilinear;
@@ -315,10 +306,6 @@ Line fittedSide(const Side& side, const std::vector<Probe>& probes, const Colour
 Vector intersection(const Line& a, const Line& b) {
     const double t = cross(b.point - a.point, b.direction) / cross(a.direction, b.direction);
     return a.point + t * a.direction;
-}
-
-double distance(Vector a, Vector b) {
-    return std::hypot(a.x - b.x, a.y - b.y);
 }
 
 // A convex clockwise quadrilateral whose corners each lie near the old ones.

@@ -70,11 +70,11 @@ double boundsArea(const Quad<double>& quad) {
     return (bounds.right - bounds.left) * (bounds.bottom - bounds.top);
 }
 
+} // namespace
+
 double distance(Point<double> a, Point<double> b) {
     return std::hypot(b.x - a.x, b.y - a.y);
 }
-
-} // namespace
 
 Bounds boundsOf(const Quad<double>& quad) {
     Bounds bounds{quad.corners[0].x, quad.corners[0].y, quad.corners[0].x, quad.corners[0].y};

@@ -15,6 +15,20 @@ struct Point {
     friend bool operator==(const Point&, const Point&) = default;
 };
 
+// Points of a picture as vectors.
+inline Point<double> operator+(Point<double> a, Point<double> b) {
+    return {a.x + b.x, a.y + b.y};
+}
+inline Point<double> operator-(Point<double> a, Point<double> b) {
+    return {a.x - b.x, a.y - b.y};
+}
+inline Point<double> operator*(double factor, Point<double> p) {
+    return {factor * p.x, factor * p.y};
+}
+
+// Straight-line distance between two points.
+double distance(Point<double> a, Point<double> b);
+
 // Corners clockwise on screen (y grows downwards), from the top left.
 enum QuadCorner : std::size_t { quadTopLeft, quadTopRight, quadBottomRight, quadBottomLeft };
 inline constexpr std::size_t quadCornerCount = 4;

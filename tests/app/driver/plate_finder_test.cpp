@@ -8,7 +8,7 @@
 #include "engine/context/recognition_context.h"
 #include "engine/find/plate_merge.h"
 #include "engine/find/row_search.h"
-#include "image/plate_corner_trailer.h"
+#include "support/scene_context.h"
 #include "tools/scenegen/scene.h"
 
 #include <gtest/gtest.h>
@@ -27,24 +27,11 @@ constexpr double sameShare = 0.5; // a found plate covering half the true one is
 
 // The picture of a scene as a prepared context, searched by the finder.
 struct FinderRun {
-    std::unique_ptr<RecognitionContext> context = std::make_unique<RecognitionContext>();
+    std::unique_ptr<RecognitionContext> context;
     RecognitionResult result{};
     FoundPlates plates;
 
-    explicit FinderRun(const Scene& scene) {
-        const QImage& image = scene.image;
-        std::vector<std::uint8_t> bgr;
-        bgr.reserve(static_cast<std::size_t>(image.width()) * image.height() * 3);
-        for (int y = 0; y < image.height(); ++y) {
-            const uchar* row = image.constScanLine(y);
-            for (int x = 0; x < image.width(); ++x) {
-                bgr.insert(bgr.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
-            }
-        }
-        context->prepareImage(bgr, image.width(), image.height(), false);
-        computeEdgePlane(context->planeHeight, context->grayPlane.get(), context->edgePlane.get(),
-                         context->planeWidth);
-        cornersFromTrailer = false;
+    explicit FinderRun(const Scene& scene) : context(searchableContext(scene)) {
         plates = findPlates(*context, result);
     }
 };

@@ -4,10 +4,9 @@
 #include "app/driver/picture_session.h"
 #include "app/driver/plate_text.h"
 #include "app/driver/recognition_driver.h"
-#include "engine/context/edge_plane.h"
 #include "engine/context/recognition_context.h"
 #include "engine/recognise/plate_reader.h"
-#include "image/plate_corner_trailer.h"
+#include "support/scene_context.h"
 #include "support/temp_path.h"
 #include "tools/scenegen/encoders.h"
 #include "tools/scenegen/scene.h"
@@ -38,20 +37,7 @@ SceneOptions easyScenes(std::vector<int> formats, int plates = 1) {
 
 // The plates read from the scene's picture by the search path, as codes.
 std::vector<Codes> readPlates(const Scene& scene) {
-    const QImage& image = scene.image;
-    std::vector<std::uint8_t> bgr;
-    bgr.reserve(static_cast<std::size_t>(image.width()) * image.height() * 3);
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* row = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            bgr.insert(bgr.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
-        }
-    }
-    auto context = std::make_unique<RecognitionContext>();
-    context->prepareImage(bgr, image.width(), image.height(), false);
-    computeEdgePlane(context->planeHeight, context->grayPlane.get(), context->edgePlane.get(),
-                     context->planeWidth);
-    cornersFromTrailer = false;
+    const auto context = searchableContext(scene);
     RecognitionResult result{};
     recognisePlates(*context, result);
     std::vector<Codes> plates;
