@@ -155,6 +155,7 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
         }
         if (!view) {
             view = std::make_unique<RecognitionContext>();
+            view->characterClassifier = picture.characterClassifier;
         }
         const std::size_t before = found.size();
         searchView(*planned, picture, *view, found);
