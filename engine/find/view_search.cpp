@@ -3,6 +3,7 @@
 #include "engine/context/colour_conversion.h"
 #include "engine/context/edge_plane.h"
 #include "engine/context/recognition_context.h"
+#include "engine/find/face_read.h"
 #include "engine/find/row_search.h"
 
 #include <algorithm>
@@ -169,6 +170,9 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
                 searchView(*smaller, picture, *view, found);
                 searched.push_back(*smaller);
             }
+        }
+        if (found.size() == before) {
+            readPlateFace(candidate, *view, found);
         }
     }
 }

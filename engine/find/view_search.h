@@ -34,7 +34,8 @@ std::optional<PlannedView> planView(const PlateCandidate& candidate, int picture
                                     int pictureHeight, int plateWidth = viewPlateWidth);
 
 // Searches the views of the candidates of `picture` (a prepared context) that no
-// plate in `found` covers already, strongest first, and appends their plates.
+// plate in `found` covers already, strongest first, and appends their plates; a
+// candidate whose views give no plate is read from its plate face.
 void searchViews(const RecognitionContext& picture, FoundPlates& found);
 
 } // namespace kavro

@@ -1,0 +1,331 @@
+#include "engine/find/face_read.h"
+
+#include "engine/context/recognition_context.h"
+#include "engine/find/corner_fit.h"
+#include "engine/primitives/plate_warp.h"
+#include "engine/recognise/plate_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace kavro {
+
+namespace {
+
+// A line of plate characters spans about this share of the face's width.
+constexpr double lineShareOfFace = 0.95;
+constexpr double faceHeightPerWidth = static_cast<double>(warpHeight) / warpWidth;
+
+// Pixels less saturated than this show no plate colour.
+constexpr int minChroma = 40;
+// Hue limits in degrees: yellow plates from orange under warm light to lime
+// under green street light, green plates, blue plates.
+constexpr int yellowFrom = 20;
+constexpr int greenFrom = 90;
+constexpr int blueFrom = 170;
+constexpr int blueTo = 270;
+
+constexpr int percent = 100;
+// A candidate shows its plate's hue when this share of its pixels do.
+constexpr int minCandidateHuePercent = 8;
+// A line across the face belongs to it when this share of its pixels show the
+// plate's hue (strokes, rims and glare take much of the rest); characters cut gaps into the face no
+// wider than these shares of the candidate's width (columns, a stroke of a 1) and the face's width
+// (rows).
+constexpr int minLineHuePercent = 10;
+constexpr int maxColumnGapDivisor = 12;
+constexpr int maxRowGapDivisor = 20;
+// A face of plate shape: at least this wide against the candidate, and
+// this high against its own width.
+constexpr int minFaceWidthPercent = 40;
+constexpr int minFaceHeightPercent = 15;
+constexpr int maxFaceHeightPercent = 60;
+// A face is turned when its hue climbs this much per column; the corner fit
+// follows smaller turns, which the hue measures less surely than the edges. A
+// face fewer rows high than minTurnedHeight shows too little of its hue to
+// measure a turn.
+constexpr double minTurn = 0.05;
+constexpr int minTurnedHeight = 24;
+
+enum class Hue { blue, yellow, green, none };
+
+// The plate colour a pixel shows: none when it is too grey or of another hue.
+Hue hueClass(int blue, int green, int red) {
+    const int high = std::max({blue, green, red});
+    const int chroma = high - std::min({blue, green, red});
+    if (chroma < minChroma) {
+        return Hue::none;
+    }
+    int hue = 0;
+    if (high == red) {
+        hue = 60 * (green - blue) / chroma;
+    } else if (high == green) {
+        hue = 120 + 60 * (blue - red) / chroma;
+    } else {
+        hue = 240 + 60 * (red - green) / chroma;
+    }
+    hue = hue < 0 ? hue + 360 : hue;
+    if (hue >= blueFrom && hue < blueTo) {
+        return Hue::blue;
+    }
+    if (hue >= greenFrom && hue < blueFrom) {
+        return Hue::green;
+    }
+    return hue >= yellowFrom && hue < greenFrom ? Hue::yellow : Hue::none;
+}
+
+// The formats a plate of this hue may be, likeliest first. Without a hue it is
+// black on white: a police plate, or a yellow or a blue one faded by light.
+std::span<const int> formatsForHue(Hue hue) {
+    static constexpr std::array<int, 1> blue = {1};
+    static constexpr std::array<int, 2> yellow = {2, 4};
+    static constexpr std::array<int, 1> green = {5};
+    static constexpr std::array<int, 3> white = {7, 2, 1};
+    switch (hue) {
+    case Hue::blue:
+        return blue;
+    case Hue::yellow:
+        return yellow;
+    case Hue::green:
+        return green;
+    case Hue::none:
+        break;
+    }
+    return white;
+}
+
+struct Span {
+    int first = 0;
+    int last = 0; // inclusive
+};
+
+// Whether each line across the picture (columns when `columns`, else rows)
+// from `along.first` to `along.last` shows enough of `hue` between `across`.
+std::vector<bool> hueLines(const PicturePixels& picture, Hue hue, bool columns, Span along,
+                           Span across) {
+    std::vector<bool> lines;
+    const int length = across.last - across.first + 1;
+    for (int i = along.first; i <= along.last; ++i) {
+        int count = 0;
+        for (int j = across.first; j <= across.last; ++j) {
+            const int x = columns ? i : j;
+            const int y = columns ? j : i;
+            const std::uint8_t* pixel = picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
+            count += hueClass(pixel[0], pixel[1], pixel[2]) == hue ? 1 : 0;
+        }
+        lines.push_back(count * percent >= length * minLineHuePercent);
+    }
+    return lines;
+}
+
+// The marked lines around `start` reached over unmarked gaps of at most
+// `maxGap` lines, as indices; empty when none is marked within reach.
+std::optional<Span> markedAround(const std::vector<bool>& marks, int start, int maxGap) {
+    const auto reach = [&](int step) {
+        int last = -1;
+        for (int i = start, gap = 0; i >= 0 && i < static_cast<int>(marks.size()) && gap <= maxGap;
+             i += step) {
+            if (marks[static_cast<std::size_t>(i)]) {
+                last = i;
+                gap = 0;
+            } else {
+                ++gap;
+            }
+        }
+        return last;
+    };
+    const int first = reach(-1);
+    const int last = reach(1);
+    if (first < 0 || last < 0) {
+        return std::nullopt;
+    }
+    return Span{first, last};
+}
+
+// The hue most pixels of the candidate show, when enough of them do.
+Hue candidateHue(const PicturePixels& picture, const PlateCandidate& candidate) {
+    std::array<int, 3> counts{};
+    for (int y = candidate.top; y < candidate.bottom; ++y) {
+        const std::uint8_t* row = picture.row(y);
+        for (int x = candidate.left; x < candidate.right; ++x) {
+            const std::uint8_t* pixel = row + std::ptrdiff_t{x} * picturePixelBytes;
+            const Hue hue = hueClass(pixel[0], pixel[1], pixel[2]);
+            if (hue != Hue::none) {
+                ++counts[static_cast<std::size_t>(hue)];
+            }
+        }
+    }
+    const auto most = std::max_element(counts.begin(), counts.end());
+    const int area = candidate.width() * candidate.height();
+    if (*most * percent < area * minCandidateHuePercent) {
+        return Hue::none;
+    }
+    return static_cast<Hue>(most - counts.begin());
+}
+
+Quad<double> boxCorners(const Bounds& b) {
+    return {{{{b.left, b.top}, {b.right, b.top}, {b.right, b.bottom}, {b.left, b.bottom}}}};
+}
+
+// The middle row of the face over columns `columns`: per column, half way
+// between the first and the last pixel of `hue` between `rows` (the plate's
+// margins, whatever its characters), the median over the columns; empty when
+// no column shows the hue.
+std::optional<double> hueMiddle(const PicturePixels& picture, Hue hue, Span columns, Span rows) {
+    std::vector<int> middles; // in half rows
+    for (int x = columns.first; x <= columns.last; ++x) {
+        int first = -1;
+        int last = -1;
+        for (int y = rows.first; y <= rows.last; ++y) {
+            const std::uint8_t* pixel = picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
+            if (hueClass(pixel[0], pixel[1], pixel[2]) == hue) {
+                first = first < 0 ? y : first;
+                last = y;
+            }
+        }
+        if (first >= 0) {
+            middles.push_back(first + last);
+        }
+    }
+    if (middles.empty()) {
+        return std::nullopt;
+    }
+    const auto median = middles.begin() + static_cast<std::ptrdiff_t>(middles.size() / 2);
+    std::nth_element(middles.begin(), median, middles.end());
+    return *median / 2.0;
+}
+
+// How far the face climbs per column: from the middle row of its left quarter
+// to that of its right quarter.
+double faceSlope(const PicturePixels& picture, Hue hue, const Bounds& box) {
+    const int left = static_cast<int>(box.left);
+    const int right = static_cast<int>(box.right) - 1;
+    const int quarter = (right - left + 1) / 4;
+    // The box holds the face's rows over its middle half; its ends reach further.
+    const int reach = static_cast<int>(box.bottom - box.top) / 2;
+    const Span rows{std::max(0, static_cast<int>(box.top) - reach),
+                    std::min(picture.height - 1, static_cast<int>(box.bottom) - 1 + reach)};
+    if (quarter == 0) {
+        return 0;
+    }
+    const std::optional<double> leftMiddle =
+        hueMiddle(picture, hue, {left, left + quarter - 1}, rows);
+    const std::optional<double> rightMiddle =
+        hueMiddle(picture, hue, {right - quarter + 1, right}, rows);
+    if (!leftMiddle || !rightMiddle) {
+        return 0;
+    }
+    return (*rightMiddle - *leftMiddle) / (right - left + 1 - quarter);
+}
+
+// The face turned by `slope` that spans the box's columns and, over the middle
+// half of them, its rows.
+Quad<double> turnedFace(const Bounds& box, double slope) {
+    const double c = 1 / std::hypot(1.0, slope);
+    const double s = std::abs(slope) * c;
+    const double boxWidth = box.right - box.left;
+    const double height = c * (box.bottom - box.top - std::abs(slope) * boxWidth / 2);
+    const double width = (boxWidth - height * s) / c;
+    if (height <= 0 || width <= 0) {
+        return boxCorners(box);
+    }
+    const Point<double> centre{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    const Point<double> along{c * width / 2, slope * c * width / 2};
+    const Point<double> across{-slope * c * height / 2, c * height / 2};
+    return {{centre - along - across, centre + along - across, centre + along + across,
+             centre - along + across}};
+}
+
+// The face of a coloured plate: the rows about the candidate's middle that show
+// the plate's hue in the middle half of its columns, then the columns about its
+// centre that show it over those rows (the margins above and below the
+// characters carry the hue across the whole face), turned as the hue climbs
+// across it. Empty for a grey or white plate, or when the hue gives no face of
+// plate shape.
+std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
+                                         const PlateCandidate& candidate, Hue hue) {
+    if (hue == Hue::none) {
+        return std::nullopt;
+    }
+    const int width = candidate.width();
+    const int centre = candidate.left + width / 2;
+    const int middle = (candidate.top + candidate.bottom) / 2;
+    const Span rows{std::max(0, middle - width / 2),
+                    std::min(picture.height - 1, middle + width / 2)};
+    const std::optional<Span> down =
+        markedAround(hueLines(picture, hue, false, rows, {centre - width / 4, centre + width / 4}),
+                     middle - rows.first, width / maxRowGapDivisor);
+    if (!down) {
+        return std::nullopt;
+    }
+    const Span faceRows{rows.first + down->first, rows.first + down->last};
+    const Span columns{std::max(0, candidate.left - width / 2),
+                       std::min(picture.width - 1, candidate.right + width / 2)};
+    const std::optional<Span> across =
+        markedAround(hueLines(picture, hue, true, columns, faceRows), centre - columns.first,
+                     width / maxColumnGapDivisor);
+    if (!across) {
+        return std::nullopt;
+    }
+    const Span faceColumns{columns.first + across->first, columns.first + across->last};
+    const int faceWidth = faceColumns.last - faceColumns.first + 1;
+    const int faceHeight = faceRows.last - faceRows.first + 1;
+    if (faceWidth * percent < width * minFaceWidthPercent ||
+        faceHeight * percent < faceWidth * minFaceHeightPercent ||
+        faceHeight * percent > faceWidth * maxFaceHeightPercent) {
+        return std::nullopt;
+    }
+    const Bounds box{static_cast<double>(faceColumns.first), static_cast<double>(faceRows.first),
+                     static_cast<double>(faceColumns.last + 1),
+                     static_cast<double>(faceRows.last + 1)};
+    const double slope = faceHeight < minTurnedHeight ? 0 : faceSlope(picture, hue, box);
+    return std::abs(slope) < minTurn ? boxCorners(box) : turnedFace(box, slope);
+}
+
+// The face around the candidate's line of characters, level, in picture pixels:
+// where the plate's hue lies, or for a plate without one, where the line of
+// characters says it lies.
+Quad<double> guessedFace(const PicturePixels& picture, const PlateCandidate& candidate, Hue hue) {
+    if (const std::optional<Quad<double>> face = colouredFace(picture, candidate, hue)) {
+        return *face;
+    }
+    const double width = candidate.width() / lineShareOfFace;
+    const double height = width * faceHeightPerWidth;
+    const double centreX = candidate.left + candidate.width() / 2.0;
+    const double centreY = candidate.top + candidate.height() / 2.0;
+    return boxCorners(
+        {centreX - width / 2, centreY - height / 2, centreX + width / 2, centreY + height / 2});
+}
+
+} // namespace
+
+bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader,
+                   FoundPlates& found) {
+    const PicturePixels picture = reader.source();
+    const Hue hue = candidateHue(picture, candidate);
+    const Quad<double> corners = fitPlateCorners(picture, guessedFace(picture, candidate, hue));
+    if (!warpPlateFromCorners(reader.plateImages[0].get(), corners, picture)) {
+        return false;
+    }
+    reader.plateCorners[0] = corners;
+    RecognitionResult best{};
+    for (const int format : formatsForHue(hue)) {
+        RecognitionResult trial{};
+        recogniseCharacters(reader, format, trial);
+        if (trial.count > 0 && (best.count == 0 || trial.confidence[0] > best.confidence[0])) {
+            best = trial;
+        }
+    }
+    if (best.count == 0) {
+        return false;
+    }
+    found.push_back(foundPlateOf(reader, best, 0));
+    return true;
+}
+
+} // namespace kavro
