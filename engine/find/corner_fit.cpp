@@ -38,8 +38,10 @@ constexpr double edgeLevel = 0.5;
 constexpr std::array<double, 3> inlierDistances = {3, 2, 1};
 // A side moves only when this share of its probes agree on a line...
 constexpr double minInlierShare = 0.6;
-// ...that leans against the old side by at most this much (pixels per pixel).
-constexpr double maxLean = 0.1;
+// ...that leans against the old side by at most this much (pixels per pixel):
+// the finder's corner at one end of a short side can lie a fifth of the
+// plate's height off the true one.
+constexpr double maxLean = 0.3;
 // New corners further than this share of the plate's height from the old ones
 // mean the fit went astray.
 constexpr double maxCornerShift = 0.3;
@@ -206,6 +208,9 @@ std::optional<double> edgeOffset(const Probe& probe, const Colour& plate) {
         return std::nullopt;
     }
     const double edgeDistance = edgeLevel * contrast;
+    if (colourDistance(probe.colours.back(), surround) > edgeDistance) {
+        return std::nullopt; // the outer end straddles an edge: no surround to walk in from
+    }
     for (std::size_t k = probe.colours.size() - 1; k-- > 0;) {
         const double inner = colourDistance(probe.colours[k], surround);
         if (inner > edgeDistance) {

@@ -143,6 +143,17 @@ TEST(CornerFit, MovesEverySideOntoThePlatesOuterEdge) {
     }
 }
 
+// The finder often misplaces one corner, so that a short side leans against
+// the plate's: the fit turns the side onto the edge.
+TEST(CornerFit, TurnsALeaningSideOntoTheEdge) {
+    const PlatePlace place{.degrees = 2};
+    const TestPicture picture = platePicture(place, darkRed);
+    Quad<double> start = place.quad();
+    start.corners[quadTopLeft].x += 2.5; // the left side leans by 0.125
+    start.corners[quadBottomLeft].x -= 2.5;
+    EXPECT_LE(worstCorner(fitPlateCorners(picture.pixels(), start), place.quad()), 0.5);
+}
+
 // A plate on a surround of its own colour shows no edge: the corners stay.
 TEST(CornerFit, KeepsTheCornersWhereNoEdgeShows) {
     const PlatePlace place{.degrees = 3};
