@@ -55,6 +55,9 @@ constexpr double maxLean = 0.3;
 // mean the fit went astray.
 constexpr double maxCornerShift = 0.3;
 
+// Where a pixel's centre lies from its top left corner.
+constexpr double pixelCentre = 0.5;
+
 struct Colour {
     double blue = 0, green = 0, red = 0;
 };
@@ -103,16 +106,18 @@ Side sideOf(Vector from, Vector to) {
     return {from, along, {along.y, -along.x}, distance(from, to)};
 }
 
-// The picture's colour at `p` (pixel centres at whole coordinates), bilinear;
-// none outside the picture.
+// The picture's colour at `p`, bilinear between pixel centres; none outside
+// the picture. Pixel (x, y) covers x .. x + 1 and y .. y + 1, as it does for a
+// painter drawing on the picture, so its centre lies at (x + 0.5, y + 0.5).
 std::optional<Colour> colourAt(const PicturePixels& picture, Vector p) {
-    const int x = static_cast<int>(std::floor(p.x));
-    const int y = static_cast<int>(std::floor(p.y));
+    const Vector centred = p - Vector{pixelCentre, pixelCentre};
+    const int x = static_cast<int>(std::floor(centred.x));
+    const int y = static_cast<int>(std::floor(centred.y));
     if (x < 0 || y < 0 || x + 1 >= picture.width || y + 1 >= picture.height) {
         return std::nullopt;
     }
-    const double fx = p.x - x;
-    const double fy = p.y - y;
+    const double fx = centred.x - x;
+    const double fy = centred.y - y;
     const auto pixel = [&](int px, int py) {
         const std::uint8_t* bgr = picture.row(py) + std::ptrdiff_t{px} * picturePixelBytes;
         return Colour{double(bgr[0]), double(bgr[1]), double(bgr[2])};

@@ -46,7 +46,7 @@ bool insideQuad(const Quad<double>& quad, double x, double y) {
 }
 
 // A picture of one colour on which quadrilaterals are painted with
-// anti-aliased edges; pixel (x, y) covers x - 0.5 .. x + 0.5.
+// anti-aliased edges; pixel (x, y) covers x .. x + 1 and y .. y + 1.
 struct TestPicture {
     std::vector<std::uint8_t> bytes;
 
@@ -63,8 +63,8 @@ struct TestPicture {
                 int covered = 0;
                 for (int sy = 0; sy < subsamples; ++sy) {
                     for (int sx = 0; sx < subsamples; ++sx) {
-                        covered += insideQuad(quad, x - 0.5 + (sx + 0.5) / subsamples,
-                                              y - 0.5 + (sy + 0.5) / subsamples);
+                        covered += insideQuad(quad, x + (sx + 0.5) / subsamples,
+                                              y + (sy + 0.5) / subsamples);
                     }
                 }
                 std::uint8_t* pixel = &bytes[offsetOf(x, y)];
@@ -179,7 +179,8 @@ TEST(CornerFit, FindsTheThinMarginOutsideADarkRim) {
     constexpr PlateFace policeFace{plateWhite, black, 1.0, 0.8};
     constexpr double marginTolerance = 1.25; // the margin's blurred flank
     for (const double degrees : {0.0, 3.0}) {
-        const PlatePlace place{.degrees = degrees};
+        // Edges half way across pixels: no pixel is all margin.
+        const PlatePlace place{.cx = 120.5, .cy = 70.5, .degrees = degrees};
         const TestPicture picture = platePicture(place, grey, policeFace);
         EXPECT_LE(worstCorner(fitPlateCorners(picture.pixels(), place.quad(2)), place.quad()),
                   marginTolerance)
