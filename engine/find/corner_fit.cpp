@@ -33,16 +33,30 @@ constexpr int endSamples = 2;
 constexpr double minContrast = 40;
 // The edge lies where the colour has gone half way from the surround's to the plate's.
 constexpr double edgeLevel = 0.5;
+// A plate's thin outer margin, blurred, shows as a ridge in the colour's
+// distance from the surround's before a rim line: one that rises at least this
+// share of the way to the plate's colour...
+constexpr double minMarginRise = 0.25;
+// ...and falls back below this share of its height at the rim.
+constexpr double rimFallBack = 0.6;
+// The margin's edge lies where the distance has risen this share of the
+// ridge's height (a blurred thin margin peaks below its own colour).
+constexpr double marginEdgeLevel = 0.7;
 // Edge points further than this from the side's line are dropped, the line
 // fitted again through the rest: pixels, widest first.
 constexpr std::array<double, 3> inlierDistances = {3, 2, 1};
 // A side moves only when this share of its probes agree on a line...
 constexpr double minInlierShare = 0.6;
-// ...that leans against the old side by at most this much (pixels per pixel).
-constexpr double maxLean = 0.1;
+// ...that leans against the old side by at most this much (pixels per pixel):
+// the finder's corner at one end of a short side can lie a fifth of the
+// plate's height off the true one.
+constexpr double maxLean = 0.3;
 // New corners further than this share of the plate's height from the old ones
 // mean the fit went astray.
 constexpr double maxCornerShift = 0.3;
+
+// Where a pixel's centre lies from its top left corner.
+constexpr double pixelCentre = 0.5;
 
 struct Colour {
     double blue = 0, green = 0, red = 0;
@@ -92,16 +106,18 @@ Side sideOf(Vector from, Vector to) {
     return {from, along, {along.y, -along.x}, distance(from, to)};
 }
 
-// The picture's colour at `p` (pixel centres at whole coordinates), bilinear;
-// none outside the picture.
+// The picture's colour at `p`, bilinear between pixel centres; none outside
+// the picture. Pixel (x, y) covers x .. x + 1 and y .. y + 1, as it does for a
+// painter drawing on the picture, so its centre lies at (x + 0.5, y + 0.5).
 std::optional<Colour> colourAt(const PicturePixels& picture, Vector p) {
-    const int x = static_cast<int>(std::floor(p.x));
-    const int y = static_cast<int>(std::floor(p.y));
+    const Vector centred = p - Vector{pixelCentre, pixelCentre};
+    const int x = static_cast<int>(std::floor(centred.x));
+    const int y = static_cast<int>(std::floor(centred.y));
     if (x < 0 || y < 0 || x + 1 >= picture.width || y + 1 >= picture.height) {
         return std::nullopt;
     }
-    const double fx = p.x - x;
-    const double fy = p.y - y;
+    const double fx = centred.x - x;
+    const double fy = centred.y - y;
     const auto pixel = [&](int px, int py) {
         const std::uint8_t* bgr = picture.row(py) + std::ptrdiff_t{px} * picturePixelBytes;
         return Colour{double(bgr[0]), double(bgr[1]), double(bgr[2])};
@@ -195,26 +211,70 @@ plateColours(const std::array<std::vector<Probe>, quadCornerCount>& probes) {
     return PlateColours{top.value_or(*bottom), bottom.value_or(*top)};
 }
 
+// How far each of a probe's colours lies from the surround's.
+std::vector<double> distancesFrom(const Probe& probe, const Colour& surround) {
+    std::vector<double> distances;
+    distances.reserve(probe.colours.size());
+    for (const Colour& c : probe.colours) {
+        distances.push_back(colourDistance(c, surround));
+    }
+    return distances;
+}
+
+// The height of the first ridge met walking in from the probe's outer end
+// (distances from the surround, outermost last): a rise of at least
+// minMarginRise of the contrast after which the colour falls back below
+// rimFallBack of it. Without such a ridge, the largest distance.
+double firstRidgeHeight(std::span<const double> distances, double contrast) {
+    double peak = 0;
+    for (auto d = distances.rbegin(); d != distances.rend(); ++d) {
+        if (*d > peak) {
+            peak = *d;
+        } else if (peak >= minMarginRise * contrast && *d < rimFallBack * peak) {
+            break;
+        }
+    }
+    return peak;
+}
+
+// Where, walking in from the outer end, the distance from the surround first
+// passes `level`, in pixels outward of the side; none when the outer end
+// already lies past it (it straddles an edge: no surround to walk in from).
+std::optional<double> crossingOffset(const Probe& probe, std::span<const double> distances,
+                                     double level) {
+    if (distances.back() > level) {
+        return std::nullopt;
+    }
+    for (std::size_t k = distances.size() - 1; k-- > 0;) {
+        if (distances[k] > level) {
+            const double fraction = (distances[k] - level) / (distances[k] - distances[k + 1]);
+            return probe.firstOffset + static_cast<double>(k) + fraction;
+        }
+    }
+    return std::nullopt;
+}
+
 // Where, walking in from the probe's outer end, the colour first leaves the
 // surround's: further from it than half the way to the plate's colour. So the
-// plate's rim, in whatever colour, counts as plate. In pixels outward of the
-// side; none when plate and surround look alike.
+// plate's rim, in whatever colour, counts as plate. Outside a dark rim on a
+// light plate (or a light rim on a dark one) the plate's thin outer margin,
+// blurred between surround and rim, may come nowhere near half way: where the
+// colour falls back toward the surround's at the rim, the edge lies on the
+// margin's outer flank. In pixels outward of the side; none when plate and
+// surround look alike or the probe never comes half way to the plate's colour.
 std::optional<double> edgeOffset(const Probe& probe, const Colour& plate) {
     const Colour surround = outerColour(probe);
     const double contrast = colourDistance(surround, plate);
     if (contrast < minContrast) {
         return std::nullopt;
     }
+    const std::vector<double> distances = distancesFrom(probe, surround);
     const double edgeDistance = edgeLevel * contrast;
-    for (std::size_t k = probe.colours.size() - 1; k-- > 0;) {
-        const double inner = colourDistance(probe.colours[k], surround);
-        if (inner > edgeDistance) {
-            const double outer = colourDistance(probe.colours[k + 1], surround);
-            const double fraction = (inner - edgeDistance) / (inner - outer);
-            return probe.firstOffset + static_cast<double>(k) + fraction;
-        }
+    if (*std::max_element(distances.begin(), distances.end()) <= edgeDistance) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    const double marginDistance = marginEdgeLevel * firstRidgeHeight(distances, contrast);
+    return crossingOffset(probe, distances, std::min(edgeDistance, marginDistance));
 }
 
 // An edge point: `offset` pixels outward of the side, `along` pixels from its first corner.

@@ -25,23 +25,14 @@ namespace {
 // rounds them to whole pixels of the picture scaled to 512 wide; the search
 // fits the plate's outer edges in the picture itself.
 constexpr double tolerance = 3;
-// In the smallest picture the black rim of a white police plate blurs into its
-// grey surround, and the fit stops inside the rim on some rows: its corners
-// lie up to 4.2 pixels off there.
-constexpr double policeSearchTolerance = 4.5;
 
 struct Kind {
     const char* name;
     int format;
-    double searchTolerance;
 };
 
 constexpr Kind kinds[] = {
-    {"blue", 1, tolerance},
-    {"yellow", 2, tolerance},
-    {"dump-truck", 4, tolerance},
-    {"new-energy", 5, tolerance},
-    {"police", 7, policeSearchTolerance},
+    {"blue", 1}, {"yellow", 2}, {"dump-truck", 4}, {"new-energy", 5}, {"police", 7},
 };
 constexpr QSize sizes[] = {{640, 480}, {1280, 720}, {1920, 1080}};
 constexpr std::uint32_t firstSeed = 8100;
@@ -88,7 +79,6 @@ struct Picture {
     std::string label;
     std::string path;
     Corners truth;
-    double tolerance; // picture pixels
 };
 
 class PlateCorners : public testing::Test {
@@ -107,12 +97,11 @@ protected:
                                           std::to_string(size.width()) + "x" +
                                           std::to_string(size.height());
                 const Corners truth = clockwise(scene.plates.front());
-                trailed().push_back({label,
-                                     write(label + "-trailer.jpg", encodeJpegWithTrailer(scene)),
-                                     truth, tolerance});
+                trailed().push_back(
+                    {label, write(label + "-trailer.jpg", encodeJpegWithTrailer(scene)), truth});
                 searched().push_back(
                     {label, write(label + ".jpg", encodeJpeg(scene.image, scene.jpegQuality)),
-                     truth, kind.searchTolerance});
+                     truth});
             }
         }
     }
@@ -145,8 +134,8 @@ protected:
     }
 
     // Each picture's plate in the JSON lines has its corners, one decimal at
-    // most, clockwise from the top left, each within the picture's tolerance of
-    // the true one of the same place.
+    // most, clockwise from the top left, each within the tolerance of the true
+    // one of the same place.
     static void expectCornersNearTheTruth(const std::vector<Picture>& pictures) {
         const std::vector<std::string> lines = runCli("--json" + filesOf(pictures)).lines;
         ASSERT_EQ(lines.size(), pictures.size());
@@ -159,7 +148,7 @@ protected:
                 ADD_FAILURE() << picture.label << ": no plate";
                 continue;
             }
-            EXPECT_LE(worstCorner(*found, picture.truth), picture.tolerance) << picture.label;
+            EXPECT_LE(worstCorner(*found, picture.truth), tolerance) << picture.label;
             for (const auto& corner : *found) {
                 EXPECT_TRUE(hasOneDecimalAtMost(corner[0]) && hasOneDecimalAtMost(corner[1]))
                     << picture.label;

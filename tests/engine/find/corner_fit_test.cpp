@@ -46,7 +46,7 @@ bool insideQuad(const Quad<double>& quad, double x, double y) {
 }
 
 // A picture of one colour on which quadrilaterals are painted with
-// anti-aliased edges; pixel (x, y) covers x - 0.5 .. x + 0.5.
+// anti-aliased edges; pixel (x, y) covers x .. x + 1 and y .. y + 1.
 struct TestPicture {
     std::vector<std::uint8_t> bytes;
 
@@ -63,11 +63,11 @@ struct TestPicture {
                 int covered = 0;
                 for (int sy = 0; sy < subsamples; ++sy) {
                     for (int sx = 0; sx < subsamples; ++sx) {
-                        covered += insideQuad(quad, x - 0.5 + (sx + 0.5) / subsamples,
-                                              y - 0.5 + (sy + 0.5) / subsamples);
+                        covered += insideQuad(quad, x + (sx + 0.5) / subsamples,
+                                              y + (sy + 0.5) / subsamples);
                     }
                 }
-                std::uint8_t* pixel = &bytes[(static_cast<std::size_t>(y) * pictureWidth + x) * 3];
+                std::uint8_t* pixel = &bytes[offsetOf(x, y)];
                 for (std::size_t c = 0; c < 3; ++c) {
                     pixel[c] = static_cast<std::uint8_t>(
                         (pixel[c] * (subsamples * subsamples - covered) + colour[c] * covered) /
@@ -75,6 +75,10 @@ struct TestPicture {
                 }
             }
         }
+    }
+
+    static std::size_t offsetOf(int x, int y) {
+        return (static_cast<std::size_t>(y) * pictureWidth + x) * 3;
     }
 
     PicturePixels pixels() const {
@@ -98,16 +102,27 @@ struct PlatePlace {
     }
 };
 
-// A blue plate with a thin white rim line inside its edge and white characters
-// close to its ends, on `surround`.
-TestPicture platePicture(const PlatePlace& place, const Colour& surround) {
+// A plate's face: its colour, and a rim line in the characters' colour
+// `margin` pixels inside its edge.
+struct PlateFace {
+    Colour plate;
+    Colour ink;
+    double margin;
+    double rimWidth;
+};
+
+constexpr PlateFace blueFace{plateBlue, rimWhite, 2.5, 1};
+
+// A plate with its rim line and two characters close to its ends, on `surround`.
+TestPicture platePicture(const PlatePlace& place, const Colour& surround,
+                         const PlateFace& face = blueFace) {
     TestPicture picture(surround);
-    picture.paint(place.quad(), plateBlue);
-    picture.paint(place.quad(2.5), rimWhite);
-    picture.paint(place.quad(3.5), plateBlue);
+    picture.paint(place.quad(), face.plate);
+    picture.paint(place.quad(face.margin), face.ink);
+    picture.paint(place.quad(face.margin + face.rimWidth), face.plate);
     const double firstCharacter = place.width / 2 - 0.085 * place.height - 0.16 * place.height;
-    picture.paint(place.character(-firstCharacter), rimWhite);
-    picture.paint(place.character(firstCharacter), rimWhite);
+    picture.paint(place.character(-firstCharacter), face.ink);
+    picture.paint(place.character(firstCharacter), face.ink);
     return picture;
 }
 
@@ -140,6 +155,36 @@ TEST(CornerFit, MovesEverySideOntoThePlatesOuterEdge) {
         const Quad<double> start = place.quad(c.startInset);
         EXPECT_LE(worstCorner(fitPlateCorners(picture.pixels(), start), place.quad()), 0.5)
             << c.name;
+    }
+}
+
+// The finder often misplaces one corner, so that a short side leans against
+// the plate's: the fit turns the side onto the edge.
+TEST(CornerFit, TurnsALeaningSideOntoTheEdge) {
+    const PlatePlace place{.degrees = 2};
+    const TestPicture picture = platePicture(place, darkRed);
+    Quad<double> start = place.quad();
+    start.corners[quadTopLeft].x += 2.5; // the left side leans by 0.125
+    start.corners[quadBottomLeft].x -= 2.5;
+    EXPECT_LE(worstCorner(fitPlateCorners(picture.pixels(), start), place.quad()), 0.5);
+}
+
+// A white plate whose margin outside a black rim line is hardly a pixel wide,
+// on grey: no pixel shows the margin's white, and walking in reaches half the
+// contrast only inside the rim, 1.8 pixels in. The fit finds the faint margin.
+TEST(CornerFit, FindsTheThinMarginOutsideADarkRim) {
+    constexpr Colour plateWhite{236, 236, 236};
+    constexpr Colour grey{140, 140, 140};
+    constexpr Colour black{20, 20, 20};
+    constexpr PlateFace policeFace{plateWhite, black, 1.0, 0.8};
+    constexpr double marginTolerance = 1.25; // the margin's blurred flank
+    for (const double degrees : {0.0, 3.0}) {
+        // Edges half way across pixels: no pixel is all margin.
+        const PlatePlace place{.cx = 120.5, .cy = 70.5, .degrees = degrees};
+        const TestPicture picture = platePicture(place, grey, policeFace);
+        EXPECT_LE(worstCorner(fitPlateCorners(picture.pixels(), place.quad(2)), place.quad()),
+                  marginTolerance)
+            << degrees << " degrees";
     }
 }
 
