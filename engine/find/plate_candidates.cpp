@@ -28,6 +28,10 @@ constexpr int maxHeightPercent =
     60; // regions taller than this share of their width are not text lines
 
 constexpr int minCalmPercent = 55;
+// A region of plate colour may lie among busier parts: a plate between a grille
+// above and a grille below.
+constexpr int minBusyColourPercent = 40; // of its trains' pixels
+constexpr int minBusyCalmPercent = 45;
 constexpr int minPlateChroma = 48;
 constexpr int minPlateBrightness = 60;
 constexpr int minYellowBrightness = 100;
@@ -265,7 +269,9 @@ std::vector<PlateCandidate> findPlateCandidates(const PicturePixels& picture) {
     regions.insert(regions.end(), open.begin(), open.end());
     std::erase_if(regions, [&](Region& region) {
         region.calm = calmPercent(region, rowRuns);
-        return !lineShaped(region) || region.calm < minCalmPercent;
+        const bool coloured = region.coloured * 100 >= minBusyColourPercent * region.spanned;
+        return !lineShaped(region) ||
+               region.calm < (coloured ? minBusyCalmPercent : minCalmPercent);
     });
     std::vector<PlateCandidate> candidates;
     for (const Region& region : regions) {

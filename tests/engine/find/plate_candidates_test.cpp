@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -76,6 +77,47 @@ TEST(PlateCandidates, APlateIsTheStrongestCandidateOfAPlainPicture) {
         EXPECT_GT(first.width() * 2, c.plateWidth) << c.plateWidth;
         EXPECT_LT(first.width() * 10, c.plateWidth * 13) << c.plateWidth;
         EXPECT_GT(first.colourPercent, 30);
+    }
+}
+
+// Vertical bars twice as dense as the characters' strokes, a plate's height
+// high, just above and below it.
+void drawGrilles(Picture& picture, int left, int top, int plateWidth) {
+    const int height = plateWidth * 140 / 440;
+    const int bar = std::max(2, plateWidth / 100);
+    const int period = plateWidth * 51 / 1024;
+    for (const int y : {top - height - 2, top + height + 2}) {
+        for (int x = left; x + bar <= left + plateWidth; x += period) {
+            picture.fill(x, y, x + bar, y + height, white);
+        }
+    }
+}
+
+// A grille above and below a plate makes its rows no calmer than theirs: a line
+// of plate colour is still a candidate, one of grey is not.
+TEST(PlateCandidates, APlateBetweenGrillesIsACandidateByItsColour) {
+    for (const bool blue : {true, false}) {
+        Picture picture(800, 600, grey);
+        const int left = 250, top = 250, plateWidth = 220;
+        drawPlate(picture, left, top, plateWidth);
+        if (!blue) {
+            picture.fill(left, top, left + plateWidth, top + 4, grey); // keeps the plate's rim
+            for (int y = top; y < top + plateWidth * 140 / 440; ++y) {
+                for (int x = left; x < left + plateWidth; ++x) {
+                    std::uint8_t* pixel =
+                        &picture.pixels[(static_cast<std::size_t>(y) * 800 + x) * 3];
+                    if (Bgr{pixel[0], pixel[1], pixel[2]} == plateBlue) {
+                        std::copy(grey.begin(), grey.end(), pixel);
+                    }
+                }
+            }
+        }
+        drawGrilles(picture, left, top, plateWidth);
+        const std::vector<PlateCandidate> found = findPlateCandidates(picture.view());
+        const bool onPlate = std::any_of(found.begin(), found.end(), [&](const PlateCandidate& c) {
+            return covers(c, left + plateWidth / 2, top + plateWidth * 140 / 880);
+        });
+        EXPECT_EQ(onPlate, blue) << (blue ? "blue" : "grey");
     }
 }
 
