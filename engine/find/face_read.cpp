@@ -40,11 +40,13 @@ constexpr int minCandidateHuePercent = 8;
 constexpr int minLineHuePercent = 10;
 constexpr int maxColumnGapDivisor = 12;
 constexpr int maxRowGapDivisor = 20;
-// A face of plate shape: at least this wide against the candidate, and
-// this high against its own width.
+// A face of plate shape: this wide against the candidate (a line of characters
+// spans most of its plate), and this high against its own width; a face beyond
+// these took in a surround of the plate's colour.
 constexpr int minFaceWidthPercent = 40;
+constexpr int maxFaceWidthPercent = 130;
 constexpr int minFaceHeightPercent = 15;
-constexpr int maxFaceHeightPercent = 60;
+constexpr int maxFaceHeightPercent = 45;
 // A face is turned when its hue climbs this much per column; the corner fit
 // follows smaller turns, which the hue measures less surely than the edges. A
 // face fewer rows high than minTurnedHeight shows too little of its hue to
@@ -276,6 +278,7 @@ std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
     const int faceWidth = faceColumns.last - faceColumns.first + 1;
     const int faceHeight = faceRows.last - faceRows.first + 1;
     if (faceWidth * percent < width * minFaceWidthPercent ||
+        faceWidth * percent > width * maxFaceWidthPercent ||
         faceHeight * percent < faceWidth * minFaceHeightPercent ||
         faceHeight * percent > faceWidth * maxFaceHeightPercent) {
         return std::nullopt;

@@ -85,7 +85,7 @@ TEST_P(FaceRead, ReadsThePlateWhereItLies) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FaceRead,
                          testing::Values(FaceCase{"blue", 1, 0, 8}, FaceCase{"yellow", 2, 0, 8},
-                                         FaceCase{"green", 5, 0, 4}, FaceCase{"police", 7, 0, 5},
+                                         FaceCase{"green", 5, 0, 8}, FaceCase{"police", 7, 0, 6},
                                          FaceCase{"blueBesideALamp", 1, 0.4, 8},
                                          FaceCase{"yellowBesideALamp", 2, 0.4, 8}),
                          [](const testing::TestParamInfo<FaceCase>& info) {
