@@ -37,8 +37,18 @@ bool isEven(int i) {
     return i % 2 == 0;
 }
 
+int saturationPercent(const ColourSample& sample) {
+    return sample.chroma * percent / std::max<int>(sample.brightness, 1);
+}
+
+// No plate has a red background, and its red characters are saturated: a pale
+// red is grey under warm light.
+bool paleRed(const ColourSample& sample) {
+    return sample.hue < yellowHueFrom && saturationPercent(sample) < maxPaleSaturationPercent;
+}
+
 int colourClassOf(const ColourSample& sample, int chromaThreshold, int brightnessThreshold) {
-    if (sample.chroma < chromaThreshold) {
+    if (sample.chroma < chromaThreshold || paleRed(sample)) {
         return sample.brightness > brightnessThreshold ? whiteClass : blackClass;
     }
     if (sample.hue > blueHueAbove) {
@@ -216,7 +226,7 @@ bool paleColours(std::span<const ColourSample> samples, int chromaThreshold) {
     for (const ColourSample& sample : samples) {
         const int colour = colourClassOf(sample, chromaThreshold, 0);
         if (colour == greenClass || colour == blueClass || colour == yellowClass) {
-            saturations.push_back(sample.chroma * percent / std::max<int>(sample.brightness, 1));
+            saturations.push_back(saturationPercent(sample));
         }
     }
     if (saturations.empty()) {

@@ -56,6 +56,7 @@ bool findCharacterStretch(LabelRow& labelRow, int entryCount, int rowY);
 
 // Counts the samples per colour class; `chromaThreshold` and
 // `brightnessThreshold` separate grey from coloured and black from white.
+// Pale reds count as grey, saturated reds not at all.
 ColourTally tallyColours(std::span<const ColourSample> samples, int chromaThreshold,
                          int brightnessThreshold);
 

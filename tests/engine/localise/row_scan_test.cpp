@@ -131,6 +131,17 @@ TEST(TallyColours, GreySamplesAreBlackOrWhiteByBrightness) {
     EXPECT_EQ(tallyColours(samples, 100, 100), expected);
 }
 
+// A white plate under warm light turns pale red: grey, white or black by its
+// brightness. A saturated red (the police plate's 警) is not counted.
+TEST(TallyColours, PaleRedIsGreyUnderWarmLight) {
+    const std::vector<ColourSample> samples = {
+        {200, 60, 15}, {80, 30, 20}, {200, 180, 15}, {200, 99, 26}, {200, 100, 26}};
+    ColourTally expected{};
+    expected[whiteClass] = 2;
+    expected[blackClass] = 1;
+    EXPECT_EQ(tallyColours(samples, 24, 100), expected);
+}
+
 ColourTally tally(std::initializer_list<std::pair<int, int>> counts) {
     ColourTally result{};
     for (const auto& [colour, count] : counts) {
