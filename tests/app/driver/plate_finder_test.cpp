@@ -239,4 +239,33 @@ TEST(PlateFinder, APlateSeenInOverlappingWindowsIsReportedOnce) {
     EXPECT_EQ(platesOn(whole.plates, truth).size(), 1u);
 }
 
+// A found plate is read again along its corners: a reading that lost its
+// characters (a cut inside the plate face) gives way to the plate's own, one
+// that scores higher stays.
+TEST(PlateFinder, AFoundPlateIsReadAgainAlongItsCorners) {
+    SceneOptions options;
+    options.formats = {5};
+    options.difficulty = Difficulty::easy;
+    options.pictureSize = QSize(800, 600);
+    options.minPlateWidth = 200;
+    options.maxPlateWidth = 220;
+    const Scene scene = drawScene(3500, options);
+    const PlateTruth& truth = scene.plates.front();
+    const auto context = searchableContext(scene);
+    constexpr std::uint8_t perfect = 100;
+    const struct {
+        std::uint8_t score;
+        std::string text;
+    } cases[] = {{0, truth.text}, {perfect, "京A00000"}};
+    for (const auto& c : cases) {
+        FoundPlate plate;
+        plate.corners = quadOf(truth);
+        plate.formatIndex = truth.formatIndex;
+        plate.text = {0x80, 'A', '0', '0', '0', '0', '0'}; // 京A00000
+        plate.charScore.fill(c.score);
+        rereadAlongCorners(*context, plate);
+        EXPECT_EQ(plateNumberText(plate), c.text) << int{c.score};
+    }
+}
+
 } // namespace
