@@ -244,12 +244,8 @@ TEST(PlateFinder, APlateSeenInOverlappingWindowsIsReportedOnce) {
 // characters (a cut inside the plate face) gives way to the plate's own, one
 // that scores higher stays.
 TEST(PlateFinder, AFoundPlateIsReadAgainAlongItsCorners) {
-    SceneOptions options;
-    options.formats = {5};
+    SceneOptions options = realScenes({5}, QSize(800, 600), 200, 220);
     options.difficulty = Difficulty::easy;
-    options.pictureSize = QSize(800, 600);
-    options.minPlateWidth = 200;
-    options.maxPlateWidth = 220;
     const Scene scene = drawScene(3500, options);
     const PlateTruth& truth = scene.plates.front();
     const auto context = searchableContext(scene);
