@@ -10,6 +10,8 @@
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
 
+#include <numeric>
+
 namespace kavro {
 
 namespace {
@@ -31,19 +33,33 @@ constexpr int rowsOfPlane(int planeHeight) {
 
 constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 
-// The plate along the trailer's corners, read as a blue plate.
-FoundPlates readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
-    const Quad<double> corners = trailerCornersInPicture(context);
+// Warps the plate along `corners` into the first plate slot and reads it as
+// `formatIndex` into `result` (empty); false when the corners cannot be warped.
+bool readAlong(RecognitionContext& context, const Quad<double>& corners, int formatIndex,
+               RecognitionResult& result) {
     if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
-        return {};
+        return false;
     }
     context.plateCorners[0] = corners;
-    recogniseCharacters(context, trailerFormat, result);
+    recogniseCharacters(context, formatIndex, result);
+    return true;
+}
+
+// The plate along the trailer's corners, read as a blue plate.
+FoundPlates readTrailerPlate(RecognitionContext& context, RecognitionResult& result) {
+    if (!readAlong(context, trailerCornersInPicture(context), trailerFormat, result)) {
+        return {};
+    }
     FoundPlates found;
     if (result.count > 0) {
         found.push_back(foundPlateOf(context, result, 0));
     }
     return found;
+}
+
+// The sum of a reading's character scores, the province character's included.
+int totalScore(const PlateCodes& scores) {
+    return std::accumulate(scores.begin(), scores.end(), 0);
 }
 
 } // namespace
@@ -57,6 +73,14 @@ ScanRows planScanRows(int planeHeight) {
         spacing = (stretch + maxScanRows - 1) / maxScanRows;
     }
     return {first, spacing, rowsBetween(first, limit, spacing)};
+}
+
+void rereadAlongCorners(RecognitionContext& context, FoundPlate& plate) {
+    RecognitionResult reading{};
+    if (readAlong(context, plate.corners, plate.formatIndex, reading) && reading.count > 0 &&
+        totalScore(reading.charScore[0]) > totalScore(plate.charScore)) {
+        plate = foundPlateOf(context, reading, 0);
+    }
 }
 
 Quad<double> trailerCornersInPicture(const RecognitionContext& context) {
@@ -85,6 +109,7 @@ FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result) {
     const PicturePixels picture = context.source();
     for (FoundPlate& plate : plates) {
         plate.corners = fitPlateCorners(picture, plate.corners);
+        rereadAlongCorners(context, plate);
     }
     fillResult(plates, result);
     return plates;

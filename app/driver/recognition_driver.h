@@ -26,6 +26,13 @@ int recognisePlates(RecognitionContext& context, RecognitionResult& result);
 // prepared picture; the plates of `result` come first, in its order.
 FoundPlates findPlates(RecognitionContext& context, RecognitionResult& result);
 
+// Reads a found plate again along its corners, fitted to the plate face: the
+// search's cut often falls inside the face and clips a character at either
+// end. The new reading, of the same format, replaces the plate's when it is
+// accepted and its characters score more in all. Uses the context's first
+// plate slot.
+void rereadAlongCorners(RecognitionContext& context, FoundPlate& plate);
+
 // The trailer's corners, given in the picture scaled to the working width, in
 // pixels of the prepared picture itself, clockwise from the top left.
 Quad<double> trailerCornersInPicture(const RecognitionContext& context);

@@ -48,16 +48,26 @@ bool readBestFormat(RecognitionContext& context, const RowFormats& formats, int 
 // Reads the plates that localisation accepts on one scan row, first allowing
 // one missing character, then two: the second search runs when the first
 // offered no plate, or one that was not read while no plate is stored yet.
+// Each search tries the formats the row's colours choose, then, when those
+// colours were pale, the pale plates' formats they did not choose.
 void readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result,
                  FoundPlates& found) {
     for (int missingAllowed = 1; missingAllowed <= maxMissingAllowed; ++missingAllowed) {
-        RowFormats formats{};
-        RowWarps warps;
-        const int count = scanRowForPlate(context, rowY, missingAllowed, context.rowTable[0],
-                                          result, formats, warps);
-        if (count > 0 &&
-            (readBestFormat(context, formats, count, warps, result, found) || result.count > 0)) {
-            return;
+        bool pale = false;
+        for (const FormatChoice choice : {FormatChoice::byColour, FormatChoice::paleAlternatives}) {
+            if (choice == FormatChoice::paleAlternatives && !pale) {
+                break;
+            }
+            RowFormats formats{};
+            RowWarps warps;
+            const RowScan scan = scanRowForPlate(context, rowY, missingAllowed, choice,
+                                                 context.rowTable[0], result, formats, warps);
+            pale = scan.pale;
+            if (scan.accepted > 0 &&
+                (readBestFormat(context, formats, scan.accepted, warps, result, found) ||
+                 result.count > 0)) {
+                return;
+            }
         }
     }
 }

@@ -30,13 +30,25 @@ constexpr int minColourChroma = 24; // a sample less saturated than this is grey
 constexpr int minTopCount = 6;
 constexpr int maxTopCount = 16;
 constexpr int minSecondCount = 4;
+constexpr int percent = 100;
+constexpr std::array<int, 2> paleFormats = {7, 5}; // police white, new-energy green
 
 bool isEven(int i) {
     return i % 2 == 0;
 }
 
+int saturationPercent(const ColourSample& sample) {
+    return sample.chroma * percent / std::max<int>(sample.brightness, 1);
+}
+
+// No plate has a red background, and its red characters are saturated: a pale
+// red is grey under warm light.
+bool paleRed(const ColourSample& sample) {
+    return sample.hue < yellowHueFrom && saturationPercent(sample) < maxPaleSaturationPercent;
+}
+
 int colourClassOf(const ColourSample& sample, int chromaThreshold, int brightnessThreshold) {
-    if (sample.chroma < chromaThreshold) {
+    if (sample.chroma < chromaThreshold || paleRed(sample)) {
         return sample.brightness > brightnessThreshold ? whiteClass : blackClass;
     }
     if (sample.hue > blueHueAbove) {
@@ -209,8 +221,24 @@ int formatsForTally(const ColourTally& tally, RowFormats& formats) {
     return static_cast<int>(chosen.size());
 }
 
+bool paleColours(std::span<const ColourSample> samples, int chromaThreshold) {
+    std::vector<int> saturations;
+    for (const ColourSample& sample : samples) {
+        const int colour = colourClassOf(sample, chromaThreshold, 0);
+        if (colour == greenClass || colour == blueClass || colour == yellowClass) {
+            saturations.push_back(saturationPercent(sample));
+        }
+    }
+    if (saturations.empty()) {
+        return false;
+    }
+    const auto middle = saturations.begin() + static_cast<std::ptrdiff_t>(saturations.size() / 2);
+    std::nth_element(saturations.begin(), middle, saturations.end());
+    return *middle < maxPaleSaturationPercent;
+}
+
 int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelRow,
-                       RowFormats& formats) {
+                       RowFormats& formats, FormatChoice choice, bool* pale) {
     const std::vector<ColourSample> samples = stretchSamples(context, labelRow);
     if (samples.empty()) {
         return 0;
@@ -221,7 +249,25 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
         minColourChroma, channelThreshold(samples, [](const ColourSample& s) { return s.chroma; }));
     const int brightnessThreshold =
         channelThreshold(samples, [](const ColourSample& s) { return s.brightness; });
-    return formatsForTally(tallyColours(samples, chromaThreshold, brightnessThreshold), formats);
+    RowFormats chosen{};
+    const int chosenCount =
+        formatsForTally(tallyColours(samples, chromaThreshold, brightnessThreshold), chosen);
+    const bool paleChoice = chosenCount > 0 && paleColours(samples, chromaThreshold);
+    if (pale != nullptr) {
+        *pale = *pale || paleChoice;
+    }
+    if (choice == FormatChoice::byColour) {
+        formats = chosen;
+        return chosenCount;
+    }
+    int count = 0;
+    for (const int format : paleFormats) {
+        const auto end = chosen.begin() + chosenCount;
+        if (paleChoice && std::find(chosen.begin(), end, format) == end) {
+            formats[static_cast<std::size_t>(count++)] = format;
+        }
+    }
+    return count;
 }
 
 void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
@@ -230,8 +276,9 @@ void restoreWarp(RecognitionContext& context, const RecognitionResult& result,
     context.plateCorners[static_cast<std::size_t>(result.count)] = warp.corners;
 }
 
-int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
-                    RecognitionResult& result, RowFormats& formatsOut, RowWarps& warpsOut) {
+RowScan scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed,
+                        FormatChoice choice, LabelRow& labelRow, RecognitionResult& result,
+                        RowFormats& formatsOut, RowWarps& warpsOut) {
     const int width = context.planeWidth;
     const std::span<const std::uint8_t> edgeRow(context.edgePlane.get() +
                                                     static_cast<std::ptrdiff_t>(rowY) * width,
@@ -244,11 +291,12 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
     int lowMean = 0;
     int highMean = 0;
     selectThreshold(histogram, rowThreshold, lowMean, highMean);
+    RowScan scan;
     if (rowThreshold <= minRowThreshold) {
-        return 0;
+        return scan;
     }
     const std::span<std::int32_t> list(labelRow.row, static_cast<std::size_t>(width) + 1);
-    int accepted = 0;
+    int& accepted = scan.accepted;
     for (const int offset : thresholdOffsets) {
         const int t = rowThreshold + offset;
         if (t < lowMean || t > highMean) {
@@ -259,7 +307,7 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
             continue;
         }
         RowFormats offered{};
-        const int offeredCount = selectPlateFormats(context, labelRow, offered);
+        const int offeredCount = selectPlateFormats(context, labelRow, offered, choice, &scan.pale);
         for (int i = 0; i < offeredCount; ++i) {
             const int format = offered[static_cast<std::size_t>(i)];
             if (searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result) != 0) {
@@ -275,7 +323,7 @@ int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, L
             break;
         }
     }
-    return accepted;
+    return scan;
 }
 
 } // namespace kavro

@@ -56,24 +56,50 @@ bool findCharacterStretch(LabelRow& labelRow, int entryCount, int rowY);
 
 // Counts the samples per colour class; `chromaThreshold` and
 // `brightnessThreshold` separate grey from coloured and black from white.
+// Pale reds count as grey, saturated reds not at all.
 ColourTally tallyColours(std::span<const ColourSample> samples, int chromaThreshold,
                          int brightnessThreshold);
 
 // The plate formats a colour tally allows, in the order to try them.
 int formatsForTally(const ColourTally& tally, RowFormats& formats);
 
+// A coloured background less saturated than this (chroma in percent of
+// brightness, the median of the coloured samples) is pale: a white plate, or the
+// pale end of a new-energy plate, tinted by the light. Blue and yellow plates
+// stay far more saturated than that under any light.
+inline constexpr int maxPaleSaturationPercent = 50;
+
+// True when the samples that count as coloured at `chromaThreshold` are pale.
+bool paleColours(std::span<const ColourSample> samples, int chromaThreshold);
+
+// Which formats a scan tries: those the row's colours choose, or the pale
+// plates' formats (police, new energy) that the colours did not choose, when
+// the colour is pale: under tinted light a white background reads as blue,
+// green or yellow.
+enum class FormatChoice { byColour, paleAlternatives };
+
 // Samples the hue/chroma plane in the middle of every dark run of the row's
-// stretch and chooses up to three plate formats from the colours found.
+// stretch and chooses up to four plate formats from the colours found.
+// `pale`, when given, is set to whether a tally that chose formats was pale.
 int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelRow,
-                       RowFormats& formats);
+                       RowFormats& formats, FormatChoice choice = FormatChoice::byColour,
+                       bool* pale = nullptr);
+
+// What a row scan found: the number of accepted formats, and whether any of its
+// colour tallies was pale.
+struct RowScan {
+    int accepted = 0;
+    bool pale = false;
+};
 
 // Looks for a line of plate characters on scan row rowY of the edge plane and
-// runs the character-box search for every plate format its colours allow.
+// runs the character-box search for every plate format of `choice`.
 // Writes the accepted formats to formatsOut and the plate each of them warped
-// to warpsOut, and returns their number. Every search warps into the slot of
-// the next plate; the slot is left holding the first accepted format's plate.
-int scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed, LabelRow& labelRow,
-                    RecognitionResult& result, RowFormats& formatsOut, RowWarps& warpsOut);
+// to warpsOut. Every search warps into the slot of the next plate; the slot is
+// left holding the first accepted format's plate.
+RowScan scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowed,
+                        FormatChoice choice, LabelRow& labelRow, RecognitionResult& result,
+                        RowFormats& formatsOut, RowWarps& warpsOut);
 
 // Puts a kept plate image and its corners back into the slot of the next plate.
 void restoreWarp(RecognitionContext& context, const RecognitionResult& result,

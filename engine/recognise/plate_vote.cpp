@@ -10,34 +10,8 @@ namespace {
 
 constexpr int policeFormat = 7;
 
-constexpr std::uint8_t su = 0x89;  // 苏
-constexpr std::uint8_t wan = 0x8B; // 皖
-constexpr std::uint8_t gan = 0x9B; // 甘
-
-// A whole-plate fix: texts starting with `test` (up to its NUL) are replaced.
-struct WholePlateFix {
-    std::array<std::uint8_t, 8> test;
-    std::array<std::uint8_t, 8> replacement;
-};
-
-constexpr std::array<WholePlateFix, 4> wholePlateFixes = {{
-    {{su, 'L', '6', '5', 'B', '9', 'U', 0}, {su, 'A', '6', '5', 'B', '9', 'U', 0}},
-    {{su, 'A', 'P', 'M', '6', '1', '8', 0}, {su, 'A', 'P', 'M', '6', '8', '8', 0}},
-    {{wan, 'L', 'T', 'Z', 'U', '7', '8', 0}, {wan, 'E', 'H', '2', '0', '7', '8', 0}},
-    {{su, 'A', 'Q', '1', '0', 0, 0, 0}, {su, 'A', 'Q', '1', '0', '1', 'J', 0}},
-}};
-
 int lastCountedPosition(int charCount, int formatIndex) {
     return formatIndex == policeFormat ? charCount - 2 : charCount - 1;
-}
-
-bool startsWith(const std::array<std::uint8_t, plateTextLength>& text, const WholePlateFix& fix) {
-    for (std::size_t i = 0; i < fix.test.size() && fix.test[i] != 0; ++i) {
-        if (text[i] != fix.test[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -121,23 +95,12 @@ void storePlate(RecognitionResult& result, int formatIndex, const PlateScore& sc
 }
 
 void correctText(std::array<std::uint8_t, plateTextLength>& text, bool trailer) {
+    // Along trailer corners every reading is kept, and a letter's cell read as
+    // the digit 1 is the A it most often is. Readings of other characters stand
+    // as read: any rewrite of one valid plate number into another (甘J into 苏A,
+    // LF9 into AF9, ...) turns the right reading of real plates wrong.
     if (trailer && text[1] == '1') {
         text[1] = 'A';
-    }
-    if (text[2] == 'Q' && text[3] == 'B' && text[4] == 'S') {
-        text[3] = '5';
-    }
-    if (text[1] == 'L' && text[2] == 'F' && text[3] == '9') {
-        text[1] = 'A';
-    }
-    if (text[0] == gan && text[1] == 'J') {
-        text[0] = su;
-        text[1] = 'A';
-    }
-    for (const WholePlateFix& fix : wholePlateFixes) {
-        if (startsWith(text, fix)) {
-            std::copy(fix.replacement.begin(), fix.replacement.end(), text.begin());
-        }
     }
 }
 

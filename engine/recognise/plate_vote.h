@@ -1,8 +1,8 @@
 #pragma once
 // Combining the readings of the eight binary planes into one plate: a plane
 // that lost a position is vetoed, each position takes its best-scoring code,
-// the plate's scores decide acceptance, and the first plate's text passes a
-// short table of corrections.
+// the plate's scores decide acceptance, and a trailer reading of the first
+// plate has its letter 1 corrected.
 
 #include "engine/context/recognition_context.h"
 #include "engine/recognise/char_match.h"
@@ -60,7 +60,8 @@ bool isAccepted(const PlateScore& score, bool trailer,
 void storePlate(RecognitionResult& result, int formatIndex, const PlateScore& score,
                 const PlateReading& reading, int charCount);
 
-// The corrections of a stored text, applied in order.
+// Along trailer corners, a 1 read as the first plate's letter becomes A; other
+// readings are left as read.
 void correctText(std::array<std::uint8_t, plateTextLength>& text, bool trailer);
 
 } // namespace kavro

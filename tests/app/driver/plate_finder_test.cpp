@@ -106,10 +106,11 @@ class EveryKind : public testing::TestWithParam<KindCase> {};
 // Forty pictures per kind, 400 to 1,600 pixels wide, plates from 60 pixels to a
 // third of the width, in the light, blur and angles of real photographs (the
 // larger pictures have tests of their own below: they take long to draw).
-// Reached with the template reader: found 37, 37, 40, 32, 31 and read exactly
-// 26, 28, 40, 22, 25 of 40 (blue, yellow, dump truck, green, police); most
-// misreadings are province characters, drawn in another face than the
-// templates'.
+// Reached with the trained reader: found 38, 38, 40, 37, 39 and read exactly
+// 36, 35, 40, 35, 38 of 40 (blue, yellow, dump truck, green, police). Missed
+// are mostly plates under 80 pixels blurred into their surround and one large
+// tilted green plate; misread are province characters blurred past reading
+// and one green plate read as a seven-character one under warm light.
 TEST_P(EveryKind, FoundAndReadInScenesLikeRealPhotographs) {
     constexpr std::array<int, 6> widths = {400, 640, 800, 1024, 1280, 1600};
     constexpr int pictures = 40;
@@ -130,9 +131,9 @@ TEST_P(EveryKind, FoundAndReadInScenesLikeRealPhotographs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind,
-                         testing::Values(KindCase{1, 36, 25}, KindCase{2, 36, 27},
-                                         KindCase{4, 39, 38}, KindCase{5, 31, 21},
-                                         KindCase{7, 30, 24}),
+                         testing::Values(KindCase{1, 38, 36}, KindCase{2, 38, 35},
+                                         KindCase{4, 40, 40}, KindCase{5, 37, 35},
+                                         KindCase{7, 39, 38}),
                          [](const testing::TestParamInfo<KindCase>& info) {
                              return "format" + std::to_string(info.param.format);
                          });
@@ -183,7 +184,7 @@ TEST(PlateFinder, TwoPlatesOfDifferentKindsAndScalesInALargePicture) {
         }
     }
     EXPECT_EQ(tally.found, 2 * scenes);
-    EXPECT_GE(tally.exact, 2 * scenes - 2); // reached: 4 of 6
+    EXPECT_EQ(tally.exact, 2 * scenes);
     EXPECT_EQ(tally.elsewhere, 0);
 }
 
@@ -197,7 +198,7 @@ TEST(PlateFinder, SmallPlatesInASmallPicture) {
         const Scene scene = drawScene(seed, options);
         tally.add(scene, FinderRun(scene).plates);
     }
-    EXPECT_GE(tally.found, 16); // reached: 17 of 20
+    EXPECT_GE(tally.found, 19); // reached: 19 of 20
     EXPECT_EQ(tally.elsewhere, 0);
 }
 
@@ -237,6 +238,31 @@ TEST(PlateFinder, APlateSeenInOverlappingWindowsIsReportedOnce) {
     EXPECT_GE(overlapShare(merged[0].corners, quadOf(truth)), 0.8);
     // The finder itself lists the plate once too.
     EXPECT_EQ(platesOn(whole.plates, truth).size(), 1u);
+}
+
+// A found plate is read again along its corners: a reading that lost its
+// characters (a cut inside the plate face) gives way to the plate's own, one
+// that scores higher stays.
+TEST(PlateFinder, AFoundPlateIsReadAgainAlongItsCorners) {
+    SceneOptions options = realScenes({5}, QSize(800, 600), 200, 220);
+    options.difficulty = Difficulty::easy;
+    const Scene scene = drawScene(3500, options);
+    const PlateTruth& truth = scene.plates.front();
+    const auto context = searchableContext(scene);
+    constexpr std::uint8_t perfect = 100;
+    const struct {
+        std::uint8_t score;
+        std::string text;
+    } cases[] = {{0, truth.text}, {perfect, "京A00000"}};
+    for (const auto& c : cases) {
+        FoundPlate plate;
+        plate.corners = quadOf(truth);
+        plate.formatIndex = truth.formatIndex;
+        plate.text = {0x80, 'A', '0', '0', '0', '0', '0'}; // 京A00000
+        plate.charScore.fill(c.score);
+        rereadAlongCorners(*context, plate);
+        EXPECT_EQ(plateNumberText(plate), c.text) << int{c.score};
+    }
 }
 
 } // namespace

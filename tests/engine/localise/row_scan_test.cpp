@@ -131,6 +131,17 @@ TEST(TallyColours, GreySamplesAreBlackOrWhiteByBrightness) {
     EXPECT_EQ(tallyColours(samples, 100, 100), expected);
 }
 
+// A white plate under warm light turns pale red: grey, white or black by its
+// brightness. A saturated red (the police plate's 警) is not counted.
+TEST(TallyColours, PaleRedIsGreyUnderWarmLight) {
+    const std::vector<ColourSample> samples = {
+        {200, 60, 15}, {80, 30, 20}, {200, 180, 15}, {200, 99, 26}, {200, 100, 26}};
+    ColourTally expected{};
+    expected[whiteClass] = 2;
+    expected[blackClass] = 1;
+    EXPECT_EQ(tallyColours(samples, 24, 100), expected);
+}
+
 ColourTally tally(std::initializer_list<std::pair<int, int>> counts) {
     ColourTally result{};
     for (const auto& [colour, count] : counts) {
@@ -183,7 +194,8 @@ TEST(FormatsForTally, SelectionTable) {
 // between them have their middles at x = 105, 112, ..., 168; the lead-in and the
 // tail lie outside the stretch. `sample(k)` gives the hsv bytes at middle k.
 template <typename Sample>
-std::vector<int> formatsOfStrokes(Sample sample) {
+std::vector<int> formatsOfStrokes(Sample sample, FormatChoice choice = FormatChoice::byColour,
+                                  bool* pale = nullptr) {
     RecognitionContext context;
     const std::vector<std::uint8_t> pixels(512 * 64 * 3, 0);
     context.prepareImage(pixels, 512, 64, false);
@@ -209,7 +221,7 @@ std::vector<int> formatsOfStrokes(Sample sample) {
         hsv[3 * x + 2] = value.hue;
     }
     RowFormats formats{};
-    const int count = selectPlateFormats(context, record, formats);
+    const int count = selectPlateFormats(context, record, formats, choice, pale);
     return {formats.begin(), formats.begin() + count};
 }
 
@@ -241,6 +253,60 @@ TEST(SelectPlateFormats, OrangeAndGreenishYellowAreYellow) {
             return k < 6 ? ColourSample{230, 160, hue} : ColourSample{40, 6, 16};
         };
         EXPECT_EQ(formatsOfStrokes(yellowPlate), (std::vector<int>{2, 1, 4, 7})) << int{hue};
+    }
+}
+
+// Saturation is chroma in percent of brightness, the median of the samples that
+// count as coloured at the threshold; grey ones and reds do not count.
+TEST(PaleColours, MedianSaturationOfTheColouredSamplesBelowHalf) {
+    using S = ColourSample;
+    const struct {
+        std::vector<ColourSample> samples;
+        bool pale;
+    } cases[] = {
+        {{{200, 98, 190}, {200, 98, 190}, {200, 120, 190}}, true},   // 49 % blue: a tinted white
+        {{{200, 100, 190}, {200, 100, 190}, {200, 60, 190}}, false}, // 50 %
+        {{{168, 156, 172}, {90, 80, 172}}, false},                   // a blue plate, lit or dim
+        {{{240, 40, 101}, {200, 110, 101}, {220, 60, 101}}, true},   // a new-energy gradient
+        {{{240, 10, 190}, {30, 5, 0}}, false},                       // grey alone
+        {{{200, 190, 15}, {200, 30, 190}}, true},                    // red is not counted
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(paleColours(c.samples, 24), c.pale) << c.samples.size();
+    }
+    EXPECT_EQ(paleColours(std::vector<S>{{200, 30, 190}}, 40), false); // below the threshold
+}
+
+// A white plate under blue light: its background reads as a pale blue. The
+// colours choose the blue plate; the pale alternatives are the police and the
+// new-energy plate. A saturated blue plate has no alternatives.
+TEST(SelectPlateFormats, PaleColoursOfferThePalePlatesNotChosen) {
+    const auto tinted = [](std::uint8_t chroma, std::uint8_t hue) {
+        return [chroma, hue](int k) {
+            return k < 6 ? ColourSample{220, chroma, hue} : ColourSample{40, 6, 0};
+        };
+    };
+    using V = std::vector<int>;
+    const struct {
+        std::uint8_t chroma;
+        std::uint8_t hue;
+        V byColour;
+        V alternatives;
+    } cases[] = {
+        {70, 180, V{1}, V{7, 5}},      // pale blue
+        {200, 180, V{1}, V{}},         // blue
+        {70, 100, V{5}, V{7}},         // pale green
+        {70, 50, V{2, 1, 4, 7}, V{5}}, // pale yellow
+        {200, 50, V{2, 1, 4, 7}, V{}}, // yellow
+    };
+    for (const auto& c : cases) {
+        bool pale = false;
+        EXPECT_EQ(formatsOfStrokes(tinted(c.chroma, c.hue), FormatChoice::byColour, &pale),
+                  c.byColour);
+        EXPECT_EQ(pale, !c.alternatives.empty()) << int{c.chroma} << " " << int{c.hue};
+        EXPECT_EQ(formatsOfStrokes(tinted(c.chroma, c.hue), FormatChoice::paleAlternatives),
+                  c.alternatives)
+            << int{c.chroma} << " " << int{c.hue};
     }
 }
 
