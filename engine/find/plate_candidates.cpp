@@ -99,9 +99,10 @@ void readMapRow(const PicturePixels& picture, int scale, int mapRow, MapRow& out
     }
 }
 
-// Saturated enough to be the background of a blue or a yellow plate: blue well
-// above red and green, or red and green both well above blue (not the green of
-// leaves, where red falls far behind).
+// Saturated enough to be the background of a blue, a yellow or a new-energy
+// plate: blue well above red and green; red and green both well above blue (not
+// the green of leaves, where red falls far behind); or a bright green with no
+// less blue than red (leaves and grass lean to yellow instead).
 bool plateColoured(int blue, int green, int red) {
     const int high = std::max({blue, green, red});
     const int low = std::min({blue, green, red});
@@ -110,6 +111,9 @@ bool plateColoured(int blue, int green, int red) {
     }
     if (high == blue) {
         return high >= minPlateBrightness;
+    }
+    if (high == green && blue >= red) {
+        return high >= minYellowBrightness;
     }
     return low == blue && high >= minYellowBrightness && 4 * std::min(red, green) >= 3 * high;
 }

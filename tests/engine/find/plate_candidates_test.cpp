@@ -37,11 +37,11 @@ const Bgr grey{120, 120, 120};
 const Bgr plateBlue{150, 40, 20};
 const Bgr white{240, 240, 240};
 
-// A blue plate `plateWidth` wide at (left, top): seven characters of two
-// strokes each, a character's height 0.64 of the plate's.
-void drawPlate(Picture& picture, int left, int top, int plateWidth) {
+// A plate `plateWidth` wide at (left, top), blue unless told: seven characters
+// of two strokes each, a character's height 0.64 of the plate's.
+void drawPlate(Picture& picture, int left, int top, int plateWidth, Bgr background = plateBlue) {
     const int height = plateWidth * 140 / 440;
-    picture.fill(left, top, left + plateWidth, top + height, plateBlue);
+    picture.fill(left, top, left + plateWidth, top + height, background);
     const int charHeight = height * 64 / 100;
     const int charTop = top + (height - charHeight) / 2;
     const int pitch = plateWidth * 51 / 384;
@@ -77,6 +77,26 @@ TEST(PlateCandidates, APlateIsTheStrongestCandidateOfAPlainPicture) {
         EXPECT_GT(first.width() * 2, c.plateWidth) << c.plateWidth;
         EXPECT_LT(first.width() * 10, c.plateWidth * 13) << c.plateWidth;
         EXPECT_GT(first.colourPercent, 30);
+    }
+}
+
+// The colours of plates count towards a candidate, those of leaves and walls do not.
+TEST(PlateCandidates, PlateColoursAreTold) {
+    const struct {
+        const char* name;
+        Bgr background;
+        bool plate;
+    } cases[] = {{"blue", plateBlue, true},
+                 {"yellow", {30, 190, 230}, true},
+                 {"new-energy green", {145, 255, 140}, true},
+                 {"leaf green", {40, 150, 90}, false},
+                 {"grey", {90, 90, 90}, false}};
+    for (const auto& c : cases) {
+        Picture picture(640, 480, grey);
+        drawPlate(picture, 200, 200, 200, c.background);
+        const std::vector<PlateCandidate> found = findPlateCandidates(picture.view());
+        ASSERT_FALSE(found.empty()) << c.name;
+        EXPECT_EQ(found.front().colourPercent > 30, c.plate) << c.name;
     }
 }
 
