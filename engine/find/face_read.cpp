@@ -81,13 +81,11 @@ Hue hueClass(int blue, int green, int red) {
     return hue >= yellowFrom && hue < greenFrom ? Hue::yellow : Hue::none;
 }
 
-// The formats a plate of this hue may be, likeliest first. Without a hue it is
-// black on white: a police plate, or a yellow or a blue one faded by light.
+// The formats a plate of this hue may be, likeliest first; none without a hue.
 std::span<const int> formatsForHue(Hue hue) {
     static constexpr std::array<int, 1> blue = {1};
     static constexpr std::array<int, 2> yellow = {2, 4};
     static constexpr std::array<int, 1> green = {5};
-    static constexpr std::array<int, 3> white = {7, 2, 1};
     switch (hue) {
     case Hue::blue:
         return blue;
@@ -98,7 +96,7 @@ std::span<const int> formatsForHue(Hue hue) {
     case Hue::none:
         break;
     }
-    return white;
+    return {};
 }
 
 struct Span {
@@ -247,13 +245,9 @@ Quad<double> turnedFace(const Bounds& box, double slope) {
 // the plate's hue in the middle half of its columns, then the columns about its
 // centre that show it over those rows (the margins above and below the
 // characters carry the hue across the whole face), turned as the hue climbs
-// across it. Empty for a grey or white plate, or when the hue gives no face of
-// plate shape.
+// across it. Empty when the hue gives no face of plate shape.
 std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
                                          const PlateCandidate& candidate, Hue hue) {
-    if (hue == Hue::none) {
-        return std::nullopt;
-    }
     const int width = candidate.width();
     const int centre = candidate.left + width / 2;
     const int middle = (candidate.top + candidate.bottom) / 2;
@@ -290,12 +284,15 @@ std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
     return std::abs(slope) < minTurn ? boxCorners(box) : turnedFace(box, slope);
 }
 
-// The face around the candidate's line of characters, level, in picture pixels:
-// where the plate's hue lies, or for a plate without one, where the line of
-// characters says it lies.
-Quad<double> guessedFace(const PicturePixels& picture, const PlateCandidate& candidate, Hue hue) {
-    if (const std::optional<Quad<double>> face = colouredFace(picture, candidate, hue)) {
-        return *face;
+// The face around the candidate's line of characters, in picture pixels: where
+// the plate's hue lies, or failing that, as the fallback says.
+std::optional<Quad<double>> faceOf(const PicturePixels& picture, const PlateCandidate& candidate,
+                                   Hue hue, FaceFallback fallback) {
+    if (std::optional<Quad<double>> face = colouredFace(picture, candidate, hue)) {
+        return face;
+    }
+    if (fallback == FaceFallback::none) {
+        return std::nullopt;
     }
     const double width = candidate.width() / lineShareOfFace;
     const double height = width * faceHeightPerWidth;
@@ -307,11 +304,18 @@ Quad<double> guessedFace(const PicturePixels& picture, const PlateCandidate& can
 
 } // namespace
 
-bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader,
-                   FoundPlates& found) {
+bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader, FoundPlates& found,
+                   FaceFallback fallback) {
     const PicturePixels picture = reader.source();
     const Hue hue = candidateHue(picture, candidate);
-    const Quad<double> corners = fitPlateCorners(picture, guessedFace(picture, candidate, hue));
+    if (hue == Hue::none) {
+        return false; // white plates are left to the box search
+    }
+    const std::optional<Quad<double>> face = faceOf(picture, candidate, hue, fallback);
+    if (!face) {
+        return false;
+    }
+    const Quad<double> corners = fitPlateCorners(picture, *face);
     if (!warpPlateFromCorners(reader.plateImages[0].get(), corners, picture)) {
         return false;
     }

@@ -158,6 +158,7 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
             view = std::make_unique<RecognitionContext>();
             view->characterClassifier = picture.characterClassifier;
         }
+        const bool strongest = searched.empty();
         const std::size_t before = found.size();
         searchView(*planned, picture, *view, found);
         searched.push_back(*planned);
@@ -172,7 +173,11 @@ void searchViews(const RecognitionContext& picture, FoundPlates& found) {
             }
         }
         if (found.size() == before) {
-            readPlateFace(candidate, *view, found);
+            // Guessing the face from the line of characters alone costs a
+            // reading for every coloured sign and grille: only the strongest
+            // candidate's is read.
+            readPlateFace(candidate, *view, found,
+                          strongest ? FaceFallback::lineOfCharacters : FaceFallback::none);
         }
     }
 }

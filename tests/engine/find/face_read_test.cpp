@@ -1,5 +1,5 @@
 // Plates read from their face alone, as the finder does for a candidate whose
-// characters the box search cannot trace: drawn scenes of every plate kind,
+// characters the box search cannot trace: drawn scenes of every coloured kind,
 // the candidate the plate's line of characters as the edge map outlines it,
 // either true to the plate or stretched by a lamp or bolt beside it.
 
@@ -28,7 +28,8 @@ struct FaceCase {
     std::string label;
     int format;
     double stretch; // share of the plate's width the candidate reaches past its right end
-    int minRead;    // of `pictures`, read exactly with every corner within tolerance
+    FaceFallback fallback;
+    int minRead; // of `pictures`, read exactly where the plate lies
 };
 
 Quad<double> quadOf(const PlateTruth& truth) {
@@ -64,6 +65,9 @@ bool readAndPlaced(const FoundPlates& found, const PlateTruth& truth) {
 
 class FaceRead : public testing::TestWithParam<FaceCase> {};
 
+constexpr FaceFallback line = FaceFallback::lineOfCharacters;
+constexpr FaceFallback none = FaceFallback::none;
+
 TEST_P(FaceRead, ReadsThePlateWhereItLies) {
     const FaceCase& face = GetParam();
     SceneOptions options;
@@ -76,7 +80,8 @@ TEST_P(FaceRead, ReadsThePlateWhereItLies) {
         const Scene scene = drawScene(3000 + static_cast<std::uint32_t>(i), options);
         const auto context = searchableContext(scene);
         FoundPlates found;
-        readPlateFace(candidateOf(scene.plates.front(), face.stretch), *context, found);
+        readPlateFace(candidateOf(scene.plates.front(), face.stretch), *context, found,
+                      face.fallback);
         read += readAndPlaced(found, scene.plates.front()) ? 1 : 0;
     }
     RecordProperty("read", read);
@@ -84,16 +89,19 @@ TEST_P(FaceRead, ReadsThePlateWhereItLies) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, FaceRead,
-                         testing::Values(FaceCase{"blue", 1, 0, 8}, FaceCase{"yellow", 2, 0, 8},
-                                         FaceCase{"green", 5, 0, 8}, FaceCase{"police", 7, 0, 6},
-                                         FaceCase{"blueBesideALamp", 1, 0.4, 8},
-                                         FaceCase{"yellowBesideALamp", 2, 0.4, 8}),
+                         testing::Values(FaceCase{"blue", 1, 0, line, 8},
+                                         FaceCase{"yellow", 2, 0, line, 8},
+                                         FaceCase{"green", 5, 0, line, 8},
+                                         // the hue alone must trim the lamp off
+                                         FaceCase{"blueBesideALamp", 1, 0.4, none, 8},
+                                         FaceCase{"yellowBesideALamp", 2, 0.4, none, 8}),
                          [](const testing::TestParamInfo<FaceCase>& info) {
                              return info.param.label;
                          });
 
-// Where the candidate holds no plate, nothing is read.
-TEST(FaceRead, ReadsNothingWhereNoPlateIs) {
+// Where the candidate holds no plate, nothing is read; a white plate is left to
+// the box search.
+TEST(FaceRead, ReadsNothingWithoutAColouredPlate) {
     SceneOptions options;
     options.plateCount = 0;
     options.pictureSize = QSize(800, 600);
@@ -102,9 +110,18 @@ TEST(FaceRead, ReadsNothingWhereNoPlateIs) {
         const Scene scene = drawScene(3100 + static_cast<std::uint32_t>(i), options);
         const auto context = searchableContext(scene);
         FoundPlates found;
-        readPlateFace({300, 280, 460, 310}, *context, found);
+        readPlateFace({300, 280, 460, 310}, *context, found, FaceFallback::lineOfCharacters);
         read += static_cast<int>(found.size());
     }
+    options.plateCount = 1;
+    options.formats = {7};
+    const Scene police = drawScene(3200, options);
+    const auto context = searchableContext(police);
+    FoundPlates found;
+    read += readPlateFace(candidateOf(police.plates.front(), 0), *context, found,
+                          FaceFallback::lineOfCharacters)
+                ? 1
+                : 0;
     EXPECT_EQ(read, 0);
 }
 
