@@ -5,8 +5,6 @@
 #include "engine/find/corner_fit.h"
 #include "engine/find/plate_merge.h"
 #include "engine/find/view_search.h"
-#include "engine/primitives/plate_rectify.h"
-#include "engine/primitives/plate_warp.h"
 #include "engine/recognise/plate_reader.h"
 #include "image/plate_corner_trailer.h"
 
@@ -37,10 +35,9 @@ constexpr int maxScanRows = rowsOfPlane(tallestFullySearched * workingWidth);
 // `formatIndex` into `result` (empty); false when the corners cannot be warped.
 bool readAlong(RecognitionContext& context, const Quad<double>& corners, int formatIndex,
                RecognitionResult& result) {
-    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
+    if (!warpAlong(context, corners)) {
         return false;
     }
-    context.plateCorners[0] = corners;
     recogniseCharacters(context, formatIndex, result);
     return true;
 }

@@ -34,9 +34,9 @@ constexpr int percent = 100;
 // A candidate shows its plate's hue when this share of its pixels do.
 constexpr int minCandidateHuePercent = 8;
 // A line across the face belongs to it when this share of its pixels show the
-// plate's hue (strokes, rims and glare take much of the rest); characters cut gaps into the face no
-// wider than these shares of the candidate's width (columns, a stroke of a 1) and the face's width
-// (rows).
+// plate's hue (strokes, rims and glare take much of the rest); characters cut
+// gaps into the face no wider than these shares of the candidate's width
+// (columns, a stroke of a 1) and the face's width (rows).
 constexpr int minLineHuePercent = 10;
 constexpr int maxColumnGapDivisor = 12;
 constexpr int maxRowGapDivisor = 20;
@@ -81,6 +81,11 @@ Hue hueClass(int blue, int green, int red) {
     return hue >= yellowFrom && hue < greenFrom ? Hue::yellow : Hue::none;
 }
 
+Hue hueAt(const PicturePixels& picture, int x, int y) {
+    const std::uint8_t* pixel = picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
+    return hueClass(pixel[0], pixel[1], pixel[2]);
+}
+
 // The formats a plate of this hue may be, likeliest first; none without a hue.
 std::span<const int> formatsForHue(Hue hue) {
     static constexpr std::array<int, 1> blue = {1};
@@ -113,10 +118,7 @@ std::vector<bool> hueLines(const PicturePixels& picture, Hue hue, bool columns, 
     for (int i = along.first; i <= along.last; ++i) {
         int count = 0;
         for (int j = across.first; j <= across.last; ++j) {
-            const int x = columns ? i : j;
-            const int y = columns ? j : i;
-            const std::uint8_t* pixel = picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
-            count += hueClass(pixel[0], pixel[1], pixel[2]) == hue ? 1 : 0;
+            count += hueAt(picture, columns ? i : j, columns ? j : i) == hue ? 1 : 0;
         }
         lines.push_back(count * percent >= length * minLineHuePercent);
     }
@@ -151,10 +153,8 @@ std::optional<Span> markedAround(const std::vector<bool>& marks, int start, int 
 Hue candidateHue(const PicturePixels& picture, const PlateCandidate& candidate) {
     std::array<int, 3> counts{};
     for (int y = candidate.top; y < candidate.bottom; ++y) {
-        const std::uint8_t* row = picture.row(y);
         for (int x = candidate.left; x < candidate.right; ++x) {
-            const std::uint8_t* pixel = row + std::ptrdiff_t{x} * picturePixelBytes;
-            const Hue hue = hueClass(pixel[0], pixel[1], pixel[2]);
+            const Hue hue = hueAt(picture, x, y);
             if (hue != Hue::none) {
                 ++counts[static_cast<std::size_t>(hue)];
             }
@@ -182,8 +182,7 @@ std::optional<double> hueMiddle(const PicturePixels& picture, Hue hue, Span colu
         int first = -1;
         int last = -1;
         for (int y = rows.first; y <= rows.last; ++y) {
-            const std::uint8_t* pixel = picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
-            if (hueClass(pixel[0], pixel[1], pixel[2]) == hue) {
+            if (hueAt(picture, x, y) == hue) {
                 first = first < 0 ? y : first;
                 last = y;
             }
@@ -315,11 +314,9 @@ bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader, 
     if (!face) {
         return false;
     }
-    const Quad<double> corners = fitPlateCorners(picture, *face);
-    if (!warpPlateFromCorners(reader.plateImages[0].get(), corners, picture)) {
+    if (!warpAlong(reader, fitPlateCorners(picture, *face))) {
         return false;
     }
-    reader.plateCorners[0] = corners;
     RecognitionResult best{};
     for (const int format : formatsForHue(hue)) {
         RecognitionResult trial{};

@@ -1,6 +1,7 @@
 #include "engine/find/found_plate.h"
 
 #include "engine/context/recognition_context.h"
+#include "engine/primitives/plate_warp.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -14,6 +15,14 @@ FoundPlate foundPlateOf(const RecognitionContext& context, const RecognitionResu
     const std::uint8_t* image = context.plateImages[i].get();
     return {context.plateCorners[i], result.formatIndex[i], result.confidence[i],
             result.text[i],          result.charScore[i],   {image, image + imageBytes}};
+}
+
+bool warpAlong(RecognitionContext& context, const Quad<double>& corners) {
+    if (!warpPlateFromCorners(context.plateImages[0].get(), corners, context.source())) {
+        return false;
+    }
+    context.plateCorners[0] = corners;
+    return true;
 }
 
 int codeCount(const FoundPlate& plate) {

@@ -32,6 +32,11 @@ using FoundPlates = std::vector<FoundPlate>;
 FoundPlate foundPlateOf(const RecognitionContext& context, const RecognitionResult& result,
                         int index);
 
+// Warps the plate along `corners` (picture pixels, clockwise from the top left)
+// into the context's first plate slot and records them there; false when they
+// give no warp.
+bool warpAlong(RecognitionContext& context, const Quad<double>& corners);
+
 // The number of characters of a found plate's text.
 int codeCount(const FoundPlate& plate);
 
