@@ -261,9 +261,40 @@ private:
     int probeX_;
 };
 
+// Watches a walk for a loop that misses its start. Each step is decided by
+// where the walker stands and which way it faces; once that state comes round
+// again, the walk circles for ever without reaching the start or the plane's
+// border, and can only end by failing (the recording fills, the dead ends run
+// out, or it stays outside its limit). Brent's method: the state is saved
+// after 1, 2, 4, 8, ... steps and each state is compared with the last saved.
+class LoopWatch {
+public:
+    LoopWatch(const std::uint8_t* at, int direction) : savedAt_(at), savedDirection_(direction) {}
+
+    bool repeats(const std::uint8_t* at, int direction) {
+        if (at == savedAt_ && direction == savedDirection_) {
+            return true;
+        }
+        if (++steps_ == period_) {
+            savedAt_ = at;
+            savedDirection_ = direction;
+            period_ *= 2;
+            steps_ = 0;
+        }
+        return false;
+    }
+
+private:
+    const std::uint8_t* savedAt_;
+    int savedDirection_;
+    int steps_ = 0;
+    int period_ = 1;
+};
+
 // Walks the outline from the walker's position in `direction` and records it.
 // A limited walk records only points inside `limit` and gives up after
-// maxOutlinePoints steps in a row outside it.
+// maxOutlinePoints steps in a row outside it. A walk caught in a loop that
+// misses the start gives up at once, as it would fail in the end.
 template <bool limited, bool probed>
 int walkOutline(const Neighbourhood& around, Position position, int direction,
                 const TraceRect& limit, const WalkBounds& bounds, Recording& recording) {
@@ -272,6 +303,7 @@ int walkOutline(const Neighbourhood& around, Position position, int direction,
     int reach = bounds.reach(position.x, position.y);
     int outside = 0;
     int deadEnds = 0;
+    LoopWatch loop(start, direction);
     while (!recording.full() && outside < maxOutlinePoints) {
         const int turned = around.nextDirection(position.at, direction);
         if (turned != noDirection) {
@@ -295,6 +327,9 @@ int walkOutline(const Neighbourhood& around, Position position, int direction,
         if (position.at == start || reach < 0) {
             const bool closed = recording.count() >= minOutlinePoints && turned != noDirection;
             return closed ? recording.count() : 0;
+        }
+        if (loop.repeats(position.at, direction)) {
+            return 0;
         }
     }
     return 0;
