@@ -1,5 +1,6 @@
 #include "engine/primitives/plate_edges.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -22,28 +23,37 @@ struct Position {
     int y;
 };
 
+// Moves a walk along `step` (one pixel left, right, up or down) can make from
+// `at` without leaving the plane.
+int roomAhead(const BytePlane& plane, Position at, Position step) {
+    if (step.x != 0) {
+        return step.x > 0 ? plane.width - 1 - at.x : at.x;
+    }
+    return step.y > 0 ? plane.height - 1 - at.y : at.y;
+}
+
 // One straight walk: from the start over pixels of the first kind, then of the
 // other; the pixel that ends the second run, or none when `budget` moves are
 // spent first (the pixel reached by the last move is not tested) or the walk
-// leaves the plane.
+// leaves the plane. `step` moves one pixel along a row or a column.
 std::optional<Position> walk(const BytePlane& plane, int threshold, Position at, Position step,
                              bool brightFirst, int budget) {
+    if (!plane.contains(at.x, at.y)) {
+        return std::nullopt;
+    }
+    const int room = roomAhead(plane, at, step);
+    const std::ptrdiff_t stride = step.x + static_cast<std::ptrdiff_t>(step.y) * plane.width;
+    const std::uint8_t* pixel = &plane.pixels[static_cast<std::size_t>(at.y) * plane.width + at.x];
     int moves = 0;
     for (const bool bright : {brightFirst, !brightFirst}) {
-        while (true) {
-            if (!plane.contains(at.x, at.y)) {
+        while ((*pixel >= threshold) == bright) {
+            if (++moves >= budget || moves > room) {
                 return std::nullopt;
             }
-            if ((plane.at(at.x, at.y) >= threshold) != bright) {
-                break;
-            }
-            at = {at.x + step.x, at.y + step.y};
-            if (++moves >= budget) {
-                return std::nullopt;
-            }
+            pixel += stride;
         }
     }
-    return at;
+    return Position{at.x + moves * step.x, at.y + moves * step.y};
 }
 
 EdgePoint point(int x, int y) {
