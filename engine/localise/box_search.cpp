@@ -40,11 +40,8 @@ void collectBoxes(BoxSearch& search, const LabelRow& labelRow) {
             return;
         }
         CharBox& box = search.box(search.boxCount);
-        if (!traceAndMeasureOnce(search.edges, search.threshold, labelRow.row[j], labelRow.rowY,
-                                 *search.points, box)) {
-            continue;
-        }
-        if (!hasCharacterShape(box)) {
+        if (!traceCharacterOnce(search.edges, search.threshold, labelRow.row[j], labelRow.rowY,
+                                *search.points, box)) {
             continue;
         }
         int next = search.boxCount + 1;

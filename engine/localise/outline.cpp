@@ -447,9 +447,6 @@ int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int 
     return count;
 }
 
-namespace {
-
-// The part of a measured box that comes from the outline's rectangle.
 void measureRect(const TraceRect& rect, CharBox& box) {
     box.traced = BoxOrigin::traced;
     box.centre.x = narrow((rect.minX + rect.maxX + 1) / 2);
@@ -457,8 +454,6 @@ void measureRect(const TraceRect& rect, CharBox& box) {
     box.width = narrow(rect.maxX - rect.minX + 1);
     box.height = narrow(rect.maxY - rect.minY + 1);
 }
-
-} // namespace
 
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points) {
     measureRect(rect, box);

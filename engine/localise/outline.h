@@ -90,6 +90,9 @@ static_assert(offsetof(CharBox, height) == 20 * sizeof(std::int16_t));
 int traceOutline(const BytePlane& plane, int threshold, ProbeColumn* probe, int startX, int startY,
                  OutlinePoints& points, TraceRect& rect, bool useLimit);
 
+// The part of measureOutline that reads `rect` alone: traced, centre and size.
+void measureRect(const TraceRect& rect, CharBox& box);
+
 // Builds `box` (extreme points, centre, size; traced) from the points of
 // one outline and their bounding rectangle. The profiles are left alone.
 void measureOutline(const TraceRect& rect, CharBox& box, std::span<const EdgePoint> points);

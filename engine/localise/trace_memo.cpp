@@ -1,5 +1,7 @@
 #include "engine/localise/trace_memo.h"
 
+#include "engine/localise/box_layout.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +18,7 @@ constexpr int rememberedColumns = 512;
 constexpr std::size_t slotCount = std::size_t{thresholdLevels} * rememberedColumns;
 
 struct Remembered {
-    bool traced;
+    bool character;
     CharBox box; // profiles left empty
 };
 
@@ -63,9 +65,9 @@ public:
                                               : nullptr;
     }
 
-    void remember(Slot& slot, bool traced, const CharBox& box) {
+    void remember(Slot& slot, bool character, const CharBox& box) {
         slot = {generation_, static_cast<std::int32_t>(entries_.size())};
-        entries_.push_back({traced, box});
+        entries_.push_back({character, box});
         entries_.back().box.leftProfile.clear();
         entries_.back().box.rightProfile.clear();
     }
@@ -81,11 +83,16 @@ private:
 
 thread_local TraceMemo memo;
 
-bool traceAndMeasure(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
-                     CharBox& box) {
+// Traces the outline and measures it when its frame has a character's shape.
+bool traceCharacter(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
+                    CharBox& box) {
     TraceRect rect{};
     const int count = traceOutline(plane, threshold, nullptr, x, y, points, rect, false);
     if (count == 0) {
+        return false;
+    }
+    measureRect(rect, box);
+    if (!hasCharacterShape(box)) {
         return false;
     }
     measureOutline(rect, box, std::span(points).first(static_cast<std::size_t>(count)));
@@ -113,25 +120,25 @@ TraceMemoScope::~TraceMemoScope() {
     memo.forget();
 }
 
-bool traceAndMeasureOnce(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
-                         CharBox& box) {
+bool traceCharacterOnce(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
+                        CharBox& box) {
     Slot* slot = memo.active ? memo.slotFor(plane, threshold, x, y) : nullptr;
     if (slot == nullptr) {
-        return traceAndMeasure(plane, threshold, x, y, points, box);
+        return traceCharacter(plane, threshold, x, y, points, box);
     }
     if (const Remembered* known = memo.find(*slot)) {
-        if (known->traced) {
+        if (known->character) {
             recall(known->box, box);
         }
-        return known->traced;
+        return known->character;
     }
     CharBox measured;
-    const bool traced = traceAndMeasure(plane, threshold, x, y, points, measured);
-    memo.remember(*slot, traced, measured);
-    if (traced) {
+    const bool character = traceCharacter(plane, threshold, x, y, points, measured);
+    memo.remember(*slot, character, measured);
+    if (character) {
         recall(measured, box);
     }
-    return traced;
+    return character;
 }
 
 } // namespace kavro

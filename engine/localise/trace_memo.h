@@ -10,7 +10,7 @@
 
 namespace kavro {
 
-// While an instance lives, traceAndMeasureOnce on this thread remembers what
+// While an instance lives, traceCharacterOnce on this thread remembers what
 // it traced. Whoever opens one promises that the planes traced in do not
 // change until it closes.
 class TraceMemoScope {
@@ -24,12 +24,14 @@ private:
     bool wasActive_;
 };
 
-// Traces the outline through (x, y) (pixels above `threshold`) and measures it
-// into `box` as traceOutline and measureOutline do; false, with `box` left
-// alone, when no outline could be followed. Inside a TraceMemoScope a start
-// already traced in the same plane, row and threshold is answered from memory,
-// and `points` (scratch) is then left alone. The box's profiles are kept.
-bool traceAndMeasureOnce(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
-                         CharBox& box);
+// Traces the outline through (x, y) (pixels above `threshold`) and, when its
+// box has a character's shape (hasCharacterShape), measures it into `box` as
+// traceOutline and measureOutline do; false, with `box` left alone, when no
+// outline could be followed or it is no character. Inside a TraceMemoScope a
+// start already traced in the same plane, row and threshold is answered from
+// memory, and `points` (scratch) is then left alone. The box's profiles are
+// kept.
+bool traceCharacterOnce(const BytePlane& plane, int threshold, int x, int y, OutlinePoints& points,
+                        CharBox& box);
 
 } // namespace kavro
