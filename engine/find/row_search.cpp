@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
 
 namespace kavro {
 
@@ -49,11 +50,14 @@ bool readBestFormat(RecognitionContext& context, const RowFormats& formats, int 
 // one missing character, then two: the second search runs when the first
 // offered no plate, or one that was not read while no plate is stored yet.
 // Each search tries the formats the row's colours choose, then, when those
-// colours were pale, the pale plates' formats they did not choose.
+// colours were pale, the pale plates' formats they did not choose. A search
+// where no box search lacked just one character more than it could supply
+// would be repeated exactly by the next, which is skipped.
 void readScanRow(RecognitionContext& context, int rowY, RecognitionResult& result,
                  FoundPlates& found) {
     for (int missingAllowed = 1; missingAllowed <= maxMissingAllowed; ++missingAllowed) {
         bool pale = false;
+        int fewestLacking = std::numeric_limits<int>::max();
         for (const FormatChoice choice : {FormatChoice::byColour, FormatChoice::paleAlternatives}) {
             if (choice == FormatChoice::paleAlternatives && !pale) {
                 break;
@@ -63,11 +67,15 @@ void readScanRow(RecognitionContext& context, int rowY, RecognitionResult& resul
             const RowScan scan = scanRowForPlate(context, rowY, missingAllowed, choice,
                                                  context.rowTable[0], result, formats, warps);
             pale = scan.pale;
+            fewestLacking = std::min(fewestLacking, scan.fewestLacking);
             if (scan.accepted > 0 &&
                 (readBestFormat(context, formats, scan.accepted, warps, result, found) ||
                  result.count > 0)) {
                 return;
             }
+        }
+        if (fewestLacking > missingAllowed + 1) {
+            return;
         }
     }
 }

@@ -103,7 +103,8 @@ bool measureRow(BoxSearch& search) {
 } // namespace
 
 int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, int threshold,
-                         int formatIndex, int missingAllowed, RecognitionResult& result) {
+                         int formatIndex, int missingAllowed, RecognitionResult& result,
+                         int& lacking) {
     markStretch(context, labelRow, threshold);
     const PlateFormat& format = plateFormats[static_cast<std::size_t>(formatIndex)];
     const BytePlane edges{
@@ -117,7 +118,11 @@ int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, 
         return 0;
     }
     const int missing = format.charCount - search.boxCount;
-    if (missing < 0 || missing > missingAllowed || !measureRow(search)) {
+    if (missing > missingAllowed) {
+        lacking = missing;
+        return 0;
+    }
+    if (missing < 0 || !measureRow(search)) {
         return 0;
     }
     if (missing > 0) {

@@ -14,8 +14,11 @@ struct RecognitionResult;
 // plane, transitions at `threshold`) for the characters of plate format
 // `formatIndex`, supplying at most `missingAllowed` of them. Marks the stretch
 // in the work plane. Returns rectifyPlate's result (nonzero: the plate was
-// warped into the next plate slot), or 0 when the row is rejected.
+// warped into the next plate slot), or 0 when the row is rejected. When the
+// boxes fall short of the format by more than `missingAllowed` characters,
+// `lacking` is set to how many; otherwise it is left alone.
 int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, int threshold,
-                         int formatIndex, int missingAllowed, RecognitionResult& result);
+                         int formatIndex, int missingAllowed, RecognitionResult& result,
+                         int& lacking);
 
 } // namespace kavro

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -90,6 +91,9 @@ int selectPlateFormats(const RecognitionContext& context, const LabelRow& labelR
 struct RowScan {
     int accepted = 0;
     bool pale = false;
+    // The fewest characters a search lacked beyond those it may supply: a scan
+    // that may supply fewer than this repeats this one.
+    int fewestLacking = std::numeric_limits<int>::max();
 };
 
 // Looks for a line of plate characters on scan row rowY of the edge plane and
