@@ -71,8 +71,9 @@ TEST(PlateMerge, EachCharacterIsVotedOnByItsScores) {
 
 TEST(PlateMerge, PlatesFlatterThanPlatesAreLeftOut) {
     EXPECT_TRUE(plateShaped(plate("A1", 1, 90, box(0, 0, 157, 50))));  // 3.14: a plate
-    EXPECT_TRUE(plateShaped(plate("A1", 1, 90, box(0, 0, 200, 40))));  // 5: its border missed
-    EXPECT_FALSE(plateShaped(plate("A1", 1, 90, box(0, 0, 210, 40)))); // a line of lettering
+    EXPECT_TRUE(plateShaped(plate("A1", 1, 90, box(0, 0, 220, 40))));  // 5.5: its border missed
+    EXPECT_TRUE(plateShaped(plate("A1", 1, 90, box(0, 0, 240, 40))));  // 6
+    EXPECT_FALSE(plateShaped(plate("A1", 1, 90, box(0, 0, 250, 40)))); // a line of lettering
     EXPECT_TRUE(mergePlates({plate("A1", 1, 90, box(0, 0, 300, 40))}).empty());
 }
 
