@@ -35,6 +35,7 @@ constexpr int minBusyCalmPercent = 45;
 constexpr int minPlateChroma = 48;
 constexpr int minPlateBrightness = 60;
 constexpr int minYellowBrightness = 100;
+constexpr int minYellowBalancePercent = 70;
 
 struct Train {
     int left;
@@ -100,9 +101,10 @@ void readMapRow(const PicturePixels& picture, int scale, int mapRow, MapRow& out
 }
 
 // Saturated enough to be the background of a blue, a yellow or a new-energy
-// plate: blue well above red and green; red and green both well above blue (not
-// the green of leaves, where red falls far behind); or a bright green with no
-// less blue than red (leaves and grass lean to yellow instead).
+// plate: blue well above red and green; red and green both well above blue, the
+// lesser at least 70 % of the greater (a yellow plate turns orange under warm
+// light; bricks and rust are redder, leaves far greener); or a bright green
+// with no less blue than red (leaves and grass lean to yellow instead).
 bool plateColoured(int blue, int green, int red) {
     const int high = std::max({blue, green, red});
     const int low = std::min({blue, green, red});
@@ -115,7 +117,8 @@ bool plateColoured(int blue, int green, int red) {
     if (high == green && blue >= red) {
         return high >= minYellowBrightness;
     }
-    return low == blue && high >= minYellowBrightness && 4 * std::min(red, green) >= 3 * high;
+    return low == blue && high >= minYellowBrightness &&
+           100 * std::min(red, green) >= minYellowBalancePercent * high;
 }
 
 struct Run {

@@ -88,6 +88,8 @@ TEST(PlateCandidates, PlateColoursAreTold) {
         bool plate;
     } cases[] = {{"blue", plateBlue, true},
                  {"yellow", {30, 190, 230}, true},
+                 {"yellow under warm light", {30, 140, 200}, true},
+                 {"brick", {60, 90, 170}, false},
                  {"new-energy green", {145, 255, 140}, true},
                  {"leaf green", {40, 150, 90}, false},
                  {"grey", {90, 90, 90}, false}};
