@@ -10,10 +10,11 @@
 namespace kavro {
 
 // The corners of the plate whose face `corners` (picture pixels, clockwise from
-// the top left; pixel (x, y) covers x .. x + 1 and y .. y + 1) outline roughly. Each side moves to
-// the line fitted through the points where, across the side, the colour turns from the plate's to
-// the surround's; a side with too little consistent evidence stays where it was. The old corners
-// come back whole when the new ones do not make a convex quadrilateral near the old one.
+// the top left; pixel (x, y) covers x .. x + 1 and y .. y + 1) outline roughly.
+// Each side moves to the line fitted through the points where, across the
+// side, the colour turns from the plate's to the surround's; a side with too
+// little consistent evidence stays where it was. The old corners come back
+// whole when the new ones do not make a convex quadrilateral near the old one.
 Quad<double> fitPlateCorners(const PicturePixels& picture, const Quad<double>& corners);
 
 } // namespace kavro

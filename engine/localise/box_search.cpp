@@ -119,7 +119,7 @@ int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, 
     }
     const int missing = format.charCount - search.boxCount;
     if (missing > missingAllowed) {
-        lacking = missing;
+        lacking = std::min(lacking, missing);
         return 0;
     }
     if (missing < 0 || !measureRow(search)) {

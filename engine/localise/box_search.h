@@ -16,7 +16,7 @@ struct RecognitionResult;
 // in the work plane. Returns rectifyPlate's result (nonzero: the plate was
 // warped into the next plate slot), or 0 when the row is rejected. When the
 // boxes fall short of the format by more than `missingAllowed` characters,
-// `lacking` is set to how many; otherwise it is left alone.
+// `lacking` is lowered to how many, if that is fewer.
 int searchCharacterBoxes(RecognitionContext& context, const LabelRow& labelRow, int threshold,
                          int formatIndex, int missingAllowed, RecognitionResult& result,
                          int& lacking);

@@ -310,11 +310,8 @@ RowScan scanRowForPlate(RecognitionContext& context, int rowY, int missingAllowe
         const int offeredCount = selectPlateFormats(context, labelRow, offered, choice, &scan.pale);
         for (int i = 0; i < offeredCount; ++i) {
             const int format = offered[static_cast<std::size_t>(i)];
-            int lacking = scan.fewestLacking;
-            const int warped =
-                searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result, lacking);
-            scan.fewestLacking = std::min(scan.fewestLacking, lacking);
-            if (warped != 0) {
+            if (searchCharacterBoxes(context, labelRow, t, format, missingAllowed, result,
+                                     scan.fewestLacking) != 0) {
                 const std::uint8_t* slot = plateSlot(context, result);
                 KeptWarp& kept = warpsOut[static_cast<std::size_t>(accepted)];
                 kept.image.assign(slot, slot + warpImageBytes);
