@@ -19,8 +19,8 @@ inline constexpr float stdFloor = 8.0f;
 inline constexpr int convolutionCount = 3;
 // Output channels of each 3 x 3 convolution (each followed by ReLU and a
 // 2 x 2 max-pool).
-inline constexpr std::array<int, 3> channels = {8, 16, 32};
-inline constexpr int hiddenCount = 64;
+inline constexpr std::array<int, 3> channels = {8, 24, 48};
+inline constexpr int hiddenCount = 96;
 inline constexpr int classCount = 69;
 inline constexpr int junkClass = 68;
 
@@ -29,13 +29,13 @@ inline constexpr std::array<std::uint8_t, classCount> classCodes = {0x30, 0x31, 
 
 extern const std::array<float, 72> conv1Weights; // [3][3][in][out]
 extern const std::array<float, 8> conv1Bias;
-extern const std::array<float, 1152> conv2Weights; // [3][3][in][out]
-extern const std::array<float, 16> conv2Bias;
-extern const std::array<float, 4608> conv3Weights; // [3][3][in][out]
-extern const std::array<float, 32> conv3Bias;
-extern const std::array<float, 20480> hiddenWeights; // [in][out]
-extern const std::array<float, 64> hiddenBias;
-extern const std::array<float, 4416> outputWeights; // [in][out]
+extern const std::array<float, 1728> conv2Weights; // [3][3][in][out]
+extern const std::array<float, 24> conv2Bias;
+extern const std::array<float, 10368> conv3Weights; // [3][3][in][out]
+extern const std::array<float, 48> conv3Bias;
+extern const std::array<float, 46080> hiddenWeights; // [in][out]
+extern const std::array<float, 96> hiddenBias;
+extern const std::array<float, 6624> outputWeights; // [in][out]
 extern const std::array<float, 69> outputBias;
 
 } // namespace kavro::char_net

@@ -1,5 +1,5 @@
 """Turns canvases into network inputs the way a cut of a real rectified plate
-looks: strokes thickened or thinned, blurred, seen at 16 to 56 pixels of
+looks: strokes thickened or thinned, blurred, seen at 12 to 32 pixels of
 character height and scaled back, the cut shifted, scaled, rotated and
 sheared, contrast lowered, lit by a gradient, noisy, JPEG-compressed. Also
 makes extra examples of "no character": two halves of neighbouring
@@ -26,7 +26,7 @@ INPUT_BOX_W, INPUT_BOX_H = 16, 32
 STD_FLOOR = 8.0 / 255  # a flat cut is not stretched into pure noise
 
 # Character heights the cut is seen at before it is scaled back to the input.
-SEEN_HEIGHTS = [16, 20, 24, 28, 32]
+SEEN_HEIGHTS = [12, 14, 16, 20, 24, 28, 32]
 PITCH = 51.0 / 40.0  # centre distance of neighbouring characters, in character widths
 
 

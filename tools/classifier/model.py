@@ -9,8 +9,8 @@ import torch.nn as nn
 import augment
 import classes
 
-CHANNELS = (8, 16, 32)
-HIDDEN = 64
+CHANNELS = (8, 24, 48)
+HIDDEN = 96
 
 
 class CharNet(nn.Module):

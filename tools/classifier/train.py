@@ -129,7 +129,7 @@ def main():
     parser.add_argument("--reference", required=True,
                         help="header of the reference outputs for the forward-pass test")
     parser.add_argument("--cache", help="an .npz that keeps the prepared canvases between runs")
-    parser.add_argument("--epochs", type=int, default=20)
+    parser.add_argument("--epochs", type=int, default=30)
     parser.add_argument("--per-epoch", type=int, default=16384)
     parser.add_argument("--channels", default=",".join(map(str, model.CHANNELS)))
     parser.add_argument("--hidden", type=int, default=model.HIDDEN)

@@ -107,7 +107,7 @@ class EveryKind : public testing::TestWithParam<KindCase> {};
 // third of the width, in the light, blur and angles of real photographs (the
 // larger pictures have tests of their own below: they take long to draw).
 // Reached with the trained reader: found 39, 38, 40, 38, 39 and read exactly
-// 37, 35, 40, 36, 38 of 40 (blue, yellow, dump truck, green, police). Missed
+// 37, 36, 40, 35, 37 of 40 (blue, yellow, dump truck, green, police). Missed
 // are mostly plates under 80 pixels blurred into their surround; misread are
 // province characters blurred past reading and one green plate read as a
 // seven-character one under warm light.
@@ -131,9 +131,9 @@ TEST_P(EveryKind, FoundAndReadInScenesLikeRealPhotographs) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind,
-                         testing::Values(KindCase{1, 39, 37}, KindCase{2, 38, 35},
-                                         KindCase{4, 40, 40}, KindCase{5, 38, 36},
-                                         KindCase{7, 39, 38}),
+                         testing::Values(KindCase{1, 39, 37}, KindCase{2, 38, 36},
+                                         KindCase{4, 40, 40}, KindCase{5, 38, 35},
+                                         KindCase{7, 39, 37}),
                          [](const testing::TestParamInfo<KindCase>& info) {
                              return "format" + std::to_string(info.param.format);
                          });
