@@ -38,6 +38,9 @@ constexpr int minCandidateHuePercent = 8;
 // gaps into the face no wider than these shares of the candidate's width
 // (columns, a stroke of a 1) and the face's width (rows).
 constexpr int minLineHuePercent = 10;
+// A line of a face told by grey level alone needs half its pixels on the face's
+// side: grey, unlike a plate hue, is common off the plate.
+constexpr int minLineGreyPercent = 50;
 constexpr int maxColumnGapDivisor = 12;
 constexpr int maxRowGapDivisor = 20;
 // A face of plate shape: this wide against the candidate (a line of characters
@@ -81,17 +84,62 @@ Hue hueClass(int blue, int green, int red) {
     return hue >= yellowFrom && hue < greenFrom ? Hue::yellow : Hue::none;
 }
 
+const std::uint8_t* pixelAt(const PicturePixels& picture, int x, int y) {
+    return picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
+}
+
 Hue hueAt(const PicturePixels& picture, int x, int y) {
-    const std::uint8_t* pixel = picture.row(y) + std::ptrdiff_t{x} * picturePixelBytes;
+    const std::uint8_t* pixel = pixelAt(picture, x, y);
     return hueClass(pixel[0], pixel[1], pixel[2]);
 }
 
-// The formats a plate of this hue may be, likeliest first; none without a hue.
-std::span<const int> formatsForHue(Hue hue) {
+int greyAt(const PicturePixels& picture, int x, int y) {
+    const std::uint8_t* pixel = pixelAt(picture, x, y);
+    return (pixel[0] + 2 * pixel[1] + pixel[2]) / 4;
+}
+
+// What tells the face's pixels from its characters and its surround: the
+// plate's hue, or on a plate that shows none (faded, or lit by white or sodium
+// light) the side of a grey level between its face and its characters.
+struct FaceMark {
+    Hue hue = Hue::none;
+    int level = 0;
+    bool lightFace = true;
+
+    // A line across the face belongs to it when this share of its pixels show
+    // the mark.
+    int minLinePercent() const { return hue != Hue::none ? minLineHuePercent : minLineGreyPercent; }
+
+    bool operator()(const PicturePixels& picture, int x, int y) const {
+        if (hue != Hue::none) {
+            return hueAt(picture, x, y) == hue;
+        }
+        return (greyAt(picture, x, y) > level) == lightFace;
+    }
+};
+
+// The grey mark of a candidate without a hue: its mean grey divides face from
+// characters, the face lying on the side asked for.
+FaceMark greyMark(const PicturePixels& picture, const PlateCandidate& candidate, bool lightFace) {
+    long long sum = 0;
+    for (int y = candidate.top; y < candidate.bottom; ++y) {
+        for (int x = candidate.left; x < candidate.right; ++x) {
+            sum += greyAt(picture, x, y);
+        }
+    }
+    const long long area = std::max(1LL, 1LL * candidate.width() * candidate.height());
+    return {Hue::none, static_cast<int>(sum / area), lightFace};
+}
+
+// The formats a plate of this mark may be, likeliest first: a light face
+// without a hue is a faded yellow plate or a white one, a dark one a blue plate
+// seen at night.
+std::span<const int> formatsFor(const FaceMark& mark) {
     static constexpr std::array<int, 1> blue = {1};
     static constexpr std::array<int, 2> yellow = {2, 4};
     static constexpr std::array<int, 1> green = {5};
-    switch (hue) {
+    static constexpr std::array<int, 3> light = {2, 4, 7};
+    switch (mark.hue) {
     case Hue::blue:
         return blue;
     case Hue::yellow:
@@ -101,7 +149,7 @@ std::span<const int> formatsForHue(Hue hue) {
     case Hue::none:
         break;
     }
-    return {};
+    return mark.lightFace ? std::span<const int>(light) : std::span<const int>(blue);
 }
 
 struct Span {
@@ -110,17 +158,17 @@ struct Span {
 };
 
 // Whether each line across the picture (columns when `columns`, else rows)
-// from `along.first` to `along.last` shows enough of `hue` between `across`.
-std::vector<bool> hueLines(const PicturePixels& picture, Hue hue, bool columns, Span along,
-                           Span across) {
+// from `along.first` to `along.last` shows enough of the face between `across`.
+std::vector<bool> faceLines(const PicturePixels& picture, const FaceMark& mark, bool columns,
+                            Span along, Span across) {
     std::vector<bool> lines;
     const int length = across.last - across.first + 1;
     for (int i = along.first; i <= along.last; ++i) {
         int count = 0;
         for (int j = across.first; j <= across.last; ++j) {
-            count += hueAt(picture, columns ? i : j, columns ? j : i) == hue ? 1 : 0;
+            count += mark(picture, columns ? i : j, columns ? j : i) ? 1 : 0;
         }
-        lines.push_back(count * percent >= length * minLineHuePercent);
+        lines.push_back(count * percent >= length * mark.minLinePercent());
     }
     return lines;
 }
@@ -173,16 +221,17 @@ Quad<double> boxCorners(const Bounds& b) {
 }
 
 // The middle row of the face over columns `columns`: per column, half way
-// between the first and the last pixel of `hue` between `rows` (the plate's
+// between the first and the last pixel of the face between `rows` (the plate's
 // margins, whatever its characters), the median over the columns; empty when
-// no column shows the hue.
-std::optional<double> hueMiddle(const PicturePixels& picture, Hue hue, Span columns, Span rows) {
+// no column shows the face.
+std::optional<double> faceMiddle(const PicturePixels& picture, const FaceMark& mark, Span columns,
+                                 Span rows) {
     std::vector<int> middles; // in half rows
     for (int x = columns.first; x <= columns.last; ++x) {
         int first = -1;
         int last = -1;
         for (int y = rows.first; y <= rows.last; ++y) {
-            if (hueAt(picture, x, y) == hue) {
+            if (mark(picture, x, y)) {
                 first = first < 0 ? y : first;
                 last = y;
             }
@@ -201,7 +250,7 @@ std::optional<double> hueMiddle(const PicturePixels& picture, Hue hue, Span colu
 
 // How far the face climbs per column: from the middle row of its left quarter
 // to that of its right quarter.
-double faceSlope(const PicturePixels& picture, Hue hue, const Bounds& box) {
+double faceSlope(const PicturePixels& picture, const FaceMark& mark, const Bounds& box) {
     const int left = static_cast<int>(box.left);
     const int right = static_cast<int>(box.right) - 1;
     const int quarter = (right - left + 1) / 4;
@@ -213,9 +262,9 @@ double faceSlope(const PicturePixels& picture, Hue hue, const Bounds& box) {
         return 0;
     }
     const std::optional<double> leftMiddle =
-        hueMiddle(picture, hue, {left, left + quarter - 1}, rows);
+        faceMiddle(picture, mark, {left, left + quarter - 1}, rows);
     const std::optional<double> rightMiddle =
-        hueMiddle(picture, hue, {right - quarter + 1, right}, rows);
+        faceMiddle(picture, mark, {right - quarter + 1, right}, rows);
     if (!leftMiddle || !rightMiddle) {
         return 0;
     }
@@ -240,21 +289,21 @@ Quad<double> turnedFace(const Bounds& box, double slope) {
              centre - along + across}};
 }
 
-// The face of a coloured plate: the rows about the candidate's middle that show
-// the plate's hue in the middle half of its columns, then the columns about its
-// centre that show it over those rows (the margins above and below the
-// characters carry the hue across the whole face), turned as the hue climbs
-// across it. Empty when the hue gives no face of plate shape.
-std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
-                                         const PlateCandidate& candidate, Hue hue) {
+// The plate's face as its mark shows it: the rows about the candidate's middle
+// that show the face in the middle half of its columns, then the columns about
+// its centre that show it over those rows (the margins above and below the
+// characters carry it across the whole face), turned as the face climbs across
+// the picture. Empty when the mark gives no face of plate shape.
+std::optional<Quad<double>> markedFace(const PicturePixels& picture,
+                                       const PlateCandidate& candidate, const FaceMark& mark) {
     const int width = candidate.width();
     const int centre = candidate.left + width / 2;
     const int middle = (candidate.top + candidate.bottom) / 2;
     const Span rows{std::max(0, middle - width / 2),
                     std::min(picture.height - 1, middle + width / 2)};
-    const std::optional<Span> down =
-        markedAround(hueLines(picture, hue, false, rows, {centre - width / 4, centre + width / 4}),
-                     middle - rows.first, width / maxRowGapDivisor);
+    const std::optional<Span> down = markedAround(
+        faceLines(picture, mark, false, rows, {centre - width / 4, centre + width / 4}),
+        middle - rows.first, width / maxRowGapDivisor);
     if (!down) {
         return std::nullopt;
     }
@@ -262,7 +311,7 @@ std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
     const Span columns{std::max(0, candidate.left - width / 2),
                        std::min(picture.width - 1, candidate.right + width / 2)};
     const std::optional<Span> across =
-        markedAround(hueLines(picture, hue, true, columns, faceRows), centre - columns.first,
+        markedAround(faceLines(picture, mark, true, columns, faceRows), centre - columns.first,
                      width / maxColumnGapDivisor);
     if (!across) {
         return std::nullopt;
@@ -279,15 +328,15 @@ std::optional<Quad<double>> colouredFace(const PicturePixels& picture,
     const Bounds box{static_cast<double>(faceColumns.first), static_cast<double>(faceRows.first),
                      static_cast<double>(faceColumns.last + 1),
                      static_cast<double>(faceRows.last + 1)};
-    const double slope = faceHeight < minTurnedHeight ? 0 : faceSlope(picture, hue, box);
+    const double slope = faceHeight < minTurnedHeight ? 0 : faceSlope(picture, mark, box);
     return std::abs(slope) < minTurn ? boxCorners(box) : turnedFace(box, slope);
 }
 
 // The face around the candidate's line of characters, in picture pixels: where
-// the plate's hue lies, or failing that, as the fallback says.
+// its mark lies, or failing that, as the fallback says.
 std::optional<Quad<double>> faceOf(const PicturePixels& picture, const PlateCandidate& candidate,
-                                   Hue hue, FaceFallback fallback) {
-    if (std::optional<Quad<double>> face = colouredFace(picture, candidate, hue)) {
+                                   const FaceMark& mark, FaceFallback fallback) {
+    if (std::optional<Quad<double>> face = markedFace(picture, candidate, mark)) {
         return face;
     }
     if (fallback == FaceFallback::none) {
@@ -301,24 +350,15 @@ std::optional<Quad<double>> faceOf(const PicturePixels& picture, const PlateCand
         {centreX - width / 2, centreY - height / 2, centreX + width / 2, centreY + height / 2});
 }
 
-} // namespace
-
-bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader, FoundPlates& found,
-                   FaceFallback fallback) {
-    const PicturePixels picture = reader.source();
-    const Hue hue = candidateHue(picture, candidate);
-    if (hue == Hue::none) {
-        return false; // white plates are left to the box search
-    }
-    const std::optional<Quad<double>> face = faceOf(picture, candidate, hue, fallback);
-    if (!face) {
-        return false;
-    }
-    if (!warpAlong(reader, fitPlateCorners(picture, *face))) {
+// Reads the plate on `face` as the formats its mark allows into `found`; false
+// when there is no face or no format reads.
+bool readFace(const std::optional<Quad<double>>& face, const FaceMark& mark,
+              RecognitionContext& reader, FoundPlates& found) {
+    if (!face || !warpAlong(reader, fitPlateCorners(reader.source(), *face))) {
         return false;
     }
     RecognitionResult best{};
-    for (const int format : formatsForHue(hue)) {
+    for (const int format : formatsFor(mark)) {
         RecognitionResult trial{};
         recogniseCharacters(reader, format, trial);
         if (trial.count > 0 && (best.count == 0 || trial.confidence[0] > best.confidence[0])) {
@@ -330,6 +370,27 @@ bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader, 
     }
     found.push_back(foundPlateOf(reader, best, 0));
     return true;
+}
+
+} // namespace
+
+bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader, FoundPlates& found,
+                   FaceFallback fallback) {
+    const PicturePixels picture = reader.source();
+    const Hue hue = candidateHue(picture, candidate);
+    if (hue != Hue::none) {
+        const FaceMark mark{hue};
+        return readFace(faceOf(picture, candidate, mark, fallback), mark, reader, found);
+    }
+    if (fallback == FaceFallback::none) {
+        return false; // grey candidates are many: only the strongest one's face is read
+    }
+    // Without a hue the face may be lighter than its characters (a faded
+    // yellow or a white plate) or darker (a blue plate at night).
+    return std::ranges::any_of(std::array{true, false}, [&](bool lightFace) {
+        const FaceMark mark = greyMark(picture, candidate, lightFace);
+        return readFace(markedFace(picture, candidate, mark), mark, reader, found);
+    });
 }
 
 } // namespace kavro

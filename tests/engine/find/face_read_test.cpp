@@ -1,5 +1,5 @@
 // Plates read from their face alone, as the finder does for a candidate whose
-// characters the box search cannot trace: drawn scenes of every coloured kind,
+// characters the box search cannot trace: drawn scenes of every kind,
 // the candidate the plate's line of characters as the edge map outlines it,
 // either true to the plate or stretched by a lamp or bolt beside it.
 
@@ -92,6 +92,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FaceRead,
                          testing::Values(FaceCase{"blue", 1, 0, line, 8},
                                          FaceCase{"yellow", 2, 0, line, 8},
                                          FaceCase{"green", 5, 0, line, 8},
+                                         // white: the face is told by its grey
+                                         // level, less surely than by a hue
+                                         FaceCase{"police", 7, 0, line, 6},
                                          // the hue alone must trim the lamp off
                                          FaceCase{"blueBesideALamp", 1, 0.4, none, 8},
                                          FaceCase{"yellowBesideALamp", 2, 0.4, none, 8}),
@@ -99,9 +102,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, FaceRead,
                              return info.param.label;
                          });
 
-// Where the candidate holds no plate, nothing is read; a white plate is left to
-// the box search.
-TEST(FaceRead, ReadsNothingWithoutAColouredPlate) {
+// Where the candidate holds no plate, nothing is read; a white plate's face is
+// read only for the strongest candidate (grey candidates are many).
+TEST(FaceRead, ReadsNoPlateFreeCandidateNorAWeakerGreyOne) {
     SceneOptions options;
     options.plateCount = 0;
     options.pictureSize = QSize(800, 600);
@@ -118,10 +121,7 @@ TEST(FaceRead, ReadsNothingWithoutAColouredPlate) {
     const Scene police = drawScene(3200, options);
     const auto context = searchableContext(police);
     FoundPlates found;
-    read += readPlateFace(candidateOf(police.plates.front(), 0), *context, found,
-                          FaceFallback::lineOfCharacters)
-                ? 1
-                : 0;
+    read += readPlateFace(candidateOf(police.plates.front(), 0), *context, found, none) ? 1 : 0;
     EXPECT_EQ(read, 0);
 }
 
