@@ -18,7 +18,8 @@ constexpr int minScale = 880, maxScale = 1120, scaleStep = 20;
 constexpr int maxShift = 30;
 constexpr int maxSlant = 300, slantStep = 100; // columns per 1000 rows
 constexpr int bandPercent = 15; // rows leading by less than this share of the best one end the band
-constexpr int subSamples = 2;   // per input pixel and direction
+constexpr int bandDipDivisor = 8; // of the character height: the longest dip a band spans
+constexpr int subSamples = 2;     // per input pixel and direction
 
 int scaled(int value, int scalePerMille) {
     const int product = value * scalePerMille;
@@ -161,7 +162,45 @@ int rowStrokes(const BytePlane& binary, int y, int left, int right) {
     return count;
 }
 
-// The longest run of text rows: rows whose stroke density inside the cells
+struct RowRun {
+    int first = 0;
+    int last = -1; // inclusive
+    int length() const { return last - first + 1; }
+};
+
+// The runs of rows marked as text.
+std::vector<RowRun> textRuns(const std::vector<bool>& text) {
+    std::vector<RowRun> runs;
+    for (int y = 0; y < static_cast<int>(text.size()); ++y) {
+        if (!text[static_cast<std::size_t>(y)]) {
+            continue;
+        }
+        if (runs.empty() || runs.back().last != y - 1) {
+            runs.push_back({y, y});
+        } else {
+            runs.back().last = y;
+        }
+    }
+    return runs;
+}
+
+// The longest run of text rows, two runs of at least `dip` rows each joined
+// over a dip of at most `dip` rows between them (where every character narrows
+// at once, as the waists of 8s or 9s in a row do); shorter runs beside a dip
+// are specks of a frame or a bolt. Empty when no row is text.
+RowRun longestBand(const std::vector<bool>& text, int dip) {
+    RowRun longest;
+    RowRun band;
+    for (const RowRun& run : textRuns(text)) {
+        const bool joins =
+            band.length() >= dip && run.length() >= dip && run.first - band.last - 1 <= dip;
+        band = joins ? RowRun{band.first, run.last} : run;
+        longest = band.length() > longest.length() ? band : longest;
+    }
+    return longest;
+}
+
+// The longest band of text rows: rows whose stroke density inside the cells
 // exceeds that in the gaps between them by bandPercent of the best row's lead.
 // A frame line or a border crosses the gaps as densely as the cells; a
 // character row leaves the gaps empty.
@@ -189,21 +228,14 @@ void fitBand(const BytePlane& binary, const PlateFormat& format, PlateLayout& la
             inside - (gapColumns > 0 ? gaps * insideColumns / gapColumns : 0);
     }
     const int best = *std::max_element(leads.begin(), leads.end());
-    int runStart = -1;
-    int longest = 0;
-    for (int y = 0; y <= binary.height; ++y) {
-        const bool text = y < binary.height && best > 0 &&
-                          leads[static_cast<std::size_t>(y)] * 100 >= best * bandPercent;
-        if (text && runStart < 0) {
-            runStart = y;
-        } else if (!text && runStart >= 0) {
-            if (y - runStart > longest) {
-                longest = y - runStart;
-                layout.top = runStart;
-                layout.bottom = y - 1;
-            }
-            runStart = -1;
-        }
+    std::vector<bool> text;
+    for (const int lead : leads) {
+        text.push_back(best > 0 && lead * 100 >= best * bandPercent);
+    }
+    const RowRun band = longestBand(text, format.charHeight / bandDipDivisor);
+    if (band.length() > 0) {
+        layout.top = band.first;
+        layout.bottom = band.last;
     }
 }
 

@@ -88,6 +88,36 @@ TEST(FitLayout, PrefersEmptyGapsToWiderCells) {
     EXPECT_NEAR(fitted.centre(format, 6), format.charCentreX[6], 2);
 }
 
+// Characters that all narrow at the same rows (a row of 8s or 9s) leave a dip
+// in the band, which the band spans; specks of a frame beyond a dip, and a dip
+// wider than an eighth of the character height, end it.
+TEST(FitLayout, SpansTheWaistOfCharactersButNotSpecksBeyondIt) {
+    struct Case {
+        const char* label;
+        int dipFirst, dipLast;   // rows cleared from every character, inclusive
+        int speckTop, speckRows; // a frame speck below the characters (0 rows: none)
+        int top, bottom;         // the band expected
+    };
+    const Case cases[] = {
+        {"waist", 60, 67, 0, 0, 20, 99},
+        {"waist and speck", 60, 67, 104, 3, 20, 99},
+        {"wide gap", 60, 75, 0, 0, 20, 59},
+    };
+    const PlateFormat& format = plateFormats[1];
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Plane plane = drawnLayout(format, {0, 1000, 0, 20, 99});
+        for (int p = 0; p < format.charCount; ++p) {
+            const int left = format.charCentreX[static_cast<std::size_t>(p)] - format.charWidth / 2;
+            plane.fill(left, c.dipFirst, format.charWidth, c.dipLast - c.dipFirst + 1, 0);
+            plane.fill(left + 4, c.speckTop, 6, c.speckRows, 255);
+        }
+        const PlateLayout fitted = fitLayout(plane.view(), format);
+        EXPECT_EQ(fitted.top, c.top);
+        EXPECT_EQ(fitted.bottom, c.bottom);
+    }
+}
+
 // The stroke test pixel by pixel: brighter than its clipped neighbourhood's mean
 // by more than the margin.
 bool strokeAt(const Plane& plane, int x, int y) {
