@@ -1,5 +1,6 @@
 #include "engine/find/face_read.h"
 
+#include "engine/context/colour_conversion.h"
 #include "engine/context/recognition_context.h"
 #include "engine/find/corner_fit.h"
 #include "engine/primitives/plate_warp.h"
@@ -95,7 +96,7 @@ Hue hueAt(const PicturePixels& picture, int x, int y) {
 
 int greyAt(const PicturePixels& picture, int x, int y) {
     const std::uint8_t* pixel = pixelAt(picture, x, y);
-    return (pixel[0] + 2 * pixel[1] + pixel[2]) / 4;
+    return lumaOf(pixel[2], pixel[1], pixel[0]);
 }
 
 // What tells the face's pixels from its characters and its surround: the
@@ -118,9 +119,9 @@ struct FaceMark {
     }
 };
 
-// The grey mark of a candidate without a hue: its mean grey divides face from
-// characters, the face lying on the side asked for.
-FaceMark greyMark(const PicturePixels& picture, const PlateCandidate& candidate, bool lightFace) {
+// The mean grey of the candidate, which divides a face without hue from its
+// characters.
+int meanGrey(const PicturePixels& picture, const PlateCandidate& candidate) {
     long long sum = 0;
     for (int y = candidate.top; y < candidate.bottom; ++y) {
         for (int x = candidate.left; x < candidate.right; ++x) {
@@ -128,7 +129,7 @@ FaceMark greyMark(const PicturePixels& picture, const PlateCandidate& candidate,
         }
     }
     const long long area = std::max(1LL, 1LL * candidate.width() * candidate.height());
-    return {Hue::none, static_cast<int>(sum / area), lightFace};
+    return static_cast<int>(sum / area);
 }
 
 // The formats a plate of this mark may be, likeliest first: a light face
@@ -387,8 +388,9 @@ bool readPlateFace(const PlateCandidate& candidate, RecognitionContext& reader, 
     }
     // Without a hue the face may be lighter than its characters (a faded
     // yellow or a white plate) or darker (a blue plate at night).
+    const int level = meanGrey(picture, candidate);
     return std::ranges::any_of(std::array{true, false}, [&](bool lightFace) {
-        const FaceMark mark = greyMark(picture, candidate, lightFace);
+        const FaceMark mark{Hue::none, level, lightFace};
         return readFace(markedFace(picture, candidate, mark), mark, reader, found);
     });
 }
